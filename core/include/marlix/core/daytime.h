@@ -1,0 +1,40 @@
+#pragma once
+
+// The date-time value of the receiver logs and the charts: whole days since 1899-12-30 plus the
+// fraction of the day, so one minute is 1/1440 and 1970-01-01 is 25569.
+
+namespace marlix::core {
+
+using DayTime = double;  // days since 1899-12-30 plus fraction of the day
+
+inline constexpr double kMillisecondsPerDay = 86400000.0;
+inline constexpr DayTime kUnixEpochDay = 25569.0;
+
+// Proleptic Gregorian calendar; the caller passes a valid date (see IsValidDate).
+DayTime EncodeDate(int year, int month, int day);
+// Date plus time of day; the time is added to the date as it is, also for dates before 1899-12-30.
+DayTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
+// The time of day alone, a value in [0, 1).
+DayTime EncodeTime(int hour, int minute, int second, int msec = 0);
+
+bool IsValidDate(int year, int month, int day);  // year 1..9999, month 1..12, day within the month
+bool IsValidTime(int hour, int minute, int second);
+int DaysInMonth(int year, int month);
+
+struct CivilDate {
+    int year, month, day;
+};
+CivilDate DecodeDate(DayTime t);  // whole-day part toward zero
+
+// A DayTime rounded to the nearest millisecond and split into date and time of day. A negative
+// DayTime has its whole-day part toward zero as its date and the absolute value of its fraction as
+// its time of day.
+struct CivilDateTime {
+    int year, month, day;
+    int hour, minute, second, msec;
+};
+CivilDateTime DecodeDateTime(DayTime t);
+
+DayTime DayTimeFromUnixSeconds(double unixSeconds);  // 1970-01-01 is 25569
+
+}  // namespace marlix::core
