@@ -1,8 +1,26 @@
 #include "marlix/core/analysis.h"
 
-namespace marlix::core {
+#include <cstdio>
 
-class MinuteAggregator {};
+#include "marlix/core/aggregation.h"
+#include "marlix/core/day_texts.h"
+#include "marlix/core/line_reader.h"
+#include "marlix/core/log_files.h"
+#include "marlix/core/records.h"
+
+namespace marlix::core {
+namespace {
+
+class AnalyserSink final : public LineSink {
+  public:
+    explicit AnalyserSink(DayAnalyser& analyser) : analyser_(analyser) {}
+    void AddLine(std::string_view line) override { analyser_.AddLine(line); }
+
+  private:
+    DayAnalyser& analyser_;
+};
+
+}  // namespace
 
 std::string_view SeriesTitle(SeriesId id) {
     static constexpr std::string_view kTitles[kSeriesCount] = {"Strength", "Num good", "2D/3D fix", "Trend",
@@ -10,31 +28,83 @@ std::string_view SeriesTitle(SeriesId id) {
     return kTitles[static_cast<int>(id)];
 }
 
-std::string DayFileName(DayTime) {
-    return {};
+std::string DayFileName(DayTime date) {
+    const CivilDate d = DecodeDate(date);
+    char name[40];
+    std::snprintf(name, sizeof name, "%04d-%02d-%02d_rx_data.txt", d.year, d.month, d.day);
+    return name;
 }
 
-DayAnalyser::DayAnalyser(LocaleConventions locale) : locale_(std::move(locale)) {}
+DayAnalyser::DayAnalyser(LocaleConventions locale)
+    : locale_(std::move(locale)), aggregator_(std::make_unique<MinuteAggregator>()) {}
+
 DayAnalyser::~DayAnalyser() = default;
-void DayAnalyser::AddLine(std::string_view) {
+
+void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
+    MinuteAggregator& a = *aggregator_;
+    switch (ClassifyRecord(line)) {
+        case RecordKind::Time:
+            a.OnTimeRecord(ParseTimeRecord(line));
+            break;
+        case RecordKind::Pdop:
+            a.OnPdopRecord(PdopValue(line), false);
+            break;
+        case RecordKind::PdopWithSatellites:
+            a.OnPdopRecord(PdopValue(line), true);
+            break;
+        case RecordKind::SatelliteNumbers:
+            a.OnSatelliteNumbers(ListField(line));
+            break;
+        case RecordKind::SatelliteLevels:
+            a.OnSatelliteLevels(ListField(line));
+            break;
+        case RecordKind::FixMode:
+            a.OnFixMode(ParseFixMode(line));
+            break;
+        case RecordKind::None:
+            break;
+    }
 }
+
 DayAnalysis DayAnalyser::Finish() {
+    MinuteAggregator& a = *aggregator_;
     DayAnalysis result;
+    result.hint = MeanStrengthHint(a.SampleValues(), locale_);
+    a.PlotTrend();
+    result.notes = NotesLine(a.FirstTime(), a.CurrentTime(), lineCount_, locale_);
+    result.summary = SummaryText(a.Totals(), locale_);
+    result.series = a.TakeSeries();
+    result.firstDay = a.FirstDay();
+    result.latestDay = a.LatestDay();
+    result.controlFormat = a.Totals().controlFormat;
     result.lineCount = lineCount_;
     return result;
 }
 
-DayAnalysis AnalyseTexts(const std::vector<std::string_view>&, const LocaleConventions&) {
-    return {};
-}
-DayAnalysis AnalyseText(std::string_view bytes, const LocaleConventions& locale) {
-    return AnalyseTexts({bytes}, locale);
+DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale) {
+    DayAnalyser analyser(locale);
+    AnalyserSink sink(analyser);
+    for (const std::string_view bytes : files) {
+        LineReader reader;
+        reader.Feed(bytes, sink);
+        reader.Finish(sink);
+    }
+    return analyser.Finish();
 }
 
-LoadResult AnalyseFiles(const std::vector<std::string>&, const std::string&, const LocaleConventions&,
-                        const LoadOptions&) {
-    return {DayAnalysis{}, std::nullopt};
+DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale) {
+    return AnalyseTexts({fileBytes}, locale);
+}
+
+LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::string& dataDirectory,
+                        const LocaleConventions& locale, const LoadOptions& options) {
+    std::vector<std::string> paths;
+    for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
+    DayAnalyser analyser(locale);
+    AnalyserSink sink(analyser);
+    if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
+    return {analyser.Finish(), std::nullopt};
 }
 
 }  // namespace marlix::core

@@ -1,0 +1,85 @@
+#pragma once
+
+// Minute aggregation: the record handlers, the minute state machine, the minute close
+// (FlushMinute) with its gap rule, the strength samples and the trend.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "marlix/core/analysis.h"
+#include "marlix/core/records.h"
+
+namespace marlix::core {
+
+// What the day texts are made from.
+struct DayTotals {
+    std::int64_t pdopSum = 0;  // PDOP values 1 to 9 only
+    std::int64_t pdopCount = 0;
+    std::int64_t sixItemLists = 0;  // Satellite numbers lines with exactly 6 items
+    std::int64_t eightItemLists = 0;
+    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
+    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
+    bool controlFormat = false;
+};
+
+// Reset at every minute close.
+struct MinuteAccumulators {
+    std::int64_t pdopLines = 0;
+    std::int32_t smallestPdop = 11;
+    std::int64_t levelLines = 0;
+    std::int64_t nonEmptyLevelLines = 0;
+    float strengthSum = 0;  // sum of per-line mean levels
+    std::int64_t goodCount = 0;
+    std::int64_t fixLines = 0;
+    float signalShareSum = 0;
+    std::int64_t numberedSatellites = 0;  // also reset by every Satellite numbers line
+};
+
+class MinuteAggregator {
+  public:
+    void OnTimeRecord(const TimeRecord& record);
+    void OnPdopRecord(std::int32_t value, bool withSatellites);
+    void OnSatelliteNumbers(std::string_view list);
+    void OnSatelliteLevels(std::string_view list);
+    void OnFixMode(const FixModeRecord& record);
+
+    void FlushMinute(DayTime t);
+    void AddStrengthSample(double x, double y);
+    void PlotTrend();
+
+    DayTime FirstTime() const { return firstTime_; }
+    DayTime CurrentTime() const { return currentTime_; }
+    DayTime FirstDay() const { return firstDay_; }
+    DayTime LatestDay() const { return latestDay_; }
+    const DayTotals& Totals() const { return totals_; }
+    const std::vector<double>& SampleTimes() const { return sampleTimes_; }
+    const std::vector<double>& SampleValues() const { return sampleValues_; }
+
+    // The points of every series, each in the order an ascending series would hold them.
+    std::array<std::vector<ChartPoint>, kSeriesCount> TakeSeries();
+
+  private:
+    void AddPoint(SeriesId id, double x, double y);
+    void AddZeroPoints(DayTime t);
+
+    DayTime currentTime_ = 0;
+    DayTime firstTime_ = 0;
+    DayTime firstDay_ = 0;
+    DayTime latestDay_ = 0;
+    DayTime previousPointTime_ = 0;
+    int minuteState_ = 0;
+    MinuteAccumulators minute_;
+    // Empty until the first Fix and mode line of the load.
+    std::optional<FixState> fix_;
+    std::optional<LockMode> mode_;
+    DayTotals totals_;
+    std::vector<double> sampleTimes_;
+    std::vector<double> sampleValues_;
+    // Points in the order they were added; ordered by X when taken.
+    std::array<std::vector<ChartPoint>, kSeriesCount> series_;
+};
+
+}  // namespace marlix::core

@@ -1,0 +1,56 @@
+#pragma once
+
+// Splits a log file's bytes into lines, fed in chunks of any size. The encoding follows the byte-order
+// mark: UTF-8, UTF-16LE or UTF-16BE; without one the bytes pass through as they are. Lines end at
+// CR, LF or CR LF (LF then CR is two endings), a NUL ends the text, a last line without an ending
+// counts and an ending at the very end adds no empty line.
+//
+// Each line is handed over with one byte per character of the decoded text: ASCII characters as
+// themselves and every other UTF-16 code unit as the byte 0xFF. Only ASCII characters take part in
+// record recognition, so this keeps the character positions of the fields exact without decoding.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace marlix::core {
+
+class LineSink {
+  public:
+    virtual void AddLine(std::string_view line) = 0;
+
+  protected:
+    ~LineSink() = default;
+};
+
+enum class TextEncoding { Unknown, Ansi, Utf8, Utf16LE, Utf16BE };
+
+inline constexpr char kNonAsciiCharacter = '\xFF';
+
+class LineReader {
+  public:
+    void Feed(std::string_view bytes, LineSink& sink);
+    // Ends the file: hands over a last line without an ending.
+    void Finish(LineSink& sink);
+
+    TextEncoding Encoding() const { return encoding_; }
+
+  private:
+    void Decode(std::string_view bytes, LineSink& sink);
+    void DecodeUtf8(std::string_view bytes, LineSink& sink);
+    void DecodeUtf16(std::string_view bytes, LineSink& sink);
+    void Split(std::string_view text, LineSink& sink);
+
+    TextEncoding encoding_ = TextEncoding::Unknown;
+    std::string head_;     // first bytes until the byte-order mark can be told
+    std::string partial_;  // a line that continues in the next chunk
+    std::string decoded_;  // reused buffer of decoded characters
+    bool skipLf_ = false;  // the last character was a CR, so an LF right after it belongs to it
+    bool ended_ = false;   // a NUL was seen
+    // Decoder carry between chunks.
+    int oddByte_ = -1;     // UTF-16: first byte of a split code unit
+    int utf8Pending_ = 0;  // UTF-8: continuation bytes still expected
+    int utf8Units_ = 0;    // UTF-8: code units of the sequence being read
+};
+
+}  // namespace marlix::core

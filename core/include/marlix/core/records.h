@@ -1,0 +1,145 @@
+#pragma once
+
+// Recognition of the receiver's record lines and conversion of their fields. A line holds one byte
+// per character; positions in the comments are 1-based, as the logger's layout counts them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "marlix/core/daytime.h"
+
+namespace marlix::core {
+
+enum class RecordKind { None, Time, Pdop, PdopWithSatellites, SatelliteNumbers, SatelliteLevels, FixMode };
+
+inline constexpr std::string_view kTimePrefix = "UTC Time  : ";
+inline constexpr std::string_view kPdopPrefix = "PDOP      : ";
+inline constexpr std::string_view kPdopWithSatellitesPrefix = "PDOP; sats: ";
+inline constexpr std::string_view kSatelliteNumbersPrefix = "Sat PRN   : ";
+inline constexpr std::string_view kSatelliteLevelsPrefix = "Sat level : ";
+inline constexpr std::string_view kFixModePrefix = "Fix, Mode";
+
+// At most one prefix can match, so the first match is the kind.
+RecordKind ClassifyRecord(std::string_view line);
+
+// Characters first..first+length-1 of the line (1-based), shorter or empty past the end of the line.
+std::string_view Field(std::string_view line, std::size_t first, std::size_t length);
+
+// Optional blanks, an optional sign, then decimal digits or a hexadecimal number introduced by "$",
+// "x", "X", "0x" or "0X", and nothing after it; the value must fit 32 bits.
+std::optional<std::int32_t> ParseInteger(std::string_view text);
+inline std::int32_t ParseIntegerOr(std::string_view text, std::int32_t fallback) {
+    return ParseInteger(text).value_or(fallback);
+}
+
+// Splits a comma list the way the logger's lists are read: blanks and control characters (1..32)
+// separate and are skipped, double-quoted items may hold commas, two commas give an empty item, and a
+// comma as the last character gives an empty last item. Calls onItem(value) for every item, with the
+// item's integer value or fallback when it is no integer; returns the number of items.
+template <class OnItem>
+int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem);
+
+// The item texts themselves (quotes removed, doubled quotes made single).
+std::vector<std::string> SplitList(std::string_view list);
+
+// Field contents of a list record: characters 13 to 111.
+inline std::string_view ListField(std::string_view line) {
+    return Field(line, 13, 99);
+}
+
+// Time line: time of day from characters 13-14, 16-17, 19-20, date from 22-23, 25-26 and "20" + 28-29.
+struct TimeRecord {
+    enum class Status { BadTime, BadDate, Ok };
+    Status status = Status::BadTime;
+    DayTime timeOfDay = 0;  // set unless BadTime
+    DayTime dateTime = 0;   // set when Ok
+    std::string_view hourText, minuteText, secondText;
+};
+TimeRecord ParseTimeRecord(std::string_view line);
+
+// PDOP value of either PDOP line: characters 13-14, 11 when they are no integer.
+std::int32_t PdopValue(std::string_view line);
+
+enum class FixState { None, Fix2D, Fix3D };
+enum class LockMode { Inactive, Coarse, FineOrControl };
+struct FixModeRecord {
+    FixState fix;
+    LockMode mode;
+};
+FixModeRecord ParseFixMode(std::string_view line);
+
+// ---- implementation of the list walk, kept inline because it runs for every list line ----
+
+namespace detail {
+inline bool IsSeparatorChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 32;
+}
+// Returns the raw text between the quotes and moves pos past the closing quote (or to the end when it
+// is missing); escaped tells whether the text holds doubled quotes.
+inline std::string_view QuotedItem(std::string_view list, std::size_t& pos, bool& escaped) {
+    const std::size_t start = ++pos;
+    escaped = false;
+    while (pos < list.size()) {
+        if (list[pos] == '"') {
+            if (pos + 1 < list.size() && list[pos + 1] == '"') {
+                escaped = true;
+                pos += 2;
+                continue;
+            }
+            const std::string_view text = list.substr(start, pos - start);
+            ++pos;
+            return text;
+        }
+        ++pos;
+    }
+    return list.substr(start);
+}
+}  // namespace detail
+
+// Calls onText(raw, escaped) for every item: raw is the item's text as it stands in the list (inside
+// the quotes for a quoted item) and escaped tells that it holds doubled quotes.
+template <class OnText>
+int ForEachListItemText(std::string_view list, OnText&& onText) {
+    // A NUL ends the text, as it would in the logger's C strings.
+    if (const std::size_t nul = list.find('\0'); nul != std::string_view::npos) list = list.substr(0, nul);
+    std::size_t pos = 0;
+    const std::size_t n = list.size();
+    int count = 0;
+    while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
+    while (pos < n) {
+        if (list[pos] == '"') {
+            bool escaped = false;
+            const std::string_view text = detail::QuotedItem(list, pos, escaped);
+            onText(text, escaped);
+        } else {
+            const std::size_t start = pos;
+            while (pos < n && list[pos] != ',' && !detail::IsSeparatorChar(list[pos])) ++pos;
+            onText(list.substr(start, pos - start), false);
+        }
+        ++count;
+        while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
+        if (pos < n && list[pos] == ',') {
+            if (pos + 1 == n) {
+                onText(std::string_view{}, false);
+                ++count;
+            }
+            ++pos;
+            while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
+        }
+    }
+    return count;
+}
+
+template <class OnItem>
+int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem) {
+    return ForEachListItemText(list, [&](std::string_view text, bool escaped) {
+        // A doubled quote leaves a quote in the item, which is then no integer.
+        onItem(escaped ? fallback : ParseIntegerOr(text, fallback));
+    });
+}
+
+}  // namespace marlix::core

@@ -1,0 +1,181 @@
+#include "marlix/core/aggregation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace marlix::core {
+namespace {
+
+constexpr DayTime kGapLength = 1.0 / 180.0;  // eight minutes
+constexpr DayTime kFirstPlausibleDay = 30000;
+constexpr std::size_t kSamplesPerDay = 1440;
+
+double FixValue(FixState state) {
+    switch (state) {
+        case FixState::Fix2D:
+            return 0.8;
+        case FixState::Fix3D:
+            return 1.6;
+        default:
+            return 0;
+    }
+}
+
+double ModeValue(LockMode mode) {
+    switch (mode) {
+        case LockMode::Coarse:
+            return 10;
+        case LockMode::FineOrControl:
+            return 20;
+        default:
+            return 0;
+    }
+}
+
+// Sums held as 4-byte floats take each addition in double and keep it rounded to float.
+void AddToFloat(float& sum, double value) {
+    sum = static_cast<float>(static_cast<double>(sum) + value);
+}
+
+}  // namespace
+
+void MinuteAggregator::OnTimeRecord(const TimeRecord& record) {
+    if (record.status == TimeRecord::Status::BadTime) return;
+    // A bad date leaves the bare time of day as the current time until the next good Time line.
+    currentTime_ = record.timeOfDay;
+    if (record.status == TimeRecord::Status::BadDate) return;
+    currentTime_ = record.dateTime;
+    if (firstTime_ == 0) firstTime_ = currentTime_;
+    if (firstDay_ == 0) firstDay_ = std::trunc(currentTime_);
+    if (record.hourText != "00" && record.minuteText != "00") latestDay_ = std::trunc(currentTime_);
+    if (record.secondText == "00") minuteState_ = minuteState_ == 0 ? 1 : 2;
+    if (record.secondText == "01" && minuteState_ == 2) {
+        FlushMinute(currentTime_);
+        minuteState_ = 1;
+        minute_ = MinuteAccumulators{};
+    }
+}
+
+void MinuteAggregator::OnPdopRecord(std::int32_t value, bool withSatellites) {
+    if (withSatellites) totals_.controlFormat = true;
+    ++minute_.pdopLines;
+    if (value < 11) minute_.smallestPdop = std::min(minute_.smallestPdop, value);
+    if (value > 0 && value < 10) {
+        totals_.pdopSum += value;
+        ++totals_.pdopCount;
+    }
+}
+
+void MinuteAggregator::OnSatelliteNumbers(std::string_view list) {
+    minute_.numberedSatellites = 0;
+    std::int64_t numbered = 0;
+    const int items = ForEachListItem(list, 0, [&](std::int32_t prn) { numbered += prn > 0; });
+    if (items == 6) {
+        ++totals_.sixItemLists;
+    } else if (items == 8) {
+        ++totals_.eightItemLists;
+    }
+    minute_.numberedSatellites = numbered;
+}
+
+void MinuteAggregator::OnSatelliteLevels(std::string_view list) {
+    ++minute_.levelLines;
+    std::int64_t lineSum = 0;
+    std::int64_t withSignal = 0;
+    const int items = ForEachListItem(list, 0, [&](std::int32_t level) {
+        withSignal += level > 0;
+        minute_.goodCount += level > 3;
+        lineSum += level;
+    });
+    if (minute_.numberedSatellites > 0) {
+        AddToFloat(minute_.signalShareSum,
+                   static_cast<double>(withSignal) / static_cast<double>(minute_.numberedSatellites));
+    }
+    if (items > 0) {
+        ++minute_.nonEmptyLevelLines;
+        AddToFloat(minute_.strengthSum, static_cast<double>(lineSum) / items);
+    }
+}
+
+void MinuteAggregator::OnFixMode(const FixModeRecord& record) {
+    ++minute_.fixLines;
+    fix_ = record.fix;
+    ++totals_.fixCounts[static_cast<int>(record.fix)];
+    mode_ = record.mode;
+    ++totals_.modeCounts[static_cast<int>(record.mode)];
+}
+
+void MinuteAggregator::FlushMinute(DayTime t) {
+    if (t - previousPointTime_ > kGapLength) {
+        if (previousPointTime_ > kFirstPlausibleDay) AddZeroPoints(previousPointTime_);
+        AddZeroPoints(t);
+    }
+    if (minute_.pdopLines > 0) {
+        const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
+        if (p <= 10) AddPoint(SeriesId::Pdop, t, p);
+    }
+    if (minute_.nonEmptyLevelLines > 0) {
+        const auto mean = static_cast<float>(static_cast<double>(minute_.strengthSum) /
+                                             static_cast<double>(minute_.nonEmptyLevelLines));
+        AddStrengthSample(t, mean);
+    }
+    if (minute_.levelLines > 0) {
+        AddPoint(SeriesId::NumGood, t,
+                 static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines));
+    }
+    if (fix_) AddPoint(SeriesId::Fix, t, FixValue(*fix_));
+    if (minute_.fixLines > 0 && minute_.levelLines > 0) {
+        AddPoint(
+            SeriesId::Signal, t,
+            100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines));
+    }
+    if (mode_) AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
+    if (t > 0) previousPointTime_ = t;
+}
+
+void MinuteAggregator::AddZeroPoints(DayTime t) {
+    AddStrengthSample(t, 0);
+    AddPoint(SeriesId::NumGood, t, 0);
+    AddPoint(SeriesId::Fix, t, 0);
+    AddPoint(SeriesId::Pdop, t, 10);
+    AddPoint(SeriesId::Signal, t, 0);
+    AddPoint(SeriesId::Mode, t, 0);
+}
+
+void MinuteAggregator::AddStrengthSample(double x, double y) {
+    // Room grows a day of minutes at a time so that a day's load does not reallocate repeatedly.
+    if (sampleTimes_.size() == sampleTimes_.capacity()) {
+        sampleTimes_.reserve(sampleTimes_.size() + kSamplesPerDay);
+        sampleValues_.reserve(sampleValues_.size() + kSamplesPerDay);
+    }
+    AddPoint(SeriesId::Strength, x, y);
+    sampleTimes_.push_back(x);
+    sampleValues_.push_back(y);
+}
+
+void MinuteAggregator::PlotTrend() {
+    constexpr std::size_t kWindow = 45;
+    constexpr std::size_t kFirstTrendIndex = 46;
+    for (std::size_t i = sampleValues_.size(); i-- > kFirstTrendIndex;) {
+        double sum = 0;
+        for (std::size_t j = i + 1 - kWindow; j <= i; ++j) sum += sampleValues_[j];
+        AddPoint(SeriesId::Trend, sampleTimes_[i], sum / static_cast<double>(kWindow));
+    }
+}
+
+void MinuteAggregator::AddPoint(SeriesId id, double x, double y) {
+    series_[static_cast<int>(id)].push_back({x, y});
+}
+
+std::array<std::vector<ChartPoint>, kSeriesCount> MinuteAggregator::TakeSeries() {
+    // Inserting each point after all points with X not above its own is a stable sort by X.
+    for (auto& points : series_) {
+        const auto byX = [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; };
+        if (!std::is_sorted(points.begin(), points.end(), byX)) {
+            std::stable_sort(points.begin(), points.end(), byX);
+        }
+    }
+    return std::move(series_);
+}
+
+}  // namespace marlix::core

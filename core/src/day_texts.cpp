@@ -1,0 +1,171 @@
+#include "marlix/core/day_texts.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace marlix::core {
+namespace {
+
+constexpr int kSignificantDigits = 18;
+constexpr DayTime kFiveSeconds = 5.0 / 86400.0;
+
+void AppendTwoDigits(std::string& out, int value) {
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+void AppendHourMinute(std::string& out, const CivilDateTime& t, const LocaleConventions& locale) {
+    AppendTwoDigits(out, t.hour);
+    out += locale.timeSeparator;
+    AppendTwoDigits(out, t.minute);
+}
+
+std::string Percent(double value, const LocaleConventions& locale) {
+    return FormatFixed(value, 0, locale.decimalSeparator) + "%";
+}
+
+std::string FixPart(const DayTotals& totals, const LocaleConventions& locale) {
+    const auto [h, g, f] = totals.fixCounts;
+    const auto c = static_cast<float>(static_cast<double>(h + g + f) / 100.0);
+    if (!(c > 0)) return "Fix summary not available";
+    const double divisor = c;
+    return "Fixes: none/2D/3D:  " + Percent(static_cast<double>(h) / divisor, locale) + ", " +
+           Percent(static_cast<double>(g) / divisor, locale) + ", " +
+           Percent(static_cast<double>(f) / divisor, locale) + "  (" + std::to_string(h) + ", " +
+           std::to_string(g) + ", " + std::to_string(f) + ")";
+}
+
+std::string ModePart(const DayTotals& totals, const LocaleConventions& locale) {
+    const auto [e, d, c] = totals.modeCounts;
+    const auto b = static_cast<float>(static_cast<double>(e + d + c) / 100.0);
+    if (!(b > 0)) return "Mode summary not available";
+    const double divisor = b;
+    if (totals.controlFormat) {
+        return "Control: inactive/control:  " + Percent(static_cast<double>(e) / divisor, locale) + ", " +
+               Percent(static_cast<double>(c) / divisor, locale) + "  (" + std::to_string(e) + ", " +
+               std::to_string(c) + ")";
+    }
+    return "Control: inactive/coarse/fine:  " + Percent(static_cast<double>(e) / divisor, locale) + ", " +
+           Percent(static_cast<double>(d) / divisor, locale) + ", " +
+           Percent(static_cast<double>(c) / divisor, locale) + "  (" + std::to_string(e) + ", " +
+           std::to_string(d) + ", " + std::to_string(c) + ")";
+}
+
+std::string PdopPart(const DayTotals& totals, const LocaleConventions& locale) {
+    std::string text = "Average PDOP: " + FormatFixed(static_cast<double>(totals.pdopSum) /
+                                                          static_cast<double>(totals.pdopCount),
+                                                      2, locale.decimalSeparator);
+    const std::int64_t lists = totals.sixItemLists + totals.eightItemLists;
+    // Without any 6- or 8-item satellite list the seeking share is undefined, so none is claimed.
+    if (lists == 0) return text + ",  GPS-seeking n/a";
+    const double seeking = static_cast<double>(totals.eightItemLists * 100) / static_cast<double>(lists);
+    return text + ",  GPS-seeking " + Percent(seeking, locale) + " (lower is better)";
+}
+
+}  // namespace
+
+std::string FormatFixed(double value, int decimals, std::string_view decimalSeparator) {
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    // Eighteen significant digits: d.ddddddddddddddddde+XX.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*e", kSignificantDigits - 1, std::fabs(value));
+    std::string digits;
+    digits.reserve(kSignificantDigits + 1);
+    const char* p = text;
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') digits += *p;
+    }
+    int exponent = std::atoi(p + 1);
+    if (digits.find_first_not_of('0') == std::string::npos) exponent = 0;
+
+    // digits[i] is the digit of 10^(exponent - i); keep those down to 10^-decimals.
+    const int keep = exponent + 1 + decimals;
+    if (keep < 0) {
+        digits.clear();
+    } else if (keep < static_cast<int>(digits.size())) {
+        const bool roundUp = digits[keep] >= '5';
+        digits.resize(keep);
+        if (roundUp) {
+            int i = keep - 1;
+            while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                digits.insert(digits.begin(), '1');
+                ++exponent;
+            }
+        }
+    }
+    // Place the kept digits as integer and fraction parts.
+    const int integerDigits = exponent + 1;
+    std::string integerPart;
+    std::string fraction;
+    for (int power = std::max(integerDigits, 1) - 1; power >= -decimals; --power) {
+        const int index = exponent - power;
+        const char digit = index >= 0 && index < static_cast<int>(digits.size()) ? digits[index] : '0';
+        (power >= 0 ? integerPart : fraction) += digit;
+    }
+    const bool allZero = (integerPart + fraction).find_first_not_of('0') == std::string::npos;
+    std::string out = value < 0 && !allZero ? "-" : "";
+    out += integerPart;
+    if (decimals > 0) {
+        out += decimalSeparator;
+        out += fraction;
+    }
+    return out;
+}
+
+std::string FormatFromTime(DayTime t, const LocaleConventions& locale) {
+    const CivilDateTime c = DecodeDateTime(t);
+    std::string out;
+    AppendTwoDigits(out, c.year / 100);
+    AppendTwoDigits(out, c.year % 100);
+    out += '-';
+    out += locale.shortMonthNames[c.month - 1];
+    out += '-';
+    AppendTwoDigits(out, c.day);
+    out += " from ";
+    AppendHourMinute(out, c, locale);
+    return out;
+}
+
+std::string FormatToTime(DayTime t, const LocaleConventions& locale) {
+    std::string out = " to ";
+    AppendHourMinute(out, DecodeDateTime(t), locale);
+    return out;
+}
+
+std::string MeanStrengthHint(const std::vector<double>& sampleValues, const LocaleConventions& locale) {
+    double sum = 0;
+    std::int64_t count = 0;
+    for (const double value : sampleValues) {
+        if (value > 0) {
+            sum += value;
+            ++count;
+        }
+    }
+    if (count == 0) return {};
+    return "Mean strength: " + FormatFixed(sum / static_cast<double>(count), 1, locale.decimalSeparator);
+}
+
+std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,
+                      const LocaleConventions& locale) {
+    return FormatFromTime(firstTime, locale) + FormatToTime(currentTime - kFiveSeconds, locale) + ", " +
+           std::to_string(lineCount) + " lines";
+}
+
+std::string SummaryText(const DayTotals& totals, const LocaleConventions& locale) {
+    std::string text = FixPart(totals, locale);
+    text += '\r';
+    text += ModePart(totals, locale);
+    if (totals.pdopCount > 0) {
+        text += '\r';
+        text += PdopPart(totals, locale);
+    }
+    return text;
+}
+
+}  // namespace marlix::core

@@ -1,0 +1,188 @@
+#include "marlix/core/line_reader.h"
+
+#include <cstring>
+
+namespace marlix::core {
+namespace {
+
+// Index of the first CR, LF or NUL, or size when there is none. Eight bytes at a time: all three are
+// below 14, so a word without any byte below 14 is skipped whole.
+std::size_t FindLineEnd(const char* p, std::size_t size) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (((word - kOnes * 14) & ~word & kHighBits) != 0) break;
+    }
+    for (; i < size; ++i) {
+        const char c = p[i];
+        if (c == '\n' || c == '\r' || c == '\0') return i;
+    }
+    return size;
+}
+
+char CharacterOfCodeUnit(unsigned unit) {
+    return unit < 0x80 ? static_cast<char>(unit) : kNonAsciiCharacter;
+}
+
+}  // namespace
+
+void LineReader::Feed(std::string_view bytes, LineSink& sink) {
+    if (ended_ || bytes.empty()) return;
+    if (encoding_ != TextEncoding::Unknown) {
+        Decode(bytes, sink);
+        return;
+    }
+    // Wait for three bytes, enough to tell every byte-order mark apart.
+    head_.append(bytes);
+    if (head_.size() < 3) return;
+    const std::string head = std::move(head_);
+    head_ = std::string();
+    const std::string_view text = head;
+    std::size_t markLength = 0;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        encoding_ = TextEncoding::Utf8;
+        markLength = 3;
+    } else if (text.substr(0, 2) == "\xFF\xFE") {
+        encoding_ = TextEncoding::Utf16LE;
+        markLength = 2;
+    } else if (text.substr(0, 2) == "\xFE\xFF") {
+        encoding_ = TextEncoding::Utf16BE;
+        markLength = 2;
+    } else {
+        encoding_ = TextEncoding::Ansi;
+    }
+    Decode(text.substr(markLength), sink);
+}
+
+void LineReader::Finish(LineSink& sink) {
+    if (encoding_ == TextEncoding::Unknown) {
+        // Shorter than three bytes: a two-byte UTF-16 mark alone, or plain text.
+        const std::string_view head = head_;
+        if (head == "\xFF\xFE") {
+            encoding_ = TextEncoding::Utf16LE;
+        } else if (head == "\xFE\xFF") {
+            encoding_ = TextEncoding::Utf16BE;
+        } else {
+            encoding_ = TextEncoding::Ansi;
+            Decode(head, sink);
+        }
+        head_.clear();
+    }
+    // An unfinished UTF-8 sequence at the end still stands for one character.
+    if (encoding_ == TextEncoding::Utf8 && utf8Pending_ > 0 && !ended_) {
+        utf8Pending_ = 0;
+        const char c = kNonAsciiCharacter;
+        Split(std::string_view(&c, 1), sink);
+    }
+    if (!partial_.empty()) sink.AddLine(partial_);
+    partial_.clear();
+    ended_ = true;
+}
+
+void LineReader::Decode(std::string_view bytes, LineSink& sink) {
+    switch (encoding_) {
+        case TextEncoding::Utf8:
+            DecodeUtf8(bytes, sink);
+            break;
+        case TextEncoding::Utf16LE:
+        case TextEncoding::Utf16BE:
+            DecodeUtf16(bytes, sink);
+            break;
+        default:
+            Split(bytes, sink);
+            break;
+    }
+}
+
+void LineReader::DecodeUtf8(std::string_view bytes, LineSink& sink) {
+    decoded_.clear();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (utf8Pending_ > 0) {
+            if ((b & 0xC0) == 0x80) {
+                if (--utf8Pending_ == 0)
+                    decoded_.append(static_cast<std::size_t>(utf8Units_), kNonAsciiCharacter);
+                continue;
+            }
+            // A broken sequence stands for one replacement character; this byte starts afresh.
+            utf8Pending_ = 0;
+            decoded_ += kNonAsciiCharacter;
+        }
+        if (b < 0x80) {
+            decoded_ += c;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            utf8Pending_ = 1;
+            utf8Units_ = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            utf8Pending_ = 2;
+            utf8Units_ = 1;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            utf8Pending_ = 3;
+            utf8Units_ = 2;  // a surrogate pair
+        } else {
+            decoded_ += kNonAsciiCharacter;
+        }
+    }
+    Split(decoded_, sink);
+}
+
+void LineReader::DecodeUtf16(std::string_view bytes, LineSink& sink) {
+    decoded_.clear();
+    const bool bigEndian = encoding_ == TextEncoding::Utf16BE;
+    std::size_t i = 0;
+    const auto unitOf = [bigEndian](unsigned first, unsigned second) {
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    if (oddByte_ >= 0 && !bytes.empty()) {
+        decoded_ += CharacterOfCodeUnit(
+            unitOf(static_cast<unsigned>(oddByte_), static_cast<unsigned char>(bytes[0])));
+        oddByte_ = -1;
+        i = 1;
+    }
+    for (; i + 1 < bytes.size(); i += 2) {
+        decoded_ += CharacterOfCodeUnit(
+            unitOf(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1])));
+    }
+    if (i < bytes.size()) oddByte_ = static_cast<unsigned char>(bytes[i]);
+    Split(decoded_, sink);
+}
+
+void LineReader::Split(std::string_view text, LineSink& sink) {
+    const char* p = text.data();
+    std::size_t size = text.size();
+    while (size > 0 && !ended_) {
+        if (skipLf_) {
+            skipLf_ = false;
+            if (*p == '\n') {
+                ++p;
+                --size;
+                continue;
+            }
+        }
+        const std::size_t end = FindLineEnd(p, size);
+        if (end == size) {
+            partial_.append(p, size);
+            return;
+        }
+        const std::string_view line(p, end);
+        if (partial_.empty()) {
+            if (p[end] != '\0' || !line.empty()) sink.AddLine(line);
+        } else {
+            partial_.append(line);
+            sink.AddLine(partial_);
+            partial_.clear();
+        }
+        if (p[end] == '\0') {
+            ended_ = true;
+            return;
+        }
+        skipLf_ = p[end] == '\r';
+        p += end + 1;
+        size -= end + 1;
+    }
+}
+
+}  // namespace marlix::core

@@ -1,0 +1,127 @@
+#include "marlix/core/records.h"
+
+namespace marlix::core {
+namespace {
+
+bool StartsWith(std::string_view line, std::string_view prefix) {
+    return line.size() >= prefix.size() && line.compare(0, prefix.size(), prefix) == 0;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+RecordKind ClassifyRecord(std::string_view line) {
+    if (line.empty()) return RecordKind::None;
+    switch (line[0]) {
+        case 'U':
+            return StartsWith(line, kTimePrefix) ? RecordKind::Time : RecordKind::None;
+        case 'P':
+            if (StartsWith(line, kPdopPrefix)) return RecordKind::Pdop;
+            return StartsWith(line, kPdopWithSatellitesPrefix) ? RecordKind::PdopWithSatellites
+                                                               : RecordKind::None;
+        case 'S':
+            if (StartsWith(line, kSatelliteNumbersPrefix)) return RecordKind::SatelliteNumbers;
+            return StartsWith(line, kSatelliteLevelsPrefix) ? RecordKind::SatelliteLevels : RecordKind::None;
+        case 'F':
+            return StartsWith(line, kFixModePrefix) ? RecordKind::FixMode : RecordKind::None;
+        default:
+            return RecordKind::None;
+    }
+}
+
+std::string_view Field(std::string_view line, std::size_t first, std::size_t length) {
+    if (first < 1 || first > line.size()) return {};
+    return line.substr(first - 1, length);
+}
+
+std::optional<std::int32_t> ParseInteger(std::string_view text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == n) return std::nullopt;
+    // The magnitude may reach 2^31 for the most negative value; beyond that it is out of range.
+    constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+    std::int64_t magnitude = 0;
+    for (; i < n; ++i) {
+        const int digit =
+            base == 16 ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (digit < 0) return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > kLimit) return std::nullopt;
+    }
+    if (!negative && magnitude == kLimit) return std::nullopt;
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+std::vector<std::string> SplitList(std::string_view list) {
+    std::vector<std::string> items;
+    ForEachListItemText(list, [&](std::string_view text, bool escaped) {
+        std::string item;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            item += text[i];
+            if (escaped && text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"') ++i;
+        }
+        items.push_back(std::move(item));
+    });
+    return items;
+}
+
+TimeRecord ParseTimeRecord(std::string_view line) {
+    TimeRecord record;
+    record.hourText = Field(line, 13, 2);
+    record.minuteText = Field(line, 16, 2);
+    record.secondText = Field(line, 19, 2);
+    const auto hour = ParseInteger(record.hourText);
+    const auto minute = ParseInteger(record.minuteText);
+    const auto second = ParseInteger(record.secondText);
+    if (!hour || !minute || !second || !IsValidTime(*hour, *minute, *second)) return record;
+    record.status = TimeRecord::Status::BadDate;
+    record.timeOfDay = EncodeTime(*hour, *minute, *second);
+
+    const std::string_view yearDigits = Field(line, 28, 2);
+    char yearText[4] = {'2', '0'};
+    for (std::size_t i = 0; i < yearDigits.size(); ++i) yearText[2 + i] = yearDigits[i];
+    const auto year = ParseInteger(std::string_view(yearText, 2 + yearDigits.size()));
+    const auto month = ParseInteger(Field(line, 25, 2));
+    const auto day = ParseInteger(Field(line, 22, 2));
+    if (!day || !month || !year || !IsValidDate(*year, *month, *day)) return record;
+    record.status = TimeRecord::Status::Ok;
+    record.dateTime = EncodeDate(*year, *month, *day) + record.timeOfDay;
+    return record;
+}
+
+std::int32_t PdopValue(std::string_view line) {
+    return ParseIntegerOr(Field(line, 13, 2), 11);
+}
+
+FixModeRecord ParseFixMode(std::string_view line) {
+    const auto has = [line](std::string_view word) { return line.find(word) != std::string_view::npos; };
+    FixModeRecord record{FixState::None, LockMode::Inactive};
+    if (has("2D")) record.fix = FixState::Fix2D;
+    if (has("3D")) record.fix = FixState::Fix3D;
+    if (has("Coarse")) record.mode = LockMode::Coarse;
+    if (has("Fine")) record.mode = LockMode::FineOrControl;
+    if (has("Control")) record.mode = LockMode::FineOrControl;
+    return record;
+}
+
+}  // namespace marlix::core
