@@ -1,0 +1,56 @@
+#include "marlix/chart/qt/chart_panel.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "marlix/chart/qt/painter_surface.h"
+
+namespace marlix::chart {
+
+TChartPanel::TChartPanel(QWidget* parent) : QWidget(parent) {
+    // The kept picture covers the whole widget, so Qt need not clear it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    chart_.SetBounds(width(), height());
+}
+
+void TChartPanel::RunPass() {
+    const qreal dpr = devicePixelRatioF();
+    QImage image(std::max(1, qRound(width() * dpr)), std::max(1, qRound(height() * dpr)),
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    // Point sizes on the picture follow the widget's logical DPI, as on the screen.
+    image.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+    image.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+    QPainter painter(&image);
+    {
+        QPainterChartSurface surface(painter);
+        chart_.PaintChart(surface);
+    }
+    painter.end();
+    picture_ = std::move(image);
+}
+
+void TChartPanel::PaintNow() {
+    RunPass();
+    update();
+}
+
+void TChartPanel::paintEvent(QPaintEvent* event) {
+    if (chart_.RedrawPending() || picture_.isNull()) RunPass();
+    QPainter painter(this);
+    painter.drawImage(event->rect(), picture_,
+                      QRectF(QPointF(event->rect().topLeft()) * picture_.devicePixelRatio(),
+                             QSizeF(event->rect().size()) * picture_.devicePixelRatio()));
+}
+
+void TChartPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    chart_.SetBounds(width(), height());
+}
+
+void TChartPanel::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    chart_.RequestRedraw();
+}
+
+}  // namespace marlix::chart
