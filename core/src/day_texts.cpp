@@ -1,9 +1,8 @@
 #include "marlix/core/day_texts.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace marlix::core {
 namespace {
@@ -70,15 +69,18 @@ std::string FormatFixed(double value, int decimals, std::string_view decimalSepa
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     // Eighteen significant digits: d.ddddddddddddddddde+XX.
+    // to_chars, unlike printf, ignores the C locale's decimal point.
     char text[64];
-    std::snprintf(text, sizeof text, "%.*e", kSignificantDigits - 1, std::fabs(value));
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                       std::chars_format::scientific, kSignificantDigits - 1);
     std::string digits;
     digits.reserve(kSignificantDigits + 1);
     const char* p = text;
     for (; *p != 'e'; ++p) {
         if (*p != '.') digits += *p;
     }
-    int exponent = std::atoi(p + 1);
+    int exponent = 0;
+    std::from_chars(*(p + 1) == '+' ? p + 2 : p + 1, written.ptr, exponent);
     if (digits.find_first_not_of('0') == std::string::npos) exponent = 0;
 
     // digits[i] is the digit of 10^(exponent - i); keep those down to 10^-decimals.

@@ -1,0 +1,56 @@
+#pragma once
+
+// The subcommands of marlix-sqa-cli. Each takes its own arguments (without the program and command
+// names) and writes to the given streams; the return value is the exit status.
+
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "marlix/core/analysis.h"
+
+namespace marlix::cli {
+
+using Arguments = std::vector<std::string>;
+using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err);
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;  // the arguments after the command name
+    CommandFunction run;
+};
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs the command named by argv[1]; prints the usage of all commands on a missing or unknown name.
+int Dispatch(std::span<const Command> commands, int argc, const char* const* argv, std::ostream& out,
+             std::ostream& err);
+
+inline constexpr std::string_view kReportUsage =
+    "[--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]";
+int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);
+
+inline constexpr std::string_view kSimulateUsage =
+    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control]";
+int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// The user's month names and decimal separator (from the environment's locale); the time separator
+// stays ":".
+core::LocaleConventions UserLocaleConventions();
+
+// "YYYY-MM-DD" of a valid date, else nothing.
+std::optional<core::DayTime> ParseIsoDate(std::string_view text);
+
+// The report for a person: hint, summary lines and notes, one per line.
+std::string ReportText(const core::DayAnalysis& analysis);
+// The report as one JSON object.
+std::string ReportJson(const core::DayAnalysis& analysis);
+// A JSON string literal; bytes that are no valid UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
+
+}  // namespace marlix::cli

@@ -1,0 +1,236 @@
+#include <langinfo.h>
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <ostream>
+
+#include "commands.h"
+
+namespace marlix::cli {
+namespace {
+
+struct ReportRequest {
+    std::string dataDirectory;  // with a trailing '/', or empty for ordinary paths
+    std::vector<std::string> files;
+    bool json = false;
+};
+
+int Usage(std::ostream& err, std::string_view problem) {
+    err << "marlix-sqa-cli report: " << problem << "\nusage: marlix-sqa-cli report " << kReportUsage << '\n';
+    return kExitUsage;
+}
+
+void AppendNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+// Length of the valid UTF-8 sequence at the start of text, or 0.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            switch (c) {
+                case '"':
+                    out += "\\\"";
+                    break;
+                case '\\':
+                    out += "\\\\";
+                    break;
+                case '\b':
+                    out += "\\b";
+                    break;
+                case '\f':
+                    out += "\\f";
+                    break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                default:
+                    if (c < 0x20) {
+                        out += "\\u00";
+                        out += kHex[c >> 4];
+                        out += kHex[c & 15];
+                    } else {
+                        out += static_cast<char>(c);
+                    }
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) {
+            out += "\\ufffd";
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+core::LocaleConventions UserLocaleConventions() {
+    std::setlocale(LC_ALL, "");
+    core::LocaleConventions locale;
+    static constexpr nl_item kMonths[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
+                                            ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
+    for (int i = 0; i < 12; ++i) {
+        if (const char* name = nl_langinfo(kMonths[i]); name != nullptr && *name != '\0')
+            locale.shortMonthNames[i] = name;
+    }
+    if (const char* radix = nl_langinfo(RADIXCHAR); radix != nullptr && *radix != '\0')
+        locale.decimalSeparator = radix;
+    return locale;
+}
+
+std::optional<core::DayTime> ParseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto number = [&](std::size_t first, std::size_t length) -> std::optional<int> {
+        int value = 0;
+        for (std::size_t i = first; i < first + length; ++i) {
+            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (!year || !month || !day || !core::IsValidDate(*year, *month, *day)) return std::nullopt;
+    return core::EncodeDate(*year, *month, *day);
+}
+
+std::string ReportText(const core::DayAnalysis& analysis) {
+    std::string out;
+    if (!analysis.hint.empty()) out += analysis.hint + '\n';
+    for (const char c : analysis.summary) out += c == '\r' ? '\n' : c;
+    out += '\n';
+    out += analysis.notes + '\n';
+    return out;
+}
+
+std::string ReportJson(const core::DayAnalysis& analysis) {
+    std::string out = "{\"lines\": " + std::to_string(analysis.lineCount);
+    out += ", \"control_format\": ";
+    out += analysis.controlFormat ? "true" : "false";
+    out += ", \"first_day\": ";
+    AppendNumber(out, analysis.firstDay);
+    out += ", \"latest_day\": ";
+    AppendNumber(out, analysis.latestDay);
+    out += ", \"hint\": " + JsonString(analysis.hint);
+    out += ", \"notes\": " + JsonString(analysis.notes);
+    out += ", \"summary\": " + JsonString(analysis.summary);
+    out += ", \"series\": {";
+    for (int s = 0; s < core::kSeriesCount; ++s) {
+        if (s > 0) out += ", ";
+        out += JsonString(core::SeriesTitle(static_cast<core::SeriesId>(s)));
+        out += ": [";
+        bool first = true;
+        for (const core::ChartPoint& point : analysis.series[s]) {
+            if (!first) out += ", ";
+            first = false;
+            out += '[';
+            AppendNumber(out, point.x);
+            out += ", ";
+            AppendNumber(out, point.y);
+            out += ']';
+        }
+        out += ']';
+    }
+    out += "}}\n";
+    return out;
+}
+
+int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
+    std::optional<std::string> dataDirectory;
+    std::optional<core::DayTime> date;
+    ReportRequest request;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--data-dir" || arg == "--date" || arg == "--format") {
+            if (!hasValue) return Usage(err, arg + " needs a value");
+            const std::string& value = args[++i];
+            if (arg == "--data-dir") {
+                dataDirectory = value;
+            } else if (arg == "--date") {
+                date = ParseIsoDate(value);
+                if (!date) return Usage(err, "--date wants a valid YYYY-MM-DD, not '" + value + "'");
+            } else if (value == "json" || value == "text") {
+                request.json = value == "json";
+            } else {
+                return Usage(err, "--format is text or json, not '" + value + "'");
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(err, "unknown option " + arg);
+        } else {
+            request.files.push_back(arg);
+        }
+    }
+    if (date && !request.files.empty()) return Usage(err, "give either --date or files, not both");
+    if (!date && request.files.empty()) return Usage(err, "give --date or at least one file");
+    if (date) {
+        request.files.push_back(core::DayFileName(*date));
+        if (!dataDirectory) dataDirectory = ".";
+    }
+    if (dataDirectory) {
+        request.dataDirectory = *dataDirectory;
+        if (request.dataDirectory.empty() || request.dataDirectory.back() != '/')
+            request.dataDirectory += '/';
+    }
+
+    const core::LoadResult result =
+        core::AnalyseFiles(request.files, request.dataDirectory, UserLocaleConventions());
+    if (result.failure) {
+        err << "marlix-sqa-cli: cannot read " << result.failure->file << ": " << result.failure->reason
+            << '\n';
+        return kExitFailure;
+    }
+    out << (request.json ? ReportJson(*result.analysis) : ReportText(*result.analysis));
+    out.flush();
+    return out ? kExitOk : kExitFailure;
+}
+
+}  // namespace marlix::cli
