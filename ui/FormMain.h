@@ -1,0 +1,145 @@
+#pragma once
+
+#include <marlix/core/analysis.h>
+
+#include <QDate>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace marlix::chart {
+class TChartPanel;
+}
+
+namespace marlix::ui {
+
+class TSignalCharts;
+
+struct TFormMainOptions {
+    // Command-line arguments after the program name; the first may name the data directory.
+    QStringList arguments;
+    // Folder used when no argument names an existing directory.
+    QString programDirectory;
+    // Start-up (data directory, yesterday's day) runs by itself once the window is shown.
+    bool runStartup = true;
+    std::shared_ptr<const TClock> clock;
+    // Wait between a change of the local minute and the automatic reload.
+    int reloadDelayMs = 1500;
+    // Shows an error that left a handler; the window shows a modal box by default.
+    std::function<void(const QString& title, const QString& message)> showError;
+};
+
+// The main window: three signal charts, the day summary and the day navigation.
+class TFormMain : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit TFormMain(TFormMainOptions options, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Every view of a day ends here. A failed read leaves the view as it was.
+    void LoadAndPlot(const QStringList& fileList);
+
+    // The window's public actions, as the user triggers them.
+    void ButtonTodayClick();
+    void ButtonYesterdayClick();
+    void BitBtnDayChangeClick(QObject* sender);
+    void DateTimePickerChange();
+    void CheckBoxAutoRefreshClick();
+    void TimerAutoRefreshTimer();
+    void TimerRunTimer();
+    void PopupCopyClick();
+    void ButtonCloseClick();
+    void DropFileTarget1Drop(const QStringList& files);
+
+    // Sets the picker's date as code does: no change event follows.
+    void SetPickerDate(QDate date);
+    QDate PickerDate() const;
+
+    QString DataDirectory() const { return dataDirectory_; }
+    void SetDataDirectory(const QString& directory);
+    bool ControlFormat() const;
+    QString ClipboardText() const;
+    int LoadCount() const { return loadCount_; }
+
+    TSignalCharts& Charts() { return *charts_; }
+    chart::TChartPanel* ChartStrength() const { return chartStrength_; }
+    chart::TChartPanel* ChartPDOP() const { return chartPdop_; }
+    chart::TChartPanel* ChartMode() const { return chartMode_; }
+    QLabel* LabelSummary() const { return labelSummary_; }
+    QLabel* LabelNotes() const { return labelNotes_; }
+    QDateEdit* DateTimePicker() const { return dateTimePicker_; }
+    QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
+    QToolButton* BitBtnNext() const { return bitBtnNext_; }
+    QPushButton* ButtonToday() const { return buttonToday_; }
+    QCheckBox* CheckBoxAutoRefresh() const { return checkBoxAutoRefresh_; }
+    QTimer& TimerAutoRefresh() { return timerAutoRefresh_; }
+    QTimer& TimerReloadDelay() { return timerReloadDelay_; }
+    QTimer& TimerRun() { return timerRun_; }
+
+    static constexpr int kDesignWidth = 772;
+    static constexpr int kDesignHeight = 556;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    struct Anchored;
+
+    void CreateControls();
+    void FormResize();
+    void FormKeyDown(int key);
+    void FormKeyPress(const QString& text);
+    void Guarded(const std::function<void()>& handler);
+    core::LocaleConventions Locale() const;
+
+    TFormMainOptions options_;
+    std::shared_ptr<const TClock> clock_;
+    QString dataDirectory_;
+    QStringList fileList_;
+    QString summaryText_ = "Summary";
+    int rememberedMinute_ = -1;
+    int loadCount_ = 0;
+    bool centred_ = false;
+    bool keyPreview_ = false;
+
+    chart::TChartPanel* chartStrength_ = nullptr;
+    chart::TChartPanel* chartPdop_ = nullptr;
+    chart::TChartPanel* chartMode_ = nullptr;
+    std::unique_ptr<TSignalCharts> charts_;
+    QPushButton* buttonToday_ = nullptr;
+    QPushButton* buttonYesterday_ = nullptr;
+    QDateEdit* dateTimePicker_ = nullptr;
+    QToolButton* bitBtnPrev_ = nullptr;
+    QToolButton* bitBtnNext_ = nullptr;
+    QCheckBox* checkBoxAutoRefresh_ = nullptr;
+    QLabel* labelSummary_ = nullptr;
+    QLabel* labelNotes_ = nullptr;
+    QPushButton* buttonClose_ = nullptr;
+    QMenu* popupMenu_ = nullptr;
+    QTimer timerRun_;
+    QTimer timerAutoRefresh_;
+    QTimer timerReloadDelay_;
+    std::vector<Anchored> anchored_;
+};
+
+}  // namespace marlix::ui

@@ -1,0 +1,209 @@
+#include "SignalCharts.h"
+
+#include <algorithm>
+#include <array>
+
+namespace marlix::ui {
+
+using namespace marlix::chart;
+
+namespace {
+
+constexpr const char* kStrengthTitle = "Average signal strength and number of good satellites (signal >= 4)";
+constexpr const char* kPdopTitle = "Dilution of precision (PDOP) - smaller is better";
+constexpr const char* kModeTitle = "Percent satellites with signal and lock mode (Inactive/coarse/fine)";
+constexpr const char* kModeControlTitle = "Percent satellites with signal and lock mode (Inactive/control)";
+
+constexpr int kLabelPixels = 9;
+
+void ConfigureCommon(TChart& chart, const char* title) {
+    chart.SetColor(clWhite);
+    chart.SetView3D(false);
+    chart.SetMarginUnits(muPixels);
+    chart.SetMarginLeft(10);
+    chart.Title().SetText(title);
+
+    TChartAxis& bottom = chart.BottomAxis();
+    bottom.SetDateTimeFormat("hh:mm");
+    bottom.Axis().SetVisible(false);
+
+    TChartAxis& left = chart.LeftAxis();
+    left.Axis().SetVisible(false);
+    left.MinorTicks().SetVisible(false);
+    left.LabelsFont().SetPixelSize(kLabelPixels);
+
+    TChartAxis& right = chart.RightAxis();
+    right.Axis().SetVisible(false);
+    right.Grid().SetVisible(false);
+    right.MinorTicks().SetVisible(false);
+}
+
+void FixRange(TChartAxis& axis, double minimum, double maximum) {
+    axis.SetAutomatic(false);
+    axis.SetAutomaticMinimum(false);
+    axis.SetAutomaticMaximum(false);
+    axis.SetMinimum(minimum);
+    axis.SetMaximum(maximum);
+}
+
+TFastLineSeries& AddSeries(TChart& chart, const char* component, const char* title, TColor colour,
+                           TVertAxis vertAxis, bool dateTime) {
+    TFastLineSeries& series = chart.AddFastLineSeries(component);
+    series.SetTitle(title);
+    if (colour != clAutoColor) series.SetSeriesColor(colour);
+    series.SetVertAxis(vertAxis);
+    series.XValues().SetOrder(loAscending);
+    series.XValues().SetDateTime(dateTime);
+    series.YValues().SetOrder(loNone);
+    return series;
+}
+
+void AddRightLabel(TChart& chart, double value, const char* text, TColor colour) {
+    TAxisItem& item = chart.RightAxis().Items().AddItem(value, text);
+    item.Font().SetColor(colour);
+}
+
+}  // namespace
+
+TSignalCharts::TSignalCharts(TChart& strength, TChart& pdop, TChart& mode)
+    : strength_(strength), pdop_(pdop), mode_(mode) {
+    Configure();
+}
+
+void TSignalCharts::Configure() {
+    ConfigureCommon(strength_, kStrengthTitle);
+    FixRange(strength_.LeftAxis(), 0, 10);
+    AddSeries(strength_, "Series3", "Strength", clGray, aLeftAxis, true);
+    AddSeries(strength_, "Series4", "Num good", RGBColor(0, 64, 0), aLeftAxis, false);
+    AddSeries(strength_, "Series1", "2D/3D fix", clGreen, aRightAxis, false);
+    AddSeries(strength_, "Series5", "Trend", RGBColor(0, 128, 192), aLeftAxis, true);
+
+    ConfigureCommon(pdop_, kPdopTitle);
+    pdop_.LeftAxis().LabelsFont().SetColor(clPurple);
+    pdop_.Legend().SetLegendStyle(lsSeries);
+    pdop_.Legend().SetTextStyle(ltsPlain);
+    pdop_.Legend().SetHorizMargin(71);
+    AddSeries(pdop_, "FastLineSeries1", "PDOP", clPurple, aLeftAxis, true);
+
+    ConfigureCommon(mode_, kModeTitle);
+    FixRange(mode_.LeftAxis(), 0, 100);
+    mode_.LeftAxis().LabelsFont().SetColor(clGreen);
+    FixRange(mode_.RightAxis(), 0, 100);
+    mode_.RightAxis().LabelsFont().SetColor(clRed);
+    mode_.RightAxis().TicksInner().SetVisible(false);
+    // The signal line is drawn green while its series colour stays automatic.
+    AddSeries(mode_, "FastLineSeries2", "Signal", clAutoColor, aLeftAxis, true).LinePen().SetColor(clGreen);
+    AddSeries(mode_, "Series2", "Mode", RGBColor(0, 128, 192), aRightAxis, true);
+
+    for (TChart* chart : {&strength_, &pdop_, &mode_}) chart->EndConfiguring();
+}
+
+TChartSeries& TSignalCharts::SeriesFor(core::SeriesId id) {
+    switch (id) {
+        case core::SeriesId::Strength:
+            return strength_.Series(0);
+        case core::SeriesId::NumGood:
+            return strength_.Series(1);
+        case core::SeriesId::Fix:
+            return strength_.Series(2);
+        case core::SeriesId::Trend:
+            return strength_.Series(3);
+        case core::SeriesId::Pdop:
+            return pdop_.Series(0);
+        case core::SeriesId::Signal:
+            return mode_.Series(0);
+        case core::SeriesId::Mode:
+            return mode_.Series(1);
+    }
+    return strength_.Series(0);
+}
+
+void TSignalCharts::BeginLoad() {
+    strength_.BottomAxis().SetAutomatic(true);
+    for (int i = 0; i < strength_.SeriesCount(); ++i) strength_.Series(i).ClearPoints();
+
+    pdop_.BottomAxis().SetAutomatic(true);
+    TChartAxis& pdopLeft = pdop_.LeftAxis();
+    pdopLeft.SetAutomatic(false);
+    pdopLeft.SetMinimum(0);
+    pdopLeft.SetMaximum(10);
+    for (int i = 0; i < pdop_.SeriesCount(); ++i) pdop_.Series(i).ClearPoints();
+
+    mode_.BottomAxis().SetAutomatic(true);
+    for (int i = 0; i < mode_.SeriesCount(); ++i) mode_.Series(i).ClearPoints();
+}
+
+void TSignalCharts::Plot(const core::DayAnalysis& day) {
+    BeginLoad();
+    controlFormat_ = day.controlFormat;
+    for (int s = 0; s < core::kSeriesCount; ++s) {
+        TChartSeries& series = SeriesFor(static_cast<core::SeriesId>(s));
+        for (const core::ChartPoint& p : day.series[s]) series.AddPoint(p.x, p.y, "", clAutoColor);
+    }
+
+    if (day.firstDay != 0) {
+        for (TChart* chart : {&strength_, &pdop_, &mode_}) SetDayRange(*chart, day.firstDay, day.latestDay);
+    }
+    AlignCharts();
+
+    TChartAxis& right = strength_.RightAxis();
+    right.SetAutomatic(false);
+    right.SetMinimum(0);
+    right.SetMaximum(strength_.LeftAxis().Maximum());
+}
+
+void TSignalCharts::AlignCharts() {
+    TChartAxis& strengthRight = strength_.RightAxis();
+    strengthRight.Items().ClearItems();
+    const TColor fixColour = strength_.Series(2).SeriesColor();
+    AddRightLabel(strength_, 0, "  No fix", fixColour);
+    AddRightLabel(strength_, 0.8, "  2D", fixColour);
+    AddRightLabel(strength_, 1.6, "  3D", fixColour);
+
+    mode_.RightAxis().Items().ClearItems();
+    const TColor modeColour = mode_.Series(1).SeriesColor();
+    AddRightLabel(mode_, 0, "  Inactive", modeColour);
+    if (controlFormat_) {
+        AddRightLabel(mode_, 20, "  Control", modeColour);
+        mode_.Title().SetText(kModeControlTitle);
+    } else {
+        AddRightLabel(mode_, 10, "  Coarse", modeColour);
+        AddRightLabel(mode_, 20, "  Fine", modeColour);
+        // A later load in the ordinary format names its own lock modes again.
+        mode_.Title().SetText(kModeTitle);
+    }
+
+    mode_.RedrawIfPending();
+    pdop_.RedrawIfPending();
+    strength_.RedrawIfPending();
+
+    const std::array<TChart*, 3> charts{&strength_, &pdop_, &mode_};
+    int left = charts[0]->PlotRect().Left;
+    int right = charts[0]->PlotRect().Right;
+    for (TChart* chart : charts) {
+        left = std::max(left, chart->PlotRect().Left);
+        right = std::min(right, chart->PlotRect().Right);
+    }
+    std::array<int, 3> rights{};
+    for (std::size_t i = 0; i < charts.size(); ++i) rights[i] = charts[i]->PlotRect().Right;
+
+    for (TChart* chart : charts) {
+        const int d = left - chart->PlotRect().Left;
+        if (d > 0) chart->SetMargin(0, chart->Margin(0) + d);
+    }
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const int d = rights[i] - right;
+        if (d > 0) charts[i]->SetMargin(2, charts[i]->Margin(2) + d);
+    }
+}
+
+void SetDayRange(TChart& chart, double firstDay, double latestDay) {
+    if (firstDay == 0) return;
+    TChartAxis& axis = chart.BottomAxis();
+    axis.SetAutomatic(false);
+    axis.SetMinimum(0);
+    axis.SetMaximum(latestDay > firstDay ? latestDay + 0.999 : firstDay + 0.999);
+    axis.SetMinimum(firstDay);
+}
+
+}  // namespace marlix::ui
