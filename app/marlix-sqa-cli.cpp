@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/render.h"
 
 namespace {
 
@@ -9,6 +10,7 @@ namespace {
 constexpr marlix::cli::Command kCommands[] = {
     {"report", marlix::cli::kReportUsage, marlix::cli::RunReport},
     {"simulate", marlix::cli::kSimulateUsage, marlix::cli::RunSimulate},
+    {"render", marlix::cli::kRenderUsage, marlix::cli::RunRender},
 };
 
 }  // namespace

@@ -227,6 +227,7 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
     const core::LoadResult result =
         core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale());
+    lastFailure_ = result.failure;
     if (!result.analysis) return;  // An unreadable file keeps the previous view.
 
     const core::DayAnalysis& day = *result.analysis;
@@ -245,7 +246,8 @@ bool TFormMain::ControlFormat() const {
 }
 
 void TFormMain::SetDataDirectory(const QString& directory) {
-    dataDirectory_ = directory.endsWith('/') ? directory : directory + '/';
+    // An empty directory stays empty: names are then ordinary paths.
+    dataDirectory_ = directory.isEmpty() || directory.endsWith('/') ? directory : directory + '/';
 }
 
 void TFormMain::SetPickerDate(QDate date) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ class TFormMain : public QWidget {
     QDate PickerDate() const;
 
     QString DataDirectory() const { return dataDirectory_; }
+    // Why the latest load changed nothing, or nothing when it succeeded.
+    const std::optional<core::LoadFailure>& LastLoadFailure() const { return lastFailure_; }
     void SetDataDirectory(const QString& directory);
     bool ControlFormat() const;
     QString ClipboardText() const;
@@ -119,6 +122,7 @@ class TFormMain : public QWidget {
     QString summaryText_ = "Summary";
     int rememberedMinute_ = -1;
     int loadCount_ = 0;
+    std::optional<core::LoadFailure> lastFailure_;
     bool centred_ = false;
     bool keyPreview_ = false;
 

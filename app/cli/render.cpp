@@ -1,0 +1,208 @@
+#include "render.h"
+
+#include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/daytime.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QScopeGuard>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "ui/FormMain.h"
+
+namespace marlix::cli {
+namespace {
+
+struct RenderRequest {
+    std::string out;
+    std::string layout;
+    std::string dataDirectory;
+    std::optional<core::DayTime> date;
+    std::vector<std::string> files;
+    int width = ui::TFormMain::kDesignWidth;
+    int height = ui::TFormMain::kDesignHeight;
+};
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "marlix-sqa-cli render: " << problem << "\nusage: marlix-sqa-cli render " << kRenderUsage << '\n';
+    return kExitUsage;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto w = std::from_chars(begin, begin + x, width);
+    auto h = std::from_chars(begin + x + 1, end, height);
+    return w.ec == std::errc() && w.ptr == begin + x && h.ec == std::errc() && h.ptr == end && width >= 200 &&
+           height >= 150 && width <= 10000 && height <= 10000;
+}
+
+std::optional<std::string> ParseArguments(const Arguments& args, RenderRequest& request) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue =
+            arg == "--out" || arg == "--data-dir" || arg == "--date" || arg == "--size" || arg == "--layout";
+        if (takesValue && i + 1 >= args.size()) return arg + " wants a value";
+        if (arg == "--out") {
+            request.out = args[++i];
+        } else if (arg == "--layout") {
+            request.layout = args[++i];
+        } else if (arg == "--data-dir") {
+            request.dataDirectory = args[++i];
+        } else if (arg == "--date") {
+            request.date = ParseIsoDate(args[++i]);
+            if (!request.date) return "--date wants a valid YYYY-MM-DD, not '" + args[i] + "'";
+        } else if (arg == "--size") {
+            if (!ParseSize(args[++i], request.width, request.height))
+                return "--size wants WIDTHxHEIGHT (200x150 to 10000x10000), not '" + args[i] + "'";
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else {
+            request.files.push_back(arg);
+        }
+    }
+    if (request.out.empty()) return std::string("--out is required");
+    if (request.date && !request.files.empty()) return std::string("give either --date or files, not both");
+    return std::nullopt;
+}
+
+std::string Rect(int left, int top, int right, int bottom) {
+    std::ostringstream s;
+    s << '[' << left << ", " << top << ", " << right << ", " << bottom << ']';
+    return s.str();
+}
+
+std::string AxisLayout(const chart::TChartAxis& axis) {
+    std::ostringstream s;
+    s << "{\"start\": " << axis.IStartPos() << ", \"end\": " << axis.IEndPos() << ", \"labels\": [";
+    const auto& labels = axis.DrawnLabels();
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const chart::TDrawnLabel& label = labels[i];
+        s << (i ? ", " : "") << "{\"text\": " << JsonString(label.Text)
+          << ", \"position\": " << label.Position << ", \"x\": " << label.X << ", \"y\": " << label.Y << '}';
+    }
+    s << "]}";
+    return s.str();
+}
+
+// The geometry of the picture: per chart its plot rectangle, margins, legend and axis labels.
+std::string LayoutJson(ui::TFormMain& form) {
+    std::ostringstream s;
+    s << "{\"size\": [" << form.width() << ", " << form.height() << "], \"charts\": [";
+    const chart::TChartPanel* panels[] = {form.ChartStrength(), form.ChartPDOP(), form.ChartMode()};
+    const char* axisNames[] = {"bottom", "top", "left", "right"};
+    for (std::size_t c = 0; c < std::size(panels); ++c) {
+        const chart::TChartPanel& panel = *panels[c];
+        const chart::TChart& chart = panel.Chart();
+        const chart::TRect& plot = chart.PlotRect();
+        const chart::TLegendLayout& legend = chart.LegendLayout();
+        s << (c ? ", " : "") << "{\"name\": " << JsonString(panel.objectName().toStdString())
+          << ", \"geometry\": "
+          << Rect(panel.x(), panel.y(), panel.x() + panel.width(), panel.y() + panel.height())
+          << ", \"plot_rect\": " << Rect(plot.Left, plot.Top, plot.Right, plot.Bottom)
+          << ", \"margins\": " << Rect(chart.Margin(0), chart.Margin(1), chart.Margin(2), chart.Margin(3))
+          << ", \"legend\": "
+          << (legend.Shown ? Rect(legend.Rect.Left, legend.Rect.Top, legend.Rect.Right, legend.Rect.Bottom)
+                           : std::string("null"))
+          << ", \"axes\": {";
+        bool first = true;
+        const chart::TChartAxis* axes[] = {&chart.BottomAxis(), &chart.TopAxis(), &chart.LeftAxis(),
+                                           &chart.RightAxis()};
+        for (int a = 0; a < 4; ++a) {
+            const chart::TChartAxis& axis = *axes[a];
+            if (!axis.Shown()) continue;
+            s << (first ? "" : ", ") << '"' << axisNames[a] << "\": " << AxisLayout(axis);
+            first = false;
+        }
+        s << "}}";
+    }
+    s << "]}\n";
+    return s.str();
+}
+
+// Qt's own notices (a missing runtime folder and the like) would break the rule of one
+// clear line per failure on stderr; only its critical messages get through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+core::DayTime YesterdayUtc() {
+    return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
+}
+
+}  // namespace
+
+int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
+    RenderRequest request;
+    if (auto problem = ParseArguments(args, request)) return Usage(err, *problem);
+
+    // The picture needs no display: the same window is built on the offscreen platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QtMessageHandler previousHandler = qInstallMessageHandler(QuietQtMessages);
+    const auto restoreHandler = qScopeGuard([previousHandler] { qInstallMessageHandler(previousHandler); });
+    int argc = 1;
+    char name[] = "marlix-sqa-cli";
+    char* argv[] = {name, nullptr};
+    std::optional<QApplication> app;
+    if (!QApplication::instance()) app.emplace(argc, argv);
+    QApplication::setApplicationDisplayName("Marlix 2931T - Signal Quality Analysis");
+
+    std::string handlerError;
+    ui::TFormMainOptions options;
+    options.runStartup = false;
+    options.showError = [&handlerError](const QString&, const QString& message) {
+        handlerError = message.toStdString();
+    };
+    ui::TFormMain form(std::move(options));
+    form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
+    form.resize(request.width, request.height);
+    form.show();
+    QApplication::processEvents();
+
+    if (request.files.empty()) {
+        const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
+        form.SetPickerDate(QDate(day.year, day.month, day.day));
+        form.DateTimePickerChange();
+    } else {
+        QStringList files;
+        for (const std::string& file : request.files) files << QFile::decodeName(file.c_str());
+        form.DropFileTarget1Drop(files);
+    }
+    if (const auto& failure = form.LastLoadFailure()) {
+        err << "marlix-sqa-cli: cannot read " << failure->file << ": " << failure->reason << '\n';
+        return kExitFailure;
+    }
+    if (!handlerError.empty()) {
+        err << "marlix-sqa-cli: " << handlerError << '\n';
+        return kExitFailure;
+    }
+
+    const QImage picture = form.grab().toImage();
+    if (!picture.save(QFile::decodeName(request.out.c_str()), "PNG")) {
+        err << "marlix-sqa-cli: cannot write " << request.out << '\n';
+        return kExitFailure;
+    }
+    if (!request.layout.empty()) {
+        QFile layout(QFile::decodeName(request.layout.c_str()));
+        const std::string json = LayoutJson(form);
+        if (!layout.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            layout.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
+            err << "marlix-sqa-cli: cannot write " << request.layout << '\n';
+            return kExitFailure;
+        }
+    }
+    out << request.out << '\n';
+    return kExitOk;
+}
+
+}  // namespace marlix::cli

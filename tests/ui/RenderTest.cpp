@@ -1,0 +1,77 @@
+// marlix-sqa-cli render: the window's picture and its geometry, without a display.
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <sstream>
+
+#include "FormFixture.h"
+#include "render.h"
+
+namespace marlix::ui::test {
+namespace {
+
+class RenderTest : public FormFixture {
+  protected:
+    int Render(const std::vector<std::string>& args) {
+        out.str("");
+        err.str("");
+        return cli::RunRender(args, out, err);
+    }
+    std::string Path(const char* name) const { return (dataDir.path() + '/' + name).toStdString(); }
+    std::ostringstream out, err;
+};
+
+TEST_F(RenderTest, WritesThePictureAndAlignedLayoutOfADay) {
+    WriteDay(yesterday);
+    const std::string png = Path("day.png");
+    const std::string layout = Path("day.json");
+    ASSERT_EQ(Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--size", "900x600",
+                      "--out", png, "--layout", layout}),
+              0)
+        << err.str();
+    EXPECT_EQ(err.str(), "");
+    const QImage image(QString::fromStdString(png));
+    EXPECT_EQ(image.size(), QSize(900, 600));
+
+    QFile file(QString::fromStdString(layout));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray charts = QJsonDocument::fromJson(file.readAll()).object()["charts"].toArray();
+    ASSERT_EQ(charts.size(), 3);
+    const int left = charts[0].toObject()["plot_rect"].toArray()[0].toInt();
+    const int right = charts[0].toObject()["plot_rect"].toArray()[2].toInt();
+    for (const auto& chart : charts) {
+        const QJsonArray plot = chart.toObject()["plot_rect"].toArray();
+        EXPECT_EQ(plot[0].toInt(), left);
+        EXPECT_LE(std::abs(plot[2].toInt() - right), 1);
+        const QJsonArray bottom =
+            chart.toObject()["axes"].toObject()["bottom"].toObject()["labels"].toArray();
+        ASSERT_FALSE(bottom.isEmpty());
+        EXPECT_EQ(bottom.last().toObject()["text"].toString(), "00:00");
+    }
+    const QJsonObject mode = charts[2].toObject();
+    EXPECT_EQ(mode["name"].toString(), "ChartMode");
+    EXPECT_EQ(mode["axes"].toObject()["right"].toObject()["labels"].toArray().size(), 3);
+    EXPECT_FALSE(charts[1].toObject()["axes"].toObject().contains("right"));  // PDOP has no right axis
+}
+
+TEST_F(RenderTest, MissingDayIsOneLineOnStderrAndExitOne) {
+    EXPECT_EQ(
+        Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-10", "--out", Path("x.png")}),
+        1);
+    const std::string message = err.str();
+    EXPECT_NE(message.find("2026-03-10_rx_data.txt"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("x.png"))));
+}
+
+TEST_F(RenderTest, BadArgumentsGiveUsageAndExitTwo) {
+    EXPECT_EQ(Render({"--date", "2026-03-14"}), 2);  // no --out
+    EXPECT_EQ(Render({"--out", Path("x.png"), "--size", "12x"}), 2);
+    EXPECT_EQ(Render({"--out", Path("x.png"), "--date", "2026-02-30"}), 2);
+    EXPECT_NE(err.str().find("usage: marlix-sqa-cli render"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace marlix::ui::test
