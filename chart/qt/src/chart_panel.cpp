@@ -14,6 +14,8 @@ TChartPanel::TChartPanel(QWidget* parent) : QWidget(parent) {
 }
 
 void TChartPanel::RunPass() {
+    // A hidden widget gets its resize event only when shown; the pass must use the current size.
+    chart_.SetBounds(width(), height());
     const qreal dpr = devicePixelRatioF();
     QImage image(std::max(1, qRound(width() * dpr)), std::max(1, qRound(height() * dpr)),
                  QImage::Format_RGB32);
