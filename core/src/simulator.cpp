@@ -98,7 +98,13 @@ class DaySimulator {
     }
 
     void Rise(Channel& channel, bool alreadyUp) {
-        channel.prn = 1 + rng_.Below(kConstellation);
+        // A satellite is tracked on one channel at a time.
+        const auto inUse = [this](int prn) {
+            return std::any_of(channels_.begin(), channels_.end(), [prn](const Channel& c) { return c.prn == prn; });
+        };
+        int prn = 1 + rng_.Below(kConstellation);
+        while (inUse(prn)) prn = prn % kConstellation + 1;
+        channel.prn = prn;
         channel.level = alreadyUp ? 3 + rng_.Below(6) : 0;
         channel.target = 3 + rng_.Uniform() * 6.5;
         channel.secondsUp = 1200 + rng_.Below(4 * 3600);
@@ -235,7 +241,7 @@ class DaySimulator {
         out += " C  Supply: 12.";
         AppendNumber(out, rng_.Below(4));
         out += " V\r\n";
-        out += "------------------------------\r\n";
+        out += "--------------------\r\n";
     }
 
     CivilDate day_;

@@ -1,0 +1,196 @@
+#include "marlix/core/records.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace marlix::core {
+namespace {
+
+using test::At;
+
+TEST(IntegerConversion, AcceptsDecimalWithLeadingBlanksAndOneSign) {
+    EXPECT_EQ(ParseInteger("12"), 12);
+    EXPECT_EQ(ParseInteger("  7"), 7);
+    EXPECT_EQ(ParseInteger("+5"), 5);
+    EXPECT_EQ(ParseInteger(" -3"), -3);
+    EXPECT_EQ(ParseInteger("007"), 7);
+}
+
+TEST(IntegerConversion, AcceptsEveryHexadecimalIntroducer) {
+    EXPECT_EQ(ParseInteger("$A"), 10);
+    EXPECT_EQ(ParseInteger("-$A"), -10);
+    EXPECT_EQ(ParseInteger("+$a"), 10);
+    EXPECT_EQ(ParseInteger("x1f"), 31);
+    EXPECT_EQ(ParseInteger("X1F"), 31);
+    EXPECT_EQ(ParseInteger("0x10"), 16);
+    EXPECT_EQ(ParseInteger(" 0X10"), 16);
+    EXPECT_EQ(ParseInteger("-0x7FFFFFFF"), -2147483647);
+}
+
+TEST(IntegerConversion, KeepsTo32Bits) {
+    EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(ParseInteger("2147483648"), std::nullopt);
+    EXPECT_EQ(ParseInteger("-2147483649"), std::nullopt);
+    EXPECT_EQ(ParseInteger("99999999999999999999"), std::nullopt);
+    EXPECT_EQ(ParseInteger("$80000000"), std::nullopt);
+}
+
+TEST(IntegerConversion, RejectsEverythingElse) {
+    for (const char* text : {"", " ", "7 ", "3.", "3.4", "3,4", "\t5", "0x", "$", "+", "-", "--1", "+-1",
+                             "1a", "$G", "- 5", "x", "1e3"}) {
+        EXPECT_EQ(ParseInteger(text), std::nullopt) << '"' << text << '"';
+    }
+    EXPECT_EQ(ParseIntegerOr("3.", 11), 11);
+}
+
+TEST(RecordRecognition, KnowsTheSixPrefixesExactly) {
+    EXPECT_EQ(ClassifyRecord("UTC Time  : 10:00:00 05/03/24"), RecordKind::Time);
+    EXPECT_EQ(ClassifyRecord("PDOP      : 2"), RecordKind::Pdop);
+    EXPECT_EQ(ClassifyRecord("PDOP; sats: 2; 6"), RecordKind::PdopWithSatellites);
+    EXPECT_EQ(ClassifyRecord("Sat PRN   : 1, 2"), RecordKind::SatelliteNumbers);
+    EXPECT_EQ(ClassifyRecord("Sat level : 1, 2"), RecordKind::SatelliteLevels);
+    EXPECT_EQ(ClassifyRecord("Fix, Mode"), RecordKind::FixMode);
+    EXPECT_EQ(ClassifyRecord("Fix, Mode : 3D, Fine"), RecordKind::FixMode);
+    EXPECT_EQ(ClassifyRecord("UTC Time  : "), RecordKind::Time);
+}
+
+TEST(RecordRecognition, IgnoresNearMisses) {
+    for (const char* line :
+         {"", "UTC Time : 10:00:00 05/03/24", "utc Time  : 10:00:00", "PDOP     : 2", "PDOP;sats: 2",
+          "Sat PRN  : 1", "Sat level: 1", "Fix,Mode", "fix, Mode", "Fix, Mod", " Fix, Mode", "UTC Time  :"}) {
+        EXPECT_EQ(ClassifyRecord(line), RecordKind::None) << '"' << line << '"';
+    }
+}
+
+TEST(RecordFields, AreCutAtOneBasedPositionsAndShortenedAtTheEnd) {
+    EXPECT_EQ(Field("abcdef", 2, 3), "bcd");
+    EXPECT_EQ(Field("abcdef", 5, 3), "ef");
+    EXPECT_EQ(Field("abcdef", 7, 3), "");
+    EXPECT_EQ(Field("abcdef", 9, 3), "");
+}
+
+TEST(PdopField, TakesTheTwoCharactersAfterThePrefix) {
+    EXPECT_EQ(PdopValue("PDOP      : 3"), 3);
+    EXPECT_EQ(PdopValue("PDOP      : 3.4"), 11);
+    EXPECT_EQ(PdopValue("PDOP      : 12"), 12);
+    EXPECT_EQ(PdopValue("PDOP      :  7"), 7);
+    EXPECT_EQ(PdopValue("PDOP      : 3 "), 11);
+    EXPECT_EQ(PdopValue("PDOP      : 3,"), 11);
+    EXPECT_EQ(PdopValue("PDOP      : "), 11);
+    EXPECT_EQ(PdopValue("PDOP      : 123"), 12);
+    EXPECT_EQ(PdopValue("PDOP      : $A"), 10);
+    EXPECT_EQ(PdopValue("PDOP; sats:  4; 7"), 4);
+}
+
+TEST(FixModeWords, AreSearchedCaseSensitivelyInOrder) {
+    const auto check = [](const char* line, FixState fix, LockMode mode) {
+        const FixModeRecord r = ParseFixMode(line);
+        EXPECT_EQ(r.fix, fix) << line;
+        EXPECT_EQ(r.mode, mode) << line;
+    };
+    check("Fix, Mode : 3D, Fine", FixState::Fix3D, LockMode::FineOrControl);
+    check("Fix, Mode : 2D, Coarse", FixState::Fix2D, LockMode::Coarse);
+    check("Fix, Mode : 3D 2D", FixState::Fix3D, LockMode::Inactive);
+    check("Fix, Mode : Fine Coarse", FixState::None, LockMode::FineOrControl);
+    check("Fix, Mode : 3D, Control", FixState::Fix3D, LockMode::FineOrControl);
+    check("Fix, Mode : no fix, inactive", FixState::None, LockMode::Inactive);
+    check("Fix, Mode : 3d, fine, coarse, control", FixState::None, LockMode::Inactive);
+    check("Fix, Mode2D", FixState::Fix2D, LockMode::Inactive);
+}
+
+TEST(ListSplitting, SeparatesAtCommasBlanksAndControlCharacters) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitList("12, 5, 23"), (V{"12", "5", "23"}));
+    EXPECT_EQ(SplitList("  1 2"), (V{"1", "2"}));
+    EXPECT_EQ(SplitList("1\t2\x1f"
+                        "3"),
+              (V{"1", "2", "3"}));
+    EXPECT_EQ(SplitList("1 ,2"), (V{"1", "2"}));
+    EXPECT_EQ(SplitList("1,\t 2"), (V{"1", "2"}));
+    EXPECT_EQ(SplitList(""), V{});
+    EXPECT_EQ(SplitList(" \t "), V{});
+}
+
+TEST(ListSplitting, GivesEmptyItemsBetweenCommasAndForALastComma) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitList("1,,2"), (V{"1", "", "2"}));
+    EXPECT_EQ(SplitList("1, ,2"), (V{"1", "", "2"}));
+    EXPECT_EQ(SplitList("5,12,"), (V{"5", "12", ""}));
+    EXPECT_EQ(SplitList("5,12, "), (V{"5", "12"}));
+    EXPECT_EQ(SplitList(","), (V{"", ""}));
+    EXPECT_EQ(SplitList("1, 2, 3, 4, 5, 6,"), (V{"1", "2", "3", "4", "5", "6", ""}));
+}
+
+TEST(ListSplitting, ReadsQuotedItems) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitList("\"1, 2\",3"), (V{"1, 2", "3"}));
+    EXPECT_EQ(SplitList("\"a\"\"b\", 4"), (V{"a\"b", "4"}));
+    EXPECT_EQ(SplitList("\"3\"4"), (V{"3", "4"}));
+    EXPECT_EQ(SplitList("\"open, to the end"), (V{"open, to the end"}));
+}
+
+TEST(ListSplitting, ConvertsItemsWithDefaultZero) {
+    std::vector<std::int32_t> values;
+    const int count =
+        ForEachListItem("7, x, \"4\", \"a\"\"\", $F, 3 ,", 0, [&](std::int32_t v) { values.push_back(v); });
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(values, (std::vector<std::int32_t>{7, 0, 4, 0, 15, 3, 0}));
+}
+
+TEST(ListSplitting, ReadsOnlyCharacters13To111OfTheLine) {
+    // The comma at position 111 is the last character of the field, so it ends in an empty item;
+    // the 6 behind it is cut off.
+    const std::string line = "Sat level : " + std::string(97, ' ') + "5,6";
+    std::vector<std::int32_t> values;
+    EXPECT_EQ(ForEachListItem(ListField(line), 0, [&](std::int32_t v) { values.push_back(v); }), 2);
+    EXPECT_EQ(values, (std::vector<std::int32_t>{5, 0}));
+}
+
+TEST(TimeRecordFields, GiveDatePlusTimeOfDay) {
+    const TimeRecord r = ParseTimeRecord("UTC Time  : 13:45:07 05/03/24");
+    EXPECT_EQ(r.status, TimeRecord::Status::Ok);
+    EXPECT_EQ(r.dateTime, At(13, 45, 7));
+    EXPECT_EQ(r.hourText, "13");
+    EXPECT_EQ(r.minuteText, "45");
+    EXPECT_EQ(r.secondText, "07");
+}
+
+TEST(TimeRecordFields, ConvertHexadecimalAndBlankPaddedFields) {
+    const TimeRecord r = ParseTimeRecord("UTC Time  : $A: 5:07 $5/ 3/24");
+    EXPECT_EQ(r.status, TimeRecord::Status::Ok);
+    EXPECT_EQ(r.dateTime, At(10, 5, 7));
+}
+
+TEST(TimeRecordFields, FailOnBadTimeBeforeLookingAtTheDate) {
+    for (const char* line : {"UTC Time  : 24:00:00 05/03/24", "UTC Time  : 23:60:00 05/03/24",
+                             "UTC Time  : 23:00:60 05/03/24", "UTC Time  : -1:00:00 05/03/24",
+                             "UTC Time  : ab:00:00 05/03/24", "UTC Time  : 10:00:", "UTC Time  : 10:00"}) {
+        EXPECT_EQ(ParseTimeRecord(line).status, TimeRecord::Status::BadTime) << line;
+    }
+}
+
+TEST(TimeRecordFields, KeepTheTimeOfDayWhenOnlyTheDateFails) {
+    for (const char* line :
+         {"UTC Time  : 12:00:00 30/02/24", "UTC Time  : 12:00:00 29/02/23", "UTC Time  : 12:00:00 05/13/24",
+          "UTC Time  : 12:00:00 00/03/24", "UTC Time  : 12:00:00 05/03/-1", "UTC Time  : 12:00:00 05/03/2 ",
+          "UTC Time  : 12:00:00 05/"}) {
+        const TimeRecord r = ParseTimeRecord(line);
+        EXPECT_EQ(r.status, TimeRecord::Status::BadDate) << line;
+        EXPECT_EQ(r.timeOfDay, 0.5) << line;
+    }
+    EXPECT_EQ(ParseTimeRecord("UTC Time  : 12:00:00 29/02/24").status, TimeRecord::Status::Ok);
+}
+
+TEST(TimeRecordFields, PutTwentyInFrontOfWhatIsLeftOfTheYear) {
+    // "20" alone is the year 20; "20" and one digit is a year of the third century.
+    const TimeRecord year20 = ParseTimeRecord("UTC Time  : 12:00:00 05/03/");
+    EXPECT_EQ(year20.status, TimeRecord::Status::Ok);
+    EXPECT_EQ(year20.dateTime, EncodeDate(20, 3, 5) + 0.5);
+    const TimeRecord year202 = ParseTimeRecord("UTC Time  : 12:00:00 05/03/2");
+    EXPECT_EQ(year202.dateTime, EncodeDate(202, 3, 5) + 0.5);
+}
+
+}  // namespace
+}  // namespace marlix::core

@@ -1,0 +1,75 @@
+#pragma once
+
+// Helpers shared by the core tests: fixture access, day times written out by hand and a builder for
+// small logs.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "marlix/core/analysis.h"
+
+namespace marlix::core {
+
+// Exact comparison: the points are computed, not measured.
+inline bool operator==(const ChartPoint& a, const ChartPoint& b) {
+    return a.x == b.x && a.y == b.y;
+}
+inline void PrintTo(const ChartPoint& p, std::ostream* os) {
+    char text[80];
+    std::snprintf(text, sizeof text, "(%.17g, %.17g)", p.x, p.y);
+    *os << text;
+}
+
+}  // namespace marlix::core
+
+namespace marlix::test {
+
+inline constexpr double kMarch4 = 45355;  // 2024-03-04 in days since 1899-12-30
+inline constexpr double kMarch5 = 45356;
+
+// A DayTime of 2024-03-05 (or the given day) at hh:mm:ss, as the logger's records produce it.
+inline double At(int hour, int minute, int second, double day = kMarch5) {
+    return day + (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+inline std::string FixturePath(const std::string& name) {
+    return std::string(TEST_DATA_DIR) + "/" + name;
+}
+
+inline std::string ReadFixture(const std::string& name) {
+    std::ifstream in(FixturePath(name), std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Builds a log text line by line (LF endings).
+class LogText {
+  public:
+    LogText& Time(int hour, int minute, int second, int day = 5, int month = 3, int year = 24) {
+        char line[64];
+        std::snprintf(line, sizeof line, "UTC Time  : %02d:%02d:%02d %02d/%02d/%02d", hour, minute, second,
+                      day, month, year);
+        return Line(line);
+    }
+    LogText& Line(const std::string& line) {
+        text_ += line;
+        text_ += '\n';
+        return *this;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+inline const std::vector<core::ChartPoint>& Points(const core::DayAnalysis& a, core::SeriesId id) {
+    return a.series[static_cast<int>(id)];
+}
+
+}  // namespace marlix::test
