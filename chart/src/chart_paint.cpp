@@ -366,7 +366,7 @@ void TChart::LayoutAxes(TChartSurface& surface) {
             }
             return 0;
         };
-        if (axis->Labels()) axis->labelsPos_ = shrink(LabelsBand(*axis, surface));
+        axis->labelsPos_ = shrink(axis->Labels() ? LabelsBand(*axis, surface) : 0);
         const int tickBand = TickBand(*axis);
         if (tickBand > 0) shrink(tickBand);
     }

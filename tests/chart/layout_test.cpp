@@ -26,7 +26,7 @@ void FixAxis(TChartAxis& axis, double lo, double hi) {
 }
 
 // A chart shaped like the window's signal-strength chart, 758 x 146, fixed to one day.
-class StrengthLayout : public ::testing::Test {
+class ChartStrengthLayout : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
@@ -83,14 +83,14 @@ class StrengthLayout : public ::testing::Test {
     TChart chart{&host};
 };
 
-TEST_F(StrengthLayout, PlotRectangleFromMarginsLegendTitleAndBands) {
+TEST_F(ChartStrengthLayout, PlotRectangleFromMarginsLegendTitleAndBands) {
     Pass();
     // (11 + Lb 15 + 4, 5 + 14 + 8, 752 - W 90 - gap 22 - Rb 48 - 4, 141 - 14 - 4)
     EXPECT_EQ(chart.PlotRect(), (TRect{30, 27, 588, 123}));
     EXPECT_EQ(chart.PanelRect(), (TRect{0, 0, 758, 146}));
 }
 
-TEST_F(StrengthLayout, BackgroundBevelAndFrameComeFirst) {
+TEST_F(ChartStrengthLayout, BackgroundBevelAndFrameComeFirst) {
     const auto& s = Pass();
     ASSERT_GE(s.calls.size(), 2u);
     EXPECT_EQ(s.calls[0], "fill (0,0,758,146) FFFFFF");
@@ -99,7 +99,7 @@ TEST_F(StrengthLayout, BackgroundBevelAndFrameComeFirst) {
               (std::vector<std::string>{"frame (662,15,752,76) 000000", "frame (30,27,589,124) 000000"}));
 }
 
-TEST_F(StrengthLayout, LegendListsTheSeriesTitlesAtTheRight) {
+TEST_F(ChartStrengthLayout, LegendListsTheSeriesTitlesAtTheRight) {
     const auto& s = Pass();
     const TLegendLayout& legend = chart.LegendLayout();
     EXPECT_TRUE(legend.Shown);
@@ -119,7 +119,7 @@ TEST_F(StrengthLayout, LegendListsTheSeriesTitlesAtTheRight) {
                                                "line 668,52 682,52 008000", "line 668,66 682,66 C08000"}));
 }
 
-TEST_F(StrengthLayout, TitleCentredOverWhatTheLegendLeaves) {
+TEST_F(ChartStrengthLayout, TitleCentredOverWhatTheLegendLeaves) {
     const auto& s = Pass();
     EXPECT_EQ(chart.TitleLayout().Box, (TRect{121, 5, 529, 21}));
     EXPECT_EQ(s.With("text 124,6"),
@@ -127,7 +127,7 @@ TEST_F(StrengthLayout, TitleCentredOverWhatTheLegendLeaves) {
                                         "satellites (signal >= 4)' FF0000"}));
 }
 
-TEST_F(StrengthLayout, BottomAxisLabelsFromTheTopDown) {
+TEST_F(ChartStrengthLayout, BottomAxisLabelsFromTheTopDown) {
     Pass();
     const TChartAxis& axis = chart.BottomAxis();
     EXPECT_TRUE(axis.Shown());
@@ -147,7 +147,7 @@ TEST_F(StrengthLayout, BottomAxisLabelsFromTheTopDown) {
     EXPECT_EQ(axis.TickPositions(), std::vector<int>(std::begin(positions), std::end(positions)));
 }
 
-TEST_F(StrengthLayout, BottomTicksGridAndMinorTicks) {
+TEST_F(ChartStrengthLayout, BottomTicksGridAndMinorTicks) {
     const auto& s = Pass();
     const auto ticks = s.With("line 542,");
     // Outer tick, dotted grid line, then the first minor tick left of it.
@@ -167,7 +167,7 @@ TEST_F(StrengthLayout, BottomTicksGridAndMinorTicks) {
     EXPECT_EQ(s.With("line 530,"), (std::vector<std::string>{"line 530,124 530,126 808080"}));
 }
 
-TEST_F(StrengthLayout, LeftAxisValueLabelsCentredOnTheirTicks) {
+TEST_F(ChartStrengthLayout, LeftAxisValueLabelsCentredOnTheirTicks) {
     const auto& s = Pass();
     const TChartAxis& axis = chart.LeftAxis();
     EXPECT_EQ(axis.LabelsPos(), 26);
@@ -183,7 +183,7 @@ TEST_F(StrengthLayout, LeftAxisValueLabelsCentredOnTheirTicks) {
     EXPECT_EQ(s.With("line 31,46"), (std::vector<std::string>{"line 31,46 588,46 808080 dot"}));
 }
 
-TEST_F(StrengthLayout, RightAxisItemsInTheirOwnFont) {
+TEST_F(ChartStrengthLayout, RightAxisItemsInTheirOwnFont) {
     const auto& s = Pass();
     const TChartAxis& axis = chart.RightAxis();
     EXPECT_EQ(axis.LabelsPos(), 592);
@@ -194,14 +194,14 @@ TEST_F(StrengthLayout, RightAxisItemsInTheirOwnFont) {
     EXPECT_EQ(s.With("line 589,115"), (std::vector<std::string>{"line 589,115 593,115 808080"}));
 }
 
-TEST_F(StrengthLayout, SeriesWithoutPointsDrawNoLine) {
+TEST_F(ChartStrengthLayout, SeriesWithoutPointsDrawNoLine) {
     const auto& s = Pass();
     EXPECT_TRUE(s.With("clip").empty());
     for (int i = 0; i < chart.SeriesCount(); ++i) EXPECT_EQ(chart.Series(i).FirstDrawnIndex(), -1);
     EXPECT_EQ(chart.LegendLayout().RowCount, 4);
 }
 
-TEST_F(StrengthLayout, WidenedMarginNarrowsTheLegendGap) {
+TEST_F(ChartStrengthLayout, WidenedMarginNarrowsTheLegendGap) {
     Pass();
     chart.SetMarginRight(3 + 34);
     Pass();
@@ -210,7 +210,7 @@ TEST_F(StrengthLayout, WidenedMarginNarrowsTheLegendGap) {
     EXPECT_EQ(chart.PlotRect(), (TRect{30, 27, 628 - 21 - 48 - 4, 123}));
 }
 
-TEST_F(StrengthLayout, DayOfPointsIsDrawnAsOneClippedPolyline) {
+TEST_F(ChartStrengthLayout, DayOfPointsIsDrawnAsOneClippedPolyline) {
     TChartSeries& strength = chart.Series(0);
     for (int m = 0; m < 1440; ++m) strength.AddPoint(kDay + m / 1440.0, 5 + (m % 120) / 40.0);
     const auto& s = Pass();
@@ -239,7 +239,7 @@ TEST_F(StrengthLayout, DayOfPointsIsDrawnAsOneClippedPolyline) {
 }
 
 // Margins, normalisation and the automatic widening of axis ends.
-class PlainLayout : public ::testing::Test {
+class ChartPlainLayout : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
@@ -252,7 +252,7 @@ class PlainLayout : public ::testing::Test {
     TChart chart{&host};
 };
 
-TEST_F(PlainLayout, PercentMarginsOfThePanelExtent) {
+TEST_F(ChartPlainLayout, PercentMarginsOfThePanelExtent) {
     chart.SetBounds(758, 146);
     chart.SetAxisVisible(false);
     Pass();
@@ -260,7 +260,7 @@ TEST_F(PlainLayout, PercentMarginsOfThePanelExtent) {
     EXPECT_EQ(chart.PlotRect(), (TRect{23, 6, 735, 140}));
 }
 
-TEST_F(PlainLayout, PixelMarginsGiveTheInitialRectangle) {
+TEST_F(ChartPlainLayout, PixelMarginsGiveTheInitialRectangle) {
     chart.SetBounds(758, 146);
     chart.SetAxisVisible(false);
     chart.SetMarginUnits(muPixels);
@@ -269,7 +269,7 @@ TEST_F(PlainLayout, PixelMarginsGiveTheInitialRectangle) {
     EXPECT_EQ(chart.PlotRect(), (TRect{11, 5, 754, 141}));
 }
 
-TEST_F(PlainLayout, NarrowPanelKeepsOnePixelOfWidth) {
+TEST_F(ChartPlainLayout, NarrowPanelKeepsOnePixelOfWidth) {
     chart.SetBounds(10, 146);
     chart.SetAxisVisible(false);
     chart.SetMarginUnits(muPixels);
@@ -278,7 +278,7 @@ TEST_F(PlainLayout, NarrowPanelKeepsOnePixelOfWidth) {
     EXPECT_EQ(chart.PlotRect(), (TRect{11, 5, 12, 141}));
 }
 
-TEST_F(PlainLayout, AutomaticEndsWidenByThePenMargin) {
+TEST_F(ChartPlainLayout, AutomaticEndsWidenByThePenMargin) {
     chart.SetBounds(503, 100);
     chart.SetMarginUnits(muPixels);
     for (int i = 0; i < 4; ++i) chart.SetMargin(i, 0);
@@ -305,7 +305,7 @@ TEST_F(PlainLayout, AutomaticEndsWidenByThePenMargin) {
     EXPECT_EQ(chart.BottomAxis().ScaleMaximum(), 100);
 }
 
-TEST_F(PlainLayout, OnlyOneEndAutomaticWidensOnlyThatEnd) {
+TEST_F(ChartPlainLayout, OnlyOneEndAutomaticWidensOnlyThatEnd) {
     chart.SetBounds(503, 100);
     chart.SetMarginUnits(muPixels);
     for (int i = 0; i < 4; ++i) chart.SetMargin(i, 0);
@@ -320,7 +320,7 @@ TEST_F(PlainLayout, OnlyOneEndAutomaticWidensOnlyThatEnd) {
     EXPECT_DOUBLE_EQ(chart.BottomAxis().ScaleMaximum(), 100 + 100.0 / 500);
 }
 
-TEST_F(PlainLayout, AutomaticRangeIgnoresInactiveSeriesWhileAnotherIsActive) {
+TEST_F(ChartPlainLayout, AutomaticRangeIgnoresInactiveSeriesWhileAnotherIsActive) {
     chart.SetBounds(300, 100);
     TFastLineSeries& a = chart.AddFastLineSeries("a");
     TFastLineSeries& b = chart.AddFastLineSeries("b");
@@ -343,7 +343,7 @@ TEST_F(PlainLayout, AutomaticRangeIgnoresInactiveSeriesWhileAnotherIsActive) {
     EXPECT_EQ(chart.LeftAxis().Maximum(), 70);
 }
 
-TEST_F(PlainLayout, AutomaticAxisWithoutPointsIsZero) {
+TEST_F(ChartPlainLayout, AutomaticAxisWithoutPointsIsZero) {
     chart.SetBounds(300, 100);
     chart.AddFastLineSeries("a");
     chart.LeftAxis().SetMinimum(-3);
@@ -353,7 +353,7 @@ TEST_F(PlainLayout, AutomaticAxisWithoutPointsIsZero) {
     EXPECT_TRUE(chart.LeftAxis().RangeZero());
 }
 
-TEST_F(PlainLayout, UnusedAxesTakeNoSpace) {
+TEST_F(ChartPlainLayout, UnusedAxesTakeNoSpace) {
     chart.SetBounds(300, 100);
     chart.SetMarginUnits(muPixels);
     chart.AddFastLineSeries("a");
@@ -366,7 +366,7 @@ TEST_F(PlainLayout, UnusedAxesTakeNoSpace) {
 }
 
 // A fixed 0..100 by 0..98 chart in which a value maps to x = 1 + 2 v and y = 99 - v.
-class SeriesDrawing : public ::testing::Test {
+class ChartSeriesDrawing : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
@@ -388,7 +388,7 @@ class SeriesDrawing : public ::testing::Test {
     TFastLineSeries& series = chart.AddFastLineSeries("s");
 };
 
-TEST_F(SeriesDrawing, EntersFromThePointBeforeAndLeavesThroughThePointBeyond) {
+TEST_F(ChartSeriesDrawing, EntersFromThePointBeforeAndLeavesThroughThePointBeyond) {
     for (auto [x, y] : {std::pair{-10.0, 10.0},
                         {-5.0, 20.0},
                         {10.0, 30.0},
@@ -414,7 +414,7 @@ TEST_F(SeriesDrawing, EntersFromThePointBeforeAndLeavesThroughThePointBeyond) {
     EXPECT_EQ(drawn, expected);
 }
 
-TEST_F(SeriesDrawing, SamePixelAndSameValueIsDrawnOnce) {
+TEST_F(ChartSeriesDrawing, SamePixelAndSameValueIsDrawnOnce) {
     series.AddPoint(10, 30);
     series.AddPoint(10 + 1.0 / 1440, 30);
     series.AddPoint(20, 30);
@@ -422,7 +422,7 @@ TEST_F(SeriesDrawing, SamePixelAndSameValueIsDrawnOnce) {
     EXPECT_EQ(s.With("line"), (std::vector<std::string>{"line 21,69 41,69 0000FF"}));
 }
 
-TEST_F(SeriesDrawing, NothingVisibleBeyondTheRange) {
+TEST_F(ChartSeriesDrawing, NothingVisibleBeyondTheRange) {
     series.AddPoint(-20, 1);
     series.AddPoint(-10, 2);
     const auto& s = Pass();
@@ -431,14 +431,14 @@ TEST_F(SeriesDrawing, NothingVisibleBeyondTheRange) {
     EXPECT_TRUE(s.With("line").empty());
 }
 
-TEST_F(SeriesDrawing, InactiveSeriesIsNotDrawn) {
+TEST_F(ChartSeriesDrawing, InactiveSeriesIsNotDrawn) {
     series.AddPoint(10, 1);
     series.AddPoint(20, 2);
     series.SetActive(false);
     EXPECT_TRUE(Pass().With("line").empty());
 }
 
-TEST_F(SeriesDrawing, ZeroRangeDrawsAtTheCentre) {
+TEST_F(ChartSeriesDrawing, ZeroRangeDrawsAtTheCentre) {
     FixAxis(chart.BottomAxis(), 0, 100);
     chart.LeftAxis().SetAutomatic(true);
     series.AddPoint(10, 5);
@@ -448,7 +448,7 @@ TEST_F(SeriesDrawing, ZeroRangeDrawsAtTheCentre) {
     EXPECT_EQ(s.With("line"), (std::vector<std::string>{"line 21,50 41,50 0000FF"}));
 }
 
-TEST_F(SeriesDrawing, NoClippingWhenSwitchedOff) {
+TEST_F(ChartSeriesDrawing, NoClippingWhenSwitchedOff) {
     chart.SetClipPoints(false);
     series.AddPoint(10, 1);
     series.AddPoint(20, 2);
@@ -456,7 +456,7 @@ TEST_F(SeriesDrawing, NoClippingWhenSwitchedOff) {
 }
 
 // Legend rows and what happens when they do not fit.
-class LegendRows : public ::testing::Test {
+class ChartLegendRows : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
@@ -470,7 +470,7 @@ class LegendRows : public ::testing::Test {
     TChart chart{&host};
 };
 
-TEST_F(LegendRows, OnlyRowsThatFitAreShown) {
+TEST_F(ChartLegendRows, OnlyRowsThatFitAreShown) {
     chart.SetBounds(300, 60);
     chart.RedrawIfPending();
     // Top 6; (55 - 2 - 6) div 14 = 3 rows.
@@ -479,7 +479,7 @@ TEST_F(LegendRows, OnlyRowsThatFitAreShown) {
     EXPECT_EQ(chart.LegendLayout().Rect.Bottom, 6 + 3 * 14 + 2 + 2 + 1);
 }
 
-TEST_F(LegendRows, NoRoomForARowMeansNoLegend) {
+TEST_F(ChartLegendRows, NoRoomForARowMeansNoLegend) {
     chart.SetBounds(300, 20);
     chart.RedrawIfPending();
     EXPECT_FALSE(chart.LegendLayout().Shown);
@@ -487,7 +487,7 @@ TEST_F(LegendRows, NoRoomForARowMeansNoLegend) {
     EXPECT_EQ(chart.PlotRect().Right, 300 - 1 - 3);
 }
 
-TEST_F(LegendRows, RowTextsFallBackToNames) {
+TEST_F(ChartLegendRows, RowTextsFallBackToNames) {
     chart.Series(0).SetTitle(
         "a\x06"
         "b");
@@ -501,7 +501,7 @@ TEST_F(LegendRows, RowTextsFallBackToNames) {
     EXPECT_EQ(chart.LegendLayout().Rows, (std::vector<std::string>{"a b", "s", "Series5"}));
 }
 
-TEST_F(LegendRows, FixedGapOfSeventyOne) {
+TEST_F(ChartLegendRows, FixedGapOfSeventyOne) {
     for (int i = 1; i < 4; ++i) chart.Series(i).SetActive(false);
     chart.Series(0).SetTitle("PDOP");
     chart.Legend().SetLegendStyle(lsSeries);
@@ -514,7 +514,7 @@ TEST_F(LegendRows, FixedGapOfSeventyOne) {
     EXPECT_EQ(chart.PlotRect().Right, 698 - 71);
 }
 
-TEST_F(LegendRows, SingleActiveSeriesInAutoStyleListsItsPoints) {
+TEST_F(ChartLegendRows, SingleActiveSeriesInAutoStyleListsItsPoints) {
     for (int i = 1; i < 4; ++i) chart.Series(i).SetActive(false);
     for (double y : {1.5, 2.0, 1000.0}) chart.Series(0).AddPoint(y, y);
     chart.SetBounds(300, 146);
@@ -527,7 +527,7 @@ TEST_F(LegendRows, SingleActiveSeriesInAutoStyleListsItsPoints) {
 }
 
 // Custom axis items.
-TEST(CustomItems, OutsideTheRangeDrawsNothingButWidensTheBand) {
+TEST(ChartCustomItems, OutsideTheRangeDrawsNothingButWidensTheBand) {
     RecordingHost host;
     TChart chart(&host);
     host.chart = &chart;
@@ -551,7 +551,7 @@ TEST(CustomItems, OutsideTheRangeDrawsNothingButWidensTheBand) {
     EXPECT_EQ(axis.TickPositions().size(), 1u);
 }
 
-TEST(CustomItems, ClearedItemsLeaveNoLabelsAtAll) {
+TEST(ChartCustomItems, ClearedItemsLeaveNoLabelsAtAll) {
     RecordingHost host;
     TChart chart(&host);
     host.chart = &chart;

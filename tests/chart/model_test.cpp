@@ -17,13 +17,13 @@ std::vector<double> Values(const TChartValueList& list) {
 }
 
 // The insertion rule of AddPoint and the side lists it keeps.
-class AddPointRule : public ::testing::Test {
+class ChartAddPointRule : public ::testing::Test {
   protected:
     TChart chart;
     TFastLineSeries& series = chart.AddFastLineSeries("Series1");
 };
 
-TEST_F(AddPointRule, OutOfOrderXLandsInPlaceWithItsY) {
+TEST_F(ChartAddPointRule, OutOfOrderXLandsInPlaceWithItsY) {
     EXPECT_EQ(series.AddPoint(1, 10), 0);
     EXPECT_EQ(series.AddPoint(3, 30), 1);
     EXPECT_EQ(series.AddPoint(2, 20), 1);
@@ -31,7 +31,7 @@ TEST_F(AddPointRule, OutOfOrderXLandsInPlaceWithItsY) {
     EXPECT_EQ(Values(series.YValues()), (std::vector<double>{10, 20, 30}));
 }
 
-TEST_F(AddPointRule, EqualXKeepsTheOrderOfAdding) {
+TEST_F(ChartAddPointRule, EqualXKeepsTheOrderOfAdding) {
     series.AddPoint(1, 1);
     series.AddPoint(2, 2);
     series.AddPoint(3, 3);
@@ -41,12 +41,12 @@ TEST_F(AddPointRule, EqualXKeepsTheOrderOfAdding) {
     EXPECT_EQ(Values(series.YValues()), (std::vector<double>{1, 2, 5, 7, 3}));
 }
 
-TEST_F(AddPointRule, AscendingArrivalReturnsThePointCount) {
+TEST_F(ChartAddPointRule, AscendingArrivalReturnsThePointCount) {
     for (int i = 0; i < 1441; ++i) ASSERT_EQ(series.AddPoint(i / 1440.0, i % 7), i);
     EXPECT_EQ(series.PointCount(), 1441);
 }
 
-TEST_F(AddPointRule, UnorderedAndDescendingLists) {
+TEST_F(ChartAddPointRule, UnorderedAndDescendingLists) {
     series.XValues().SetOrder(loNone);
     series.AddPoint(3, 0);
     EXPECT_EQ(series.AddPoint(1, 0), 1);
@@ -60,7 +60,7 @@ TEST_F(AddPointRule, UnorderedAndDescendingLists) {
     EXPECT_EQ(Values(down.YValues()), (std::vector<double>{0, 2, 1, 3}));
 }
 
-TEST_F(AddPointRule, PointColoursAppearOnlyWithARealColour) {
+TEST_F(ChartAddPointRule, PointColoursAppearOnlyWithARealColour) {
     series.AddPoint(1, 1);
     series.AddPoint(3, 3);
     EXPECT_TRUE(series.PointColors().empty());
@@ -72,7 +72,7 @@ TEST_F(AddPointRule, PointColoursAppearOnlyWithARealColour) {
     EXPECT_EQ(series.PointColor(0), series.SeriesColor());
 }
 
-TEST_F(AddPointRule, LabelsAreKeptOnceOneIsGiven) {
+TEST_F(ChartAddPointRule, LabelsAreKeptOnceOneIsGiven) {
     series.AddPoint(1, 1);
     EXPECT_TRUE(series.PointLabels().empty());
     series.AddPoint(3, 3, "three");
@@ -80,7 +80,7 @@ TEST_F(AddPointRule, LabelsAreKeptOnceOneIsGiven) {
     EXPECT_EQ(series.PointLabels(), (std::vector<std::string>{"", "", "three"}));
 }
 
-TEST_F(AddPointRule, CapacityGrowsInThousandsAndClearingFreesIt) {
+TEST_F(ChartAddPointRule, CapacityGrowsInThousandsAndClearingFreesIt) {
     series.AddPoint(0, 0);
     EXPECT_EQ(series.XValues().Capacity(), 1000u);
     for (int i = 1; i <= 1000; ++i) series.AddPoint(i, i);
@@ -96,7 +96,7 @@ TEST_F(AddPointRule, CapacityGrowsInThousandsAndClearingFreesIt) {
 }
 
 // Value-list statistics.
-TEST(ValueListStatistics, EmptyListIsAllZero) {
+TEST(ChartValueListStatistics, EmptyListIsAllZero) {
     TChartValueList list("Y", loNone);
     EXPECT_EQ(list.LowestValue(), 0);
     EXPECT_EQ(list.HighestValue(), 0);
@@ -104,7 +104,7 @@ TEST(ValueListStatistics, EmptyListIsAllZero) {
     EXPECT_EQ(list.TotalABS(), 0);
 }
 
-TEST(ValueListStatistics, RecomputedAfterEveryChange) {
+TEST(ChartValueListStatistics, RecomputedAfterEveryChange) {
     TChartValueList list("Y", loNone);
     for (double v : {3.0, -2.0, 7.5, 1.0}) list.Insert(list.InsertionIndex(v), v);
     EXPECT_EQ(list.LowestValue(), -2);
@@ -118,14 +118,14 @@ TEST(ValueListStatistics, RecomputedAfterEveryChange) {
 }
 
 // The automatic and fixed range setters of an axis.
-class AxisRangeSetters : public ::testing::Test {
+class ChartAxisRangeSetters : public ::testing::Test {
   protected:
     void SetUp() override { chart.EndConfiguring(); }
     TChart chart;
     TChartAxis& axis = chart.LeftAxis();
 };
 
-TEST_F(AxisRangeSetters, MaximumBelowMinimumIsRefusedAndChangesNothing) {
+TEST_F(ChartAxisRangeSetters, MaximumBelowMinimumIsRefusedAndChangesNothing) {
     axis.SetAutomatic(false);
     axis.SetMaximum(10);
     axis.SetMinimum(7);
@@ -140,7 +140,7 @@ TEST_F(AxisRangeSetters, MaximumBelowMinimumIsRefusedAndChangesNothing) {
     EXPECT_FALSE(axis.Automatic());
 }
 
-TEST_F(AxisRangeSetters, MinimumAboveMaximumIsRefused) {
+TEST_F(ChartAxisRangeSetters, MinimumAboveMaximumIsRefused) {
     axis.SetMaximum(10);
     try {
         axis.SetMinimum(11);
@@ -151,7 +151,7 @@ TEST_F(AxisRangeSetters, MinimumAboveMaximumIsRefused) {
     EXPECT_EQ(axis.Minimum(), 0);
 }
 
-TEST_F(AxisRangeSetters, MovingDownThroughZeroFirstSucceeds) {
+TEST_F(ChartAxisRangeSetters, MovingDownThroughZeroFirstSucceeds) {
     axis.SetMaximum(10);
     axis.SetMinimum(7);
     axis.SetMinimum(0);
@@ -161,14 +161,14 @@ TEST_F(AxisRangeSetters, MovingDownThroughZeroFirstSucceeds) {
     EXPECT_EQ(axis.Maximum(), 5);
 }
 
-TEST_F(AxisRangeSetters, EqualEndsAreAccepted) {
+TEST_F(ChartAxisRangeSetters, EqualEndsAreAccepted) {
     axis.SetMaximum(4);
     axis.SetMinimum(4);
     axis.SetMaximum(4);
     EXPECT_EQ(axis.Minimum(), axis.Maximum());
 }
 
-TEST_F(AxisRangeSetters, NoChecksWhileConfiguring) {
+TEST_F(ChartAxisRangeSetters, NoChecksWhileConfiguring) {
     TChart fresh;
     fresh.LeftAxis().SetMinimum(7);
     fresh.LeftAxis().SetMaximum(5);
@@ -176,7 +176,7 @@ TEST_F(AxisRangeSetters, NoChecksWhileConfiguring) {
     EXPECT_EQ(fresh.LeftAxis().Maximum(), 5);
 }
 
-TEST_F(AxisRangeSetters, AutomaticDrivesBothPartialFlags) {
+TEST_F(ChartAxisRangeSetters, AutomaticDrivesBothPartialFlags) {
     axis.SetAutomatic(false);
     EXPECT_FALSE(axis.AutomaticMinimum());
     EXPECT_FALSE(axis.AutomaticMaximum());
@@ -189,7 +189,7 @@ TEST_F(AxisRangeSetters, AutomaticDrivesBothPartialFlags) {
     EXPECT_TRUE(axis.AutomaticMinimum());
 }
 
-TEST_F(AxisRangeSetters, ConfiguringLeavesThePartialFlagsAlone) {
+TEST_F(ChartAxisRangeSetters, ConfiguringLeavesThePartialFlagsAlone) {
     TChart fresh;
     fresh.LeftAxis().SetAutomatic(false);
     EXPECT_FALSE(fresh.LeftAxis().Automatic());
@@ -198,7 +198,7 @@ TEST_F(AxisRangeSetters, ConfiguringLeavesThePartialFlagsAlone) {
 }
 
 // Series joining a panel without a colour of their own.
-TEST(AutomaticColours, FirstFreeTableEntrySkippingTheBackground) {
+TEST(ChartAutomaticColours, FirstFreeTableEntrySkippingTheBackground) {
     TChart chart;
     chart.SetColor(clWhite);
     TFastLineSeries& first = chart.AddFastLineSeries("a");
@@ -215,14 +215,14 @@ TEST(AutomaticColours, FirstFreeTableEntrySkippingTheBackground) {
     EXPECT_EQ(red.AddFastLineSeries("x").SeriesColor(), RGBColor(0, 128, 0));
 }
 
-TEST(AutomaticColours, AllTakenGivesTheLastEntry) {
+TEST(ChartAutomaticColours, AllTakenGivesTheLastEntry) {
     TChart chart;
     for (int i = 0; i < 20; ++i) chart.AddFastLineSeries(testing::Format("s%d", i));
     EXPECT_EQ(chart.Series(19).SeriesColor(), RGBColor(160, 160, 164));
     EXPECT_EQ(chart.AddFastLineSeries("extra").SeriesColor(), RGBColor(160, 160, 164));
 }
 
-TEST(AutomaticColours, PenColourLeavesTheSeriesColourAlone) {
+TEST(ChartAutomaticColours, PenColourLeavesTheSeriesColourAlone) {
     TChart chart;
     TFastLineSeries& s = chart.AddFastLineSeries("a");
     s.LinePen().SetColor(clGreen);
@@ -232,7 +232,7 @@ TEST(AutomaticColours, PenColourLeavesTheSeriesColourAlone) {
 }
 
 // Redraw bookkeeping: requests, owed passes and RedrawIfPending.
-class RedrawBookkeeping : public ::testing::Test {
+class ChartRedrawBookkeeping : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
@@ -246,7 +246,7 @@ class RedrawBookkeeping : public ::testing::Test {
     TChart chart{&host};
 };
 
-TEST_F(RedrawBookkeeping, TwiceInARowRunsOnePass) {
+TEST_F(ChartRedrawBookkeeping, TwiceInARowRunsOnePass) {
     chart.SetMarginLeft(20);
     chart.RedrawIfPending();
     const TRect first = chart.PlotRect();
@@ -257,7 +257,7 @@ TEST_F(RedrawBookkeeping, TwiceInARowRunsOnePass) {
     EXPECT_FALSE(chart.RedrawPending());
 }
 
-TEST_F(RedrawBookkeeping, OnlyChangesRequestARedraw) {
+TEST_F(ChartRedrawBookkeeping, OnlyChangesRequestARedraw) {
     chart.SetMarginLeft(chart.MarginLeft());
     chart.SetColor(chart.Color());
     chart.LeftAxis().SetAutomatic(true);
@@ -270,7 +270,7 @@ TEST_F(RedrawBookkeeping, OnlyChangesRequestARedraw) {
     EXPECT_EQ(host.invalidations, 1);
 }
 
-TEST_F(RedrawBookkeeping, AutomaticEndsStoredByAPassOweNothing) {
+TEST_F(ChartRedrawBookkeeping, AutomaticEndsStoredByAPassOweNothing) {
     TFastLineSeries& s = chart.AddFastLineSeries("a");
     s.AddPoint(1, 5);
     s.AddPoint(2, 9);
@@ -280,7 +280,7 @@ TEST_F(RedrawBookkeeping, AutomaticEndsStoredByAPassOweNothing) {
     EXPECT_TRUE(chart.RedrawRequestsEnabled());
 }
 
-TEST_F(RedrawBookkeeping, InactiveSeriesPointsAndNewItemsOweNothing) {
+TEST_F(ChartRedrawBookkeeping, InactiveSeriesPointsAndNewItemsOweNothing) {
     TFastLineSeries& s = chart.AddFastLineSeries("a");
     s.SetActive(false);
     chart.RedrawIfPending();
@@ -295,14 +295,14 @@ TEST_F(RedrawBookkeeping, InactiveSeriesPointsAndNewItemsOweNothing) {
     EXPECT_TRUE(chart.RedrawPending());
 }
 
-TEST_F(RedrawBookkeeping, SizeChangeRequestsAPass) {
+TEST_F(ChartRedrawBookkeeping, SizeChangeRequestsAPass) {
     chart.SetBounds(300, 100);
     EXPECT_FALSE(chart.RedrawPending());
     chart.SetBounds(301, 100);
     EXPECT_TRUE(chart.RedrawPending());
 }
 
-TEST_F(RedrawBookkeeping, NoWindowNoPass) {
+TEST_F(ChartRedrawBookkeeping, NoWindowNoPass) {
     chart.SetMarginLeft(30);
     host.allocated = false;
     const TRect before = chart.PlotRect();
@@ -315,7 +315,7 @@ TEST_F(RedrawBookkeeping, NoWindowNoPass) {
     EXPECT_TRUE(hostless.RedrawPending());
 }
 
-TEST_F(RedrawBookkeeping, TitleTextSplitsIntoLines) {
+TEST_F(ChartRedrawBookkeeping, TitleTextSplitsIntoLines) {
     chart.Title().SetText("one\ntwo");
     EXPECT_EQ(chart.Title().Lines(), (std::vector<std::string>{"one", "two"}));
     EXPECT_TRUE(chart.RedrawPending());
@@ -324,8 +324,8 @@ TEST_F(RedrawBookkeeping, TitleTextSplitsIntoLines) {
     EXPECT_FALSE(chart.RedrawPending());
 }
 
-// Margins by index and name.
-TEST(Margins, IndexAndNamesAreTheSameValues) {
+// ChartMargins by index and name.
+TEST(ChartMargins, IndexAndNamesAreTheSameValues) {
     TChart chart;
     EXPECT_EQ((std::array<int, 4>{chart.Margin(0), chart.Margin(1), chart.Margin(2), chart.Margin(3)}),
               (std::array<int, 4>{3, 4, 3, 4}));

@@ -40,7 +40,7 @@ QRgb Pixel(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFF;
 }
 
-TEST(PainterSurfacePixels, FrameAndLineLandOnTheirPixels) {
+TEST(ChartPainterSurfacePixels, FrameAndLineLandOnTheirPixels) {
     TChart chart;
     Configure(chart);
     const QImage image = RenderChartImage(chart, 202, 100);
@@ -62,7 +62,7 @@ TEST(PainterSurfacePixels, FrameAndLineLandOnTheirPixels) {
     EXPECT_EQ(Pixel(image, 41, 58), 0xFFFFFFu);  // the end point is left out
 }
 
-TEST(PainterSurfacePixels, DottedGridAlternatesPixels) {
+TEST(ChartPainterSurfacePixels, DottedGridAlternatesPixels) {
     QImage image(40, 10, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -77,7 +77,7 @@ TEST(PainterSurfacePixels, DottedGridAlternatesPixels) {
     EXPECT_EQ(Pixel(image, 30, 5), 0xFFFFFFu);
 }
 
-TEST(PainterSurfacePixels, BevelAndFill) {
+TEST(ChartPainterSurfacePixels, BevelAndFill) {
     QImage image(20, 10, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
@@ -94,7 +94,7 @@ TEST(PainterSurfacePixels, BevelAndFill) {
     EXPECT_EQ(Pixel(image, 5, 5), 0x0000FFu);
 }
 
-TEST(PainterSurfaceText, ArialResolvesAndMeasures) {
+TEST(ChartPainterSurfaceText, ArialResolvesAndMeasures) {
     const QFont font = ToQFont(TFont{});
     EXPECT_EQ(QFontInfo(font).family(), "Liberation Sans");
     QImage image(10, 10, QImage::Format_RGB32);
@@ -109,7 +109,7 @@ TEST(PainterSurfaceText, ArialResolvesAndMeasures) {
     EXPECT_LT(surface.TextHeight(nine), h);
 }
 
-TEST(PainterSurfaceText, TopAlignedTextStartsAtItsAnchor) {
+TEST(ChartPainterSurfaceText, TopAlignedTextStartsAtItsAnchor) {
     QImage image(120, 40, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);

@@ -36,7 +36,7 @@ std::vector<std::string> Texts(const TChartAxis& axis, const std::vector<double>
 }
 
 // ValueToPixel and its inverse.
-TEST(PixelMapping, HorizontalGrowsRightVerticalGrowsUp) {
+TEST(ChartPixelMapping, HorizontalGrowsRightVerticalGrowsUp) {
     TChart chart;
     TChartAxis& h = Horizontal(chart, 0, 100, 10, 510);
     EXPECT_EQ(h.ValueToPixel(0), 10);
@@ -48,7 +48,7 @@ TEST(PixelMapping, HorizontalGrowsRightVerticalGrowsUp) {
     EXPECT_EQ(v.ValueToPixel(2.5), 95);
 }
 
-TEST(PixelMapping, HalvesRoundToEven) {
+TEST(ChartPixelMapping, HalvesRoundToEven) {
     TChart chart;
     TChartAxis& h = Horizontal(chart, 0, 4, 0, 2);
     EXPECT_EQ(h.ValueToPixel(1), 0);  // 0.5
@@ -56,7 +56,7 @@ TEST(PixelMapping, HalvesRoundToEven) {
     EXPECT_EQ(h.ValueToPixel(5), 2);  // 2.5
 }
 
-TEST(PixelMapping, ZeroRangeMapsToTheCentre) {
+TEST(ChartPixelMapping, ZeroRangeMapsToTheCentre) {
     TChart chart;
     TChartAxis& h = Horizontal(chart, 5, 5, 11, 20);
     EXPECT_TRUE(h.RangeZero());
@@ -64,14 +64,14 @@ TEST(PixelMapping, ZeroRangeMapsToTheCentre) {
     EXPECT_EQ(h.ValueToPixel(5), 15);
 }
 
-TEST(PixelMapping, FarValuesAreClamped) {
+TEST(ChartPixelMapping, FarValuesAreClamped) {
     TChart chart;
     TChartAxis& h = Horizontal(chart, 0, 1, 0, 100);
     EXPECT_EQ(h.ValueToPixel(1e30), PixelClamp);
     EXPECT_EQ(h.ValueToPixel(-1e30), -PixelClamp);
 }
 
-TEST(PixelMapping, PixelToValueInvertsBothDirections) {
+TEST(ChartPixelMapping, PixelToValueInvertsBothDirections) {
     TChart chart;
     TChartAxis& h = Horizontal(chart, 0, 100, 10, 510);
     EXPECT_DOUBLE_EQ(h.PixelToValue(260), 50);
@@ -83,7 +83,7 @@ TEST(PixelMapping, PixelToValueInvertsBothDirections) {
 }
 
 // The nice-step and table-step successions.
-TEST(StepSuccession, NiceSteps) {
+TEST(ChartStepSuccession, NiceSteps) {
     EXPECT_EQ(NextNiceStep(1), 2);
     EXPECT_EQ(NextNiceStep(2), 5);
     EXPECT_EQ(NextNiceStep(5), 10);
@@ -95,7 +95,7 @@ TEST(StepSuccession, NiceSteps) {
     EXPECT_DOUBLE_EQ(NextNiceStep(NextNiceStep(0.999e-6)), 2e-6);
 }
 
-TEST(StepSuccession, TableSteps) {
+TEST(ChartStepSuccession, TableSteps) {
     EXPECT_DOUBLE_EQ(NextTableStep(1.7 / 86400), 5.0 / 86400);
     EXPECT_DOUBLE_EQ(NextTableStep(kHour), 2 * kHour);
     EXPECT_DOUBLE_EQ(NextTableStep(12 * kHour), 1.0);
@@ -104,8 +104,8 @@ TEST(StepSuccession, TableSteps) {
     EXPECT_EQ(TimeStepTable.size(), 27u);
 }
 
-// LabelIncrement.
-TEST(LabelIncrement, DayOverSixHundredPixelsIsTwoHours) {
+// ChartLabelIncrement.
+TEST(ChartLabelIncrement, DayOverSixHundredPixelsIsTwoHours) {
     TChart chart;
     TChartAxis& axis = Horizontal(chart, kDay, kDay + 0.999, 0, 600);
     axis.SetDateTime(true);
@@ -114,7 +114,7 @@ TEST(LabelIncrement, DayOverSixHundredPixelsIsTwoHours) {
     EXPECT_DOUBLE_EQ(axis.LabelIncrement(m), TimeStepTable[13]);
 }
 
-TEST(LabelIncrement, DayOverWideAxisIsOneHour) {
+TEST(ChartLabelIncrement, DayOverWideAxisIsOneHour) {
     TChart chart;
     TChartAxis& axis = Horizontal(chart, kDay, kDay + 0.999, 0, 800);
     axis.SetDateTime(true);
@@ -123,7 +123,7 @@ TEST(LabelIncrement, DayOverWideAxisIsOneHour) {
     EXPECT_DOUBLE_EQ(axis.LabelIncrement(m), TimeStepTable[12]);
 }
 
-TEST(LabelIncrement, ZeroToTenOverHundredPixelsIsTwo) {
+TEST(ChartLabelIncrement, ZeroToTenOverHundredPixelsIsTwo) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 10, 0, 100);
     axis.SetLabelsFontPixelSize(9);  // 11-pixel labels: n = Round(100 / 12) = 8
@@ -131,7 +131,7 @@ TEST(LabelIncrement, ZeroToTenOverHundredPixelsIsTwo) {
     EXPECT_EQ(axis.LabelIncrement(m), 2);
 }
 
-TEST(LabelIncrement, RoomForEveryValueGivesOne) {
+TEST(ChartLabelIncrement, RoomForEveryValueGivesOne) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 10, 0, 114);
     axis.SetLabelsFontPixelSize(9);
@@ -139,7 +139,7 @@ TEST(LabelIncrement, RoomForEveryValueGivesOne) {
     EXPECT_EQ(axis.LabelIncrement(m), 1);
 }
 
-TEST(LabelIncrement, ShortAxisGivesTheSmallestStep) {
+TEST(ChartLabelIncrement, ShortAxisGivesTheSmallestStep) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 10, 0, 3);
     RecordingSurface m;
@@ -148,7 +148,7 @@ TEST(LabelIncrement, ShortAxisGivesTheSmallestStep) {
     EXPECT_EQ(axis.LabelIncrement(m), TimeStepTable[0]);
 }
 
-TEST(LabelIncrement, LargeValueRangeUsesNiceSteps) {
+TEST(ChartLabelIncrement, LargeValueRangeUsesNiceSteps) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 1000, 0, 100);
     RecordingSurface m;  // 14-pixel labels: n = Round(100 / 15) = 7; 1000 / 8 = 125 -> 200
@@ -156,13 +156,13 @@ TEST(LabelIncrement, LargeValueRangeUsesNiceSteps) {
 }
 
 // Label values from the top down.
-TEST(LabelValues, ZeroToTenByTwo) {
+TEST(ChartLabelValues, ZeroToTenByTwo) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 10, 0, 100);
     EXPECT_EQ(axis.LabelValues(2), (std::vector<double>{10, 8, 6, 4, 2, 0}));
 }
 
-TEST(LabelValues, FirstLabelIsAWholeMultiple) {
+TEST(ChartLabelValues, FirstLabelIsAWholeMultiple) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, -0.2, 10.2, 0, 100);
     EXPECT_EQ(axis.LabelValues(2), (std::vector<double>{10, 8, 6, 4, 2, 0}));
@@ -171,7 +171,7 @@ TEST(LabelValues, FirstLabelIsAWholeMultiple) {
               (std::vector<std::string>{"10.2", "8.2", "6.2", "4.2", "2.2", "0.2"}));
 }
 
-TEST(LabelValues, DayByTwoHours) {
+TEST(ChartLabelValues, DayByTwoHours) {
     TChart chart;
     TChartAxis& axis = Horizontal(chart, kDay, kDay + 0.999, 0, 600);
     axis.SetDateTime(true);
@@ -181,13 +181,13 @@ TEST(LabelValues, DayByTwoHours) {
                                         "08:00", "06:00", "04:00", "02:00", "00:00"}));
 }
 
-TEST(LabelValues, ZeroRangeGivesOneLabel) {
+TEST(ChartLabelValues, ZeroRangeGivesOneLabel) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 3, 3, 0, 100);
     EXPECT_EQ(axis.LabelValues(1), (std::vector<double>{3}));
 }
 
-TEST(LabelValues, TooManyOrNoIncrementGivesNone) {
+TEST(ChartLabelValues, TooManyOrNoIncrementGivesNone) {
     TChart chart;
     TChartAxis& axis = Vertical(chart, 0, 10000, 0, 100);
     EXPECT_TRUE(axis.LabelValues(1).empty());
@@ -196,14 +196,14 @@ TEST(LabelValues, TooManyOrNoIncrementGivesNone) {
 }
 
 // Label texts.
-TEST(LabelText, ValueFormatGroupsThousandsAndTrimsDecimals) {
+TEST(ChartLabelText, ValueFormatGroupsThousandsAndTrimsDecimals) {
     TChart chart;
     const TChartAxis& axis = chart.LeftAxis();
     EXPECT_EQ(Texts(axis, {10, 2.5, 1000, 1234.56789, 0, -1500.25, 0.0004}),
               (std::vector<std::string>{"10", "2.5", "1,000", "1,234.568", "0", "-1,500.25", "0"}));
 }
 
-TEST(LabelText, DateTimeLabels) {
+TEST(ChartLabelText, DateTimeLabels) {
     TChart chart;
     TChartAxis& axis = Horizontal(chart, kDay, kDay + 0.999, 0, 600);
     axis.SetDateTime(true);
@@ -221,7 +221,7 @@ TEST(LabelText, DateTimeLabels) {
     EXPECT_EQ(axis.LabelValue(kDay + 1), "07.12.2026");
 }
 
-TEST(DayTimeFormat, PatternLetters) {
+TEST(ChartDayTimeFormat, PatternLetters) {
     const TFormatSettings s;
     const double t = EncodeDayTime(2026, 3, 5, 7, 4, 9) + 0.25 / 86400;
     EXPECT_EQ(FormatDayTime("hh:mm", t, s), "07:04");
@@ -235,14 +235,14 @@ TEST(DayTimeFormat, PatternLetters) {
     EXPECT_EQ(FormatDayTime("yyyy-mm-dd hh:nn", 0, s), "1899-12-30 00:00");
 }
 
-TEST(DayTimeFormat, MillisecondRoundingDoesNotShowTheMinuteBefore) {
+TEST(ChartDayTimeFormat, MillisecondRoundingDoesNotShowTheMinuteBefore) {
     const TFormatSettings s;
     EXPECT_EQ(FormatDayTime("hh:mm:ss", kDay + 11 * (1.0 / 12), s), "22:00:00");
     EXPECT_EQ(FormatDayTime("hh:mm:ss.zzz", kDay + 0.999, s), "23:58:33.600");
     EXPECT_EQ(FormatDayTime("yyyy-mm-dd hh:mm", kDay + 0.9999999999, s), "2026-12-07 00:00");
 }
 
-TEST(DayTimeFormat, EncodeDecodeRoundTrip) {
+TEST(ChartDayTimeFormat, EncodeDecodeRoundTrip) {
     EXPECT_EQ(EncodeDayTime(1899, 12, 30), 0);
     EXPECT_EQ(EncodeDayTime(1900, 1, 1), 2);
     EXPECT_EQ(EncodeDayTime(2000, 3, 1), 36586);
@@ -251,7 +251,7 @@ TEST(DayTimeFormat, EncodeDecodeRoundTrip) {
               (std::array<int, 7>{2024, 2, 29, 23, 59, 59, 4}));
 }
 
-TEST(NumberFormat, Patterns) {
+TEST(ChartNumberFormat, Patterns) {
     const TFormatSettings s;
     EXPECT_EQ(FormatNumber("0.00", 3.14159, s), "3.14");
     EXPECT_EQ(FormatNumber("000", 7, s), "007");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -69,7 +70,8 @@ class TAxisItems {
 
   private:
     TChart* owner_;
-    std::vector<TAxisItem> items_;
+    // A deque keeps earlier items where they are while more are added.
+    std::deque<TAxisItem> items_;
     bool hasCustomItems_ = false;
 };
 
