@@ -1,0 +1,414 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <variant>
+
+#include "commands.h"
+#include "marlix/core/simulator.h"
+
+extern char** environ;
+
+namespace marlix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = TEST_DATA_DIR;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs the built program under LC_ALL=C with the given arguments.
+class CliRunner : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("marlix_cli_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    CliRun Cli(const std::vector<std::string>& args) {
+        std::vector<std::string> argvStrings{MARLIX_CLI_PATH};
+        argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& s : argvStrings) argv.push_back(s.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envStrings{"LC_ALL=C"};
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::string_view(*e).substr(0, 3) != "LC_" && std::string_view(*e).substr(0, 5) != "LANG=") {
+                envStrings.emplace_back(*e);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& s : envStrings) envp.push_back(s.data());
+        envp.push_back(nullptr);
+
+        const std::string outPath = (dir_ / "stdout").string(), errPath = (dir_ / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        CliRun run;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadAll(outPath);
+        run.err = ReadAll(errPath);
+        return run;
+    }
+
+    fs::path dir_;
+};
+
+// ---- a small JSON reader, enough to check the report's shape and numbers ----
+
+struct Json;
+using JsonObject = std::vector<std::pair<std::string, Json>>;  // keeps the order of keys
+using JsonArray = std::vector<Json>;
+struct Json {
+    std::variant<std::nullptr_t, bool, double, std::string, JsonArray, JsonObject> value;
+    const Json& operator[](const std::string& key) const {
+        for (const auto& [k, v] : std::get<JsonObject>(value)) {
+            if (k == key) return v;
+        }
+        throw std::runtime_error("no key " + key);
+    }
+};
+
+class JsonReader {
+  public:
+    explicit JsonReader(std::string_view text) : text_(text) {}
+    Json Document() {
+        Json json = Value();
+        Blanks();
+        if (pos_ != text_.size()) throw std::runtime_error("text after the value");
+        return json;
+    }
+
+  private:
+    void Blanks() {
+        while (pos_ < text_.size() && std::string_view(" \n\r\t").find(text_[pos_]) != std::string_view::npos)
+            ++pos_;
+    }
+    void Expect(char c) {
+        Blanks();
+        if (pos_ >= text_.size() || text_[pos_] != c) throw std::runtime_error(std::string("expected ") + c);
+        ++pos_;
+    }
+    bool Next(char c) {
+        Blanks();
+        if (pos_ < text_.size() && text_[pos_] == c) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    Json Value() {
+        Blanks();
+        if (pos_ >= text_.size()) throw std::runtime_error("no value");
+        const char c = text_[pos_];
+        if (c == '{') return Object();
+        if (c == '[') return Array();
+        if (c == '"') return Json{String()};
+        for (const auto& [word, json] : {std::pair{"true", Json{true}}, std::pair{"false", Json{false}},
+                                         std::pair{"null", Json{nullptr}}}) {
+            if (text_.substr(pos_, std::string_view(word).size()) == word) {
+                pos_ += std::string_view(word).size();
+                return json;
+            }
+        }
+        const std::string rest(text_.substr(pos_, 40));
+        char* end = nullptr;
+        const double number = std::strtod(rest.c_str(), &end);
+        if (end == rest.c_str()) throw std::runtime_error("bad value");
+        pos_ += static_cast<std::size_t>(end - rest.c_str());
+        return Json{number};
+    }
+    Json Object() {
+        Expect('{');
+        JsonObject object;
+        if (Next('}')) return Json{object};
+        do {
+            Blanks();
+            std::string key = String();
+            Expect(':');
+            object.emplace_back(std::move(key), Value());
+        } while (Next(','));
+        Expect('}');
+        return Json{object};
+    }
+    Json Array() {
+        Expect('[');
+        JsonArray array;
+        if (Next(']')) return Json{array};
+        do array.push_back(Value());
+        while (Next(','));
+        Expect(']');
+        return Json{array};
+    }
+    std::string String() {
+        Expect('"');
+        std::string s;
+        while (pos_ < text_.size() && text_[pos_] != '"') {
+            char c = text_[pos_++];
+            if (static_cast<unsigned char>(c) < 0x20) throw std::runtime_error("raw control character");
+            if (c == '\\') {
+                c = text_[pos_++];
+                switch (c) {
+                    case 'r':
+                        s += '\r';
+                        break;
+                    case 'n':
+                        s += '\n';
+                        break;
+                    case 't':
+                        s += '\t';
+                        break;
+                    case 'u': {
+                        const unsigned code = std::stoul(std::string(text_.substr(pos_, 4)), nullptr, 16);
+                        pos_ += 4;
+                        if (code < 0x80) {
+                            s += static_cast<char>(code);
+                        } else {
+                            s += "<U+" + std::to_string(code) + ">";
+                        }
+                        break;
+                    }
+                    default:
+                        s += c;
+                }
+            } else {
+                s += c;
+            }
+        }
+        Expect('"');
+        return s;
+    }
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// ---- report ----
+
+TEST_F(CliRunner, ReportTextPrintsHintSummaryLinesAndNotes) {
+    const CliRun run = Cli({"report", "--data-dir", kData, "pause_9_minutes.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "Mean strength: 3.0\n"
+              "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)\n"
+              "2024-Mar-05 from 10:00 to 10:11, 50 lines\n");
+}
+
+TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
+    const CliRun run = Cli({"report", "--format", "json", kData + "/pause_9_minutes.txt"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    const Json json = JsonReader(run.out).Document();
+    const auto& object = std::get<JsonObject>(json.value);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : object) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"lines", "control_format", "first_day", "latest_day", "hint",
+                                              "notes", "summary", "series"}));
+    EXPECT_EQ(std::get<double>(json["lines"].value), 50);
+    EXPECT_EQ(std::get<bool>(json["control_format"].value), false);
+    EXPECT_EQ(std::get<double>(json["first_day"].value), 45356);
+    EXPECT_EQ(std::get<std::string>(json["hint"].value), "Mean strength: 3.0");
+    EXPECT_EQ(std::get<std::string>(json["notes"].value), "2024-Mar-05 from 10:00 to 10:11, 50 lines");
+    EXPECT_EQ(std::get<std::string>(json["summary"].value),
+              "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\r"
+              "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\r"
+              "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)");
+    const auto& series = std::get<JsonObject>(json["series"].value);
+    ASSERT_EQ(series.size(), 7u);
+    const char* titles[] = {"Strength", "Num good", "2D/3D fix", "Trend", "PDOP", "Signal", "Mode"};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(series[i].first, titles[i]);
+    // PDOP: 10 and 2 at 10:01:01, 2 at 10:02:01, 10 there and at 10:11:01, 2 at 10:11:01 and 10:12:01.
+    const auto& pdop = std::get<JsonArray>(json["series"]["PDOP"].value);
+    const double day = 45356, t1 = day + 36061 / 86400.0, t4 = day + 36721 / 86400.0;
+    ASSERT_EQ(pdop.size(), 7u);
+    EXPECT_EQ(std::get<double>(std::get<JsonArray>(pdop[0].value)[0].value), t1);
+    EXPECT_EQ(std::get<double>(std::get<JsonArray>(pdop[0].value)[1].value), 10);
+    EXPECT_EQ(std::get<double>(std::get<JsonArray>(pdop[6].value)[0].value), t4);
+    EXPECT_EQ(std::get<double>(std::get<JsonArray>(pdop[6].value)[1].value), 2);
+    EXPECT_TRUE(std::get<JsonArray>(json["series"]["Trend"].value).empty());
+}
+
+TEST_F(CliRunner, ReportJsonNumbersReadBackExactly) {
+    const fs::path log = dir_ / "day.txt";
+    std::ofstream(log, std::ios::binary) << core::SimulateDay(45356, core::SimulationOptions{5, false});
+    const CliRun run = Cli({"report", "--format", "json", log.string()});
+    ASSERT_EQ(run.status, 0);
+    const auto expected = core::AnalyseFiles({log.string()}, "", core::LocaleConventions{});
+    ASSERT_TRUE(expected.analysis);
+    const Json json = JsonReader(run.out).Document();
+    for (int s = 0; s < core::kSeriesCount; ++s) {
+        const auto& points =
+            std::get<JsonArray>(json["series"][std::string(core::SeriesTitle(core::SeriesId(s)))].value);
+        const auto& want = expected.analysis->series[s];
+        ASSERT_EQ(points.size(), want.size()) << s;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const auto& pair = std::get<JsonArray>(points[i].value);
+            ASSERT_EQ(std::get<double>(pair[0].value), want[i].x) << s << ' ' << i;
+            ASSERT_EQ(std::get<double>(pair[1].value), want[i].y) << s << ' ' << i;
+        }
+    }
+    EXPECT_FALSE(std::get<JsonArray>(json["series"]["Trend"].value).empty());
+}
+
+TEST_F(CliRunner, ReportByDateReadsTheDayFileOfTheDataDirectory) {
+    const CliRun run = Cli({"report", "--data-dir", kData + "/descending_days", "--date", "2024-03-05"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "Fix summary not available\n"
+              "Mode summary not available\n"
+              "2024-Mar-05 from 00:00 to 01:04, 3 lines\n");
+}
+
+TEST_F(CliRunner, ReportReadsSeveralFilesSortedAsOneLog) {
+    const std::string days = kData + "/descending_days/";
+    const CliRun run = Cli({"report", days + "2024-03-05_rx_data.txt", days + "2024-03-04_rx_data.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(run.out.rfind("2024-")), "2024-Mar-04 from 23:59 to 01:04, 5 lines\n");
+}
+
+TEST_F(CliRunner, UnreadableFileIsOneLineOnStderrAndStatus1) {
+    const CliRun run = Cli({"report", "--data-dir", kData, "pause_9_minutes.txt", "no_such_day.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "marlix-sqa-cli: cannot read " + kData + "/no_such_day.txt: No such file or directory\n");
+}
+
+TEST_F(CliRunner, BadArgumentsPrintUsageAndStatus2) {
+    const CliRun format = Cli({"report", "--format", "xml", "a.txt"});
+    EXPECT_EQ(format.status, 2);
+    EXPECT_EQ(format.out, "");
+    EXPECT_EQ(
+        format.err,
+        "marlix-sqa-cli report: --format is text or json, not 'xml'\n"
+        "usage: marlix-sqa-cli report [--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"frobnicate"},
+                                                 {"report"},
+                                                 {"report", "--date", "2024-02-30"},
+                                                 {"report", "--date", "2024-03-05", "x.txt"},
+                                                 {"report", "--data-dir"},
+                                                 {"report", "--colour", "x"},
+                                                 {"simulate"},
+                                                 {"simulate", "--out", "x", "--days", "0"},
+                                                 {"simulate", "--out", "x", "--seed", "-1"},
+                                                 {"simulate", "--out", "x", "--end", "05/03/2024"}}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(run.out, "") << ::testing::PrintToString(args);
+        EXPECT_NE(run.err.find("usage:"), std::string::npos) << ::testing::PrintToString(args);
+    }
+}
+
+// ---- simulate ----
+
+TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {
+    const fs::path out = dir_ / "new" / "logs";
+    const CliRun run =
+        Cli({"simulate", "--out", out.string(), "--days", "2", "--end", "2024-03-05", "--seed", "7"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string first = (out / "2024-03-04_rx_data.txt").string();
+    const std::string second = (out / "2024-03-05_rx_data.txt").string();
+    EXPECT_EQ(run.out, first + "\n" + second + "\n");
+    EXPECT_EQ(ReadAll(first), core::SimulateDay(45355, core::SimulationOptions{7, false}));
+    EXPECT_EQ(ReadAll(second), core::SimulateDay(45356, core::SimulationOptions{7, false}));
+
+    const CliRun report = Cli({"report", "--data-dir", out.string(), "--date", "2024-03-05"});
+    EXPECT_EQ(report.status, 0);
+    EXPECT_NE(report.out.find("2024-Mar-05 from 00:00 to 23:59"), std::string::npos) << report.out;
+}
+
+TEST_F(CliRunner, SimulateControlFormat) {
+    const CliRun run = Cli({"simulate", "--out", dir_.string(), "--end", "2024-03-05", "--control"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(dir_ / "2024-03-05_rx_data.txt"),
+              core::SimulateDay(45356, core::SimulationOptions{1, true}));
+    const CliRun report = Cli({"report", "--data-dir", dir_.string(), "--date", "2024-03-05"});
+    EXPECT_NE(report.out.find("\nControl: inactive/control:  "), std::string::npos) << report.out;
+}
+
+// ---- pieces ----
+
+TEST(JsonStrings, EscapeQuotesBackslashesAndControlCharacters) {
+    EXPECT_EQ(JsonString("a\"b\\c\r\n\t\b\f\x01\x1f\x7f"),
+              "\"a\\\"b\\\\c\\r\\n\\t\\b\\f\\u0001\\u001f\x7f\"");
+    EXPECT_EQ(JsonString(""), "\"\"");
+}
+
+TEST(JsonStrings, KeepValidUtf8AndReplaceInvalidBytes) {
+    EXPECT_EQ(JsonString("M\xC3\xA4rz \xE2\x82\xAC \xF0\x9F\x98\x80"),
+              "\"M\xC3\xA4rz \xE2\x82\xAC \xF0\x9F\x98\x80\"");
+    EXPECT_EQ(JsonString("caf\xE9"), "\"caf\\ufffd\"");
+    EXPECT_EQ(JsonString("\xC3"), "\"\\ufffd\"");
+    EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xFF\xFE"), "\"\\ufffd\\ufffd\"");
+}
+
+TEST(IsoDates, AreStrictAndValid) {
+    EXPECT_EQ(ParseIsoDate("2024-03-05"), 45356);
+    EXPECT_EQ(ParseIsoDate("2024-02-29"), 45351);
+    EXPECT_EQ(ParseIsoDate("2023-02-29"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
+}
+
+TEST(ReportTexts, LeaveOutAnEmptyHint) {
+    core::DayAnalysis analysis;
+    analysis.summary = "Fix summary not available\rMode summary not available";
+    analysis.notes = "1899-Dec-30 from 00:00 to 00:00, 0 lines";
+    EXPECT_EQ(
+        ReportText(analysis),
+        "Fix summary not available\nMode summary not available\n1899-Dec-30 from 00:00 to 00:00, 0 lines\n");
+}
+
+TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
+    static Arguments seen;
+    static constexpr Command kCommands[] = {
+        {"echo", "ARGS...", [](const Arguments& args, std::ostream& out, std::ostream&) {
+             seen = args;
+             out << "ran";
+             return 7;
+         }}};
+    const char* argv[] = {"marlix-sqa-cli", "echo", "a", "--b"};
+    std::ostringstream out, err;
+    EXPECT_EQ(Dispatch(kCommands, 4, argv, out, err), 7);
+    EXPECT_EQ(seen, (Arguments{"a", "--b"}));
+    EXPECT_EQ(out.str(), "ran");
+    const char* unknown[] = {"marlix-sqa-cli", "nope"};
+    EXPECT_EQ(Dispatch(kCommands, 2, unknown, out, err), 2);
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli echo ARGS...\n");
+}
+
+}  // namespace
+}  // namespace marlix::cli
