@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -21,7 +22,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPolygon>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -193,6 +196,12 @@ void TFormMain::CreateControls() {
     place(buttonClose_, QRect(683, 523, 81, 25), akRight | akBottom);
     connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
 
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName("ProgressBarLoad");
+    progressBar_->setRange(0, 1000);
+    progressBar_->setFormat("Reading... %p% (Esc cancels)");
+    progressBar_->hide();
+
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName("PopupMenu");
     QAction* copy = popupMenu_->addAction("Copy");
@@ -222,13 +231,29 @@ core::LocaleConventions TFormMain::Locale() const {
 }
 
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
+    // A load started from inside a running one (a timer during its progress display) is dropped:
+    // the running load ends by showing the current day anyway.
+    if (loading_) return;
+    loading_ = true;
+    cancelRequested_ = false;
+    const auto finish = qScopeGuard([this] {
+        loading_ = false;
+        progressBar_->hide();
+    });
+
     std::vector<std::string> names;
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
+    core::LoadOptions loadOptions;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    loadOptions.progress = [this, &elapsed](std::uint64_t done, std::uint64_t total) {
+        return ShowLoadProgress(elapsed.elapsed(), done, total);
+    };
     const core::LoadResult result =
-        core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale());
+        core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale(), loadOptions);
     lastFailure_ = result.failure;
-    if (!result.analysis) return;  // An unreadable file keeps the previous view.
+    if (!result.analysis) return;  // An unreadable file or a cancelled load keeps the previous view.
 
     const core::DayAnalysis& day = *result.analysis;
     ++loadCount_;
@@ -239,6 +264,21 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     summaryText_ = QString::fromStdString(day.summary);
     labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
     labelSummary_->adjustSize();
+}
+
+bool TFormMain::ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) {
+    // Short loads show nothing; a long one (a month of dropped files) shows its progress and
+    // keeps the window painting, with Escape to cancel.
+    if (elapsedMs < options_.progressAfterMs && progressBar_->isHidden()) return true;
+    if (progressBar_->isHidden()) {
+        progressBar_->setGeometry(labelNotes_->x(), labelNotes_->y(), 300, 16);
+        progressBar_->show();
+        progressBar_->raise();
+    }
+    progressBar_->setValue(
+        total ? static_cast<int>(1000.0 * static_cast<double>(done) / static_cast<double>(total)) : 0);
+    QCoreApplication::processEvents();
+    return !cancelRequested_;
 }
 
 bool TFormMain::ControlFormat() const {
@@ -430,6 +470,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (loading_) return FilterInputWhileLoading(watched, event);
     // The window's own native window sees every key once, before it goes on to the
     // focused control; nothing here consumes it.
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
@@ -440,6 +481,28 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TFormMain::FilterInputWhileLoading(QObject* watched, QEvent* event) {
+    // While a long load shows its progress, the window takes no other input: Escape cancels.
+    if (watched != windowHandle()) return false;
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancelRequested_ = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void TFormMain::FormKeyDown(int key) {

@@ -18,6 +18,7 @@ class QCheckBox;
 class QDateEdit;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QToolButton;
 
@@ -39,6 +40,8 @@ struct TFormMainOptions {
     std::shared_ptr<const TClock> clock;
     // Wait between a change of the local minute and the automatic reload.
     int reloadDelayMs = 1500;
+    // A load that runs longer than this shows a progress bar and can be cancelled with Escape.
+    int progressAfterMs = 500;
     // Shows an error that left a handler; the window shows a modal box by default.
     std::function<void(const QString& title, const QString& message)> showError;
 };
@@ -77,6 +80,7 @@ class TFormMain : public QWidget {
     bool ControlFormat() const;
     QString ClipboardText() const;
     int LoadCount() const { return loadCount_; }
+    void SetProgressAfterMs(int ms) { options_.progressAfterMs = ms; }
 
     TSignalCharts& Charts() { return *charts_; }
     chart::TChartPanel* ChartStrength() const { return chartStrength_; }
@@ -113,6 +117,8 @@ class TFormMain : public QWidget {
     void FormKeyDown(int key);
     void FormKeyPress(const QString& text);
     void Guarded(const std::function<void()>& handler);
+    bool ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total);
+    bool FilterInputWhileLoading(QObject* watched, QEvent* event);
     core::LocaleConventions Locale() const;
 
     TFormMainOptions options_;
@@ -125,6 +131,8 @@ class TFormMain : public QWidget {
     std::optional<core::LoadFailure> lastFailure_;
     bool centred_ = false;
     bool keyPreview_ = false;
+    bool loading_ = false;
+    bool cancelRequested_ = false;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
@@ -140,6 +148,7 @@ class TFormMain : public QWidget {
     QLabel* labelNotes_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;

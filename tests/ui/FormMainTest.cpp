@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -166,6 +167,47 @@ TEST_F(ResizeTest, ChartsShareTheHeightAboveTheButtonsEqually) {
     EXPECT_EQ(form->ChartPDOP()->geometry(), QRect(8, 214, 886, 206));
     EXPECT_EQ(form->ChartMode()->geometry(), QRect(8, 420, 886, 206));
     EXPECT_EQ(form->findChild<QPushButton*>("ButtonClose")->geometry(), QRect(811, 667, 81, 25));
+}
+
+using LongLoadTest = FormFixture;
+
+TEST_F(LongLoadTest, EscapeDuringTheProgressDisplayCancelsAndKeepsTheView) {
+    auto form = MakeForm();
+    WriteDay(yesterday);
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    const QString notes = form->LabelNotes()->text();
+    const int points = form->ChartMode()->Chart().Series(1).PointCount();
+
+    WriteDay(today);
+    form->SetProgressAfterMs(0);  // every load counts as long
+    QCoreApplication::postEvent(form->windowHandle(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    form->SetPickerDate(today);
+    form->DateTimePickerChange();
+    ASSERT_TRUE(form->LastLoadFailure().has_value());
+    EXPECT_TRUE(form->LastLoadFailure()->cancelled);
+    EXPECT_EQ(form->LabelNotes()->text(), notes);
+    EXPECT_EQ(form->ChartMode()->Chart().Series(1).PointCount(), points);
+    EXPECT_FALSE(form->findChild<QWidget*>("ProgressBarLoad")->isVisible());
+
+    form->DateTimePickerChange();  // no Escape this time
+    EXPECT_FALSE(form->LastLoadFailure().has_value());
+    EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-15 from 10:00 to 10:02, 755 lines");
+}
+
+TEST_F(LongLoadTest, InputOtherThanEscapeIsHeldOffWhileLoading) {
+    auto form = MakeForm();
+    WriteDay(yesterday);
+    WriteDay(today.addDays(-2));  // so that "<" could move
+    form->SetProgressAfterMs(0);
+    form->SetPickerDate(yesterday);
+    // A "<" that arrives while the day is read must not start a second load inside the first.
+    QCoreApplication::postEvent(form->windowHandle(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Less, Qt::NoModifier, "<"));
+    form->DateTimePickerChange();
+    EXPECT_EQ(form->LoadCount(), 1);
+    EXPECT_EQ(form->PickerDate(), yesterday);
 }
 
 using AutoRefreshTest = FormFixture;
