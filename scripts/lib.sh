@@ -17,4 +17,4 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev fonts-liberation)
+BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev fonts-liberation tzdata)
