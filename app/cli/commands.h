@@ -31,6 +31,11 @@ inline constexpr int kExitUsage = 2;
 int Dispatch(std::span<const Command> commands, int argc, const char* const* argv, std::ostream& out,
              std::ostream& err);
 
+// Commands that need Qt live in a second program next to this one, so that report and simulate
+// start without loading Qt. This runs it in place of the current process with the same streams.
+inline constexpr std::string_view kQtHelperName = "marlix-sqa-cli-qt";
+int RunInQtHelper(std::string_view command, const Arguments& args, std::ostream& out, std::ostream& err);
+
 inline constexpr std::string_view kReportUsage =
     "[--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]";
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -1,5 +1,6 @@
 #include "marlix/core/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace marlix::core {
@@ -35,26 +36,28 @@ void LineReader::Feed(std::string_view bytes, LineSink& sink) {
         Decode(bytes, sink);
         return;
     }
-    // Wait for three bytes, enough to tell every byte-order mark apart.
-    head_.append(bytes);
+    // Three bytes tell every byte-order mark apart; only those few are held back.
+    const std::size_t taken = std::min(bytes.size(), 3 - head_.size());
+    head_.append(bytes.substr(0, taken));
+    bytes.remove_prefix(taken);
     if (head_.size() < 3) return;
-    const std::string head = std::move(head_);
-    head_ = std::string();
-    const std::string_view text = head;
+    const std::string_view head = head_;
     std::size_t markLength = 0;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (head == "\xEF\xBB\xBF") {
         encoding_ = TextEncoding::Utf8;
         markLength = 3;
-    } else if (text.substr(0, 2) == "\xFF\xFE") {
+    } else if (head.substr(0, 2) == "\xFF\xFE") {
         encoding_ = TextEncoding::Utf16LE;
         markLength = 2;
-    } else if (text.substr(0, 2) == "\xFE\xFF") {
+    } else if (head.substr(0, 2) == "\xFE\xFF") {
         encoding_ = TextEncoding::Utf16BE;
         markLength = 2;
     } else {
         encoding_ = TextEncoding::Ansi;
     }
-    Decode(text.substr(markLength), sink);
+    Decode(head.substr(markLength), sink);
+    head_.clear();
+    Decode(bytes, sink);
 }
 
 void LineReader::Finish(LineSink& sink) {

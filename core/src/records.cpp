@@ -40,7 +40,7 @@ std::string_view Field(std::string_view line, std::size_t first, std::size_t len
     return line.substr(first - 1, length);
 }
 
-std::optional<std::int32_t> ParseInteger(std::string_view text) {
+std::optional<std::int32_t> ParseIntegerInFull(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n && text[i] == ' ') ++i;

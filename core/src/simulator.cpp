@@ -100,7 +100,8 @@ class DaySimulator {
     void Rise(Channel& channel, bool alreadyUp) {
         // A satellite is tracked on one channel at a time.
         const auto inUse = [this](int prn) {
-            return std::any_of(channels_.begin(), channels_.end(), [prn](const Channel& c) { return c.prn == prn; });
+            return std::any_of(channels_.begin(), channels_.end(),
+                               [prn](const Channel& c) { return c.prn == prn; });
         };
         int prn = 1 + rng_.Below(kConstellation);
         while (inUse(prn)) prn = prn % kConstellation + 1;

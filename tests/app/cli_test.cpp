@@ -329,6 +329,13 @@ TEST_F(CliRunner, BadArgumentsPrintUsageAndStatus2) {
     }
 }
 
+TEST_F(CliRunner, QtCommandsAreHandedToTheHelperProgram) {
+    const CliRun run = Cli({"render"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage: marlix-sqa-cli render --out FILE.png"), std::string::npos) << run.err;
+}
+
 // ---- simulate ----
 
 TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {

@@ -30,7 +30,17 @@ std::string_view Field(std::string_view line, std::size_t first, std::size_t len
 
 // Optional blanks, an optional sign, then decimal digits or a hexadecimal number introduced by "$",
 // "x", "X", "0x" or "0X", and nothing after it; the value must fit 32 bits.
-std::optional<std::int32_t> ParseInteger(std::string_view text);
+std::optional<std::int32_t> ParseIntegerInFull(std::string_view text);
+inline std::optional<std::int32_t> ParseInteger(std::string_view text) {
+    // Nearly every field of a log is a few plain digits; everything else takes the full rules.
+    if (text.empty() || text.size() > 9) return ParseIntegerInFull(text);
+    std::int32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return ParseIntegerInFull(text);
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
 inline std::int32_t ParseIntegerOr(std::string_view text, std::int32_t fallback) {
     return ParseInteger(text).value_or(fallback);
 }

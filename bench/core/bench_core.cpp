@@ -1,0 +1,80 @@
+// Analysis of one simulated full day (86,400 record blocks), from memory and from a file, against
+// the line splitting alone and the simulator that writes the day.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "marlix/core/analysis.h"
+#include "marlix/core/line_reader.h"
+#include "marlix/core/simulator.h"
+
+namespace {
+
+using namespace marlix::core;
+
+constexpr DayTime kDay = 45356;  // 2024-03-05
+
+const std::string& SimulatedDay() {
+    static const std::string day = SimulateDay(kDay, SimulationOptions{});
+    return day;
+}
+
+void BM_AnalyseDayFromMemory(benchmark::State& state) {
+    const std::string& day = SimulatedDay();
+    for (auto _ : state) {
+        DayAnalysis analysis = AnalyseText(day);
+        benchmark::DoNotOptimize(analysis);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * day.size()));
+}
+BENCHMARK(BM_AnalyseDayFromMemory)->Unit(benchmark::kMillisecond);
+
+void BM_AnalyseDayFile(benchmark::State& state) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("bench_core_" + std::to_string(::getpid()) + ".txt"))
+            .string();
+    std::ofstream(path, std::ios::binary) << SimulatedDay();
+    for (auto _ : state) {
+        LoadResult result = AnalyseFiles({path}, "", LocaleConventions{});
+        if (!result.analysis) state.SkipWithError("the day file could not be read");
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * SimulatedDay().size()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_AnalyseDayFile)->Unit(benchmark::kMillisecond);
+
+class CountingSink final : public LineSink {
+  public:
+    void AddLine(std::string_view line) override {
+        ++lines;
+        bytes += line.size();
+    }
+    std::int64_t lines = 0;
+    std::size_t bytes = 0;
+};
+
+void BM_SplitDayIntoLines(benchmark::State& state) {
+    const std::string& day = SimulatedDay();
+    for (auto _ : state) {
+        CountingSink sink;
+        LineReader reader;
+        reader.Feed(day, sink);
+        reader.Finish(sink);
+        benchmark::DoNotOptimize(sink.lines);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * day.size()));
+}
+BENCHMARK(BM_SplitDayIntoLines)->Unit(benchmark::kMillisecond);
+
+void BM_SimulateDay(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string day = SimulateDay(kDay, SimulationOptions{});
+        benchmark::DoNotOptimize(day);
+    }
+}
+BENCHMARK(BM_SimulateDay)->Unit(benchmark::kMillisecond);
+
+}  // namespace
