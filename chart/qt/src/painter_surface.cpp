@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QString>
 
 namespace marlix::chart {
@@ -164,6 +165,11 @@ QImage RenderChartImage(TChart& chart, int width, int height, qreal dpr) {
     chart.SetBounds(width, height);
     QImage image(std::max(1, qRound(width * dpr)), std::max(1, qRound(height * dpr)), QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
+    // Point sizes follow the screen's logical DPI, as they do in the panel.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        image.setDotsPerMeterX(qRound(screen->logicalDotsPerInchX() / 0.0254));
+        image.setDotsPerMeterY(qRound(screen->logicalDotsPerInchY() / 0.0254));
+    }
     image.fill(Qt::white);
     QPainter painter(&image);
     {
