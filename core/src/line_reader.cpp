@@ -3,20 +3,38 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace marlix::core {
 namespace {
 
-// Index of the first CR, LF or NUL, or size when there is none. Eight bytes at a time: all three are
-// below 14, so a word without any byte below 14 is skipped whole.
+// Index of the first CR, LF or NUL, or size when there is none. This scan is most of the reading
+// time, so it looks at 16 bytes at a time where SSE2 exists (every x86-64) and 8 elsewhere.
 std::size_t FindLineEnd(const char* p, std::size_t size) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i nul = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
+                                          _mm_cmpeq_epi8(bytes, nul));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#else
+    // All three are below 14, so a word without any byte below 14 is skipped whole.
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    std::size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
         if (((word - kOnes * 14) & ~word & kHighBits) != 0) break;
     }
+#endif
     for (; i < size; ++i) {
         const char c = p[i];
         if (c == '\n' || c == '\r' || c == '\0') return i;

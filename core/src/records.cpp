@@ -1,10 +1,14 @@
 #include "marlix/core/records.h"
 
+#include <cstring>
+
 namespace marlix::core {
 namespace {
 
-bool StartsWith(std::string_view line, std::string_view prefix) {
-    return line.size() >= prefix.size() && line.compare(0, prefix.size(), prefix) == 0;
+// The prefixes are compile-time constants, so the comparison becomes a few loads instead of a call.
+template <std::size_t N>
+bool StartsWith(std::string_view line, const char (&prefix)[N]) {
+    return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
 }
 
 int HexDigit(char c) {
@@ -40,7 +44,7 @@ std::string_view Field(std::string_view line, std::size_t first, std::size_t len
     return line.substr(first - 1, length);
 }
 
-std::optional<std::int32_t> ParseIntegerInFull(std::string_view text) {
+bool TryParseIntegerInFull(std::string_view text, std::int32_t& value) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n && text[i] == ' ') ++i;
@@ -57,19 +61,20 @@ std::optional<std::int32_t> ParseIntegerInFull(std::string_view text) {
         base = 16;
         i += 2;
     }
-    if (i == n) return std::nullopt;
+    if (i == n) return false;
     // The magnitude may reach 2^31 for the most negative value; beyond that it is out of range.
     constexpr std::int64_t kLimit = std::int64_t{1} << 31;
     std::int64_t magnitude = 0;
     for (; i < n; ++i) {
         const int digit =
             base == 16 ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-        if (digit < 0) return std::nullopt;
+        if (digit < 0) return false;
         magnitude = magnitude * base + digit;
-        if (magnitude > kLimit) return std::nullopt;
+        if (magnitude > kLimit) return false;
     }
-    if (!negative && magnitude == kLimit) return std::nullopt;
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    if (!negative && magnitude == kLimit) return false;
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return true;
 }
 
 std::vector<std::string> SplitList(std::string_view list) {
@@ -90,22 +95,25 @@ TimeRecord ParseTimeRecord(std::string_view line) {
     record.hourText = Field(line, 13, 2);
     record.minuteText = Field(line, 16, 2);
     record.secondText = Field(line, 19, 2);
-    const auto hour = ParseInteger(record.hourText);
-    const auto minute = ParseInteger(record.minuteText);
-    const auto second = ParseInteger(record.secondText);
-    if (!hour || !minute || !second || !IsValidTime(*hour, *minute, *second)) return record;
+    std::int32_t hour = 0, minute = 0, second = 0;
+    if (!TryParseInteger(record.hourText, hour) || !TryParseInteger(record.minuteText, minute) ||
+        !TryParseInteger(record.secondText, second) || !IsValidTime(hour, minute, second)) {
+        return record;
+    }
     record.status = TimeRecord::Status::BadDate;
-    record.timeOfDay = EncodeTime(*hour, *minute, *second);
+    record.timeOfDay = EncodeTime(hour, minute, second);
 
     const std::string_view yearDigits = Field(line, 28, 2);
     char yearText[4] = {'2', '0'};
     for (std::size_t i = 0; i < yearDigits.size(); ++i) yearText[2 + i] = yearDigits[i];
-    const auto year = ParseInteger(std::string_view(yearText, 2 + yearDigits.size()));
-    const auto month = ParseInteger(Field(line, 25, 2));
-    const auto day = ParseInteger(Field(line, 22, 2));
-    if (!day || !month || !year || !IsValidDate(*year, *month, *day)) return record;
+    std::int32_t year = 0, month = 0, day = 0;
+    if (!TryParseInteger(Field(line, 22, 2), day) || !TryParseInteger(Field(line, 25, 2), month) ||
+        !TryParseInteger(std::string_view(yearText, 2 + yearDigits.size()), year) ||
+        !IsValidDate(year, month, day)) {
+        return record;
+    }
     record.status = TimeRecord::Status::Ok;
-    record.dateTime = EncodeDate(*year, *month, *day) + record.timeOfDay;
+    record.dateTime = EncodeDate(year, month, day) + record.timeOfDay;
     return record;
 }
 

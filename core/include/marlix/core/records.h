@@ -15,12 +15,12 @@ namespace marlix::core {
 
 enum class RecordKind { None, Time, Pdop, PdopWithSatellites, SatelliteNumbers, SatelliteLevels, FixMode };
 
-inline constexpr std::string_view kTimePrefix = "UTC Time  : ";
-inline constexpr std::string_view kPdopPrefix = "PDOP      : ";
-inline constexpr std::string_view kPdopWithSatellitesPrefix = "PDOP; sats: ";
-inline constexpr std::string_view kSatelliteNumbersPrefix = "Sat PRN   : ";
-inline constexpr std::string_view kSatelliteLevelsPrefix = "Sat level : ";
-inline constexpr std::string_view kFixModePrefix = "Fix, Mode";
+inline constexpr char kTimePrefix[] = "UTC Time  : ";
+inline constexpr char kPdopPrefix[] = "PDOP      : ";
+inline constexpr char kPdopWithSatellitesPrefix[] = "PDOP; sats: ";
+inline constexpr char kSatelliteNumbersPrefix[] = "Sat PRN   : ";
+inline constexpr char kSatelliteLevelsPrefix[] = "Sat level : ";
+inline constexpr char kFixModePrefix[] = "Fix, Mode";
 
 // At most one prefix can match, so the first match is the kind.
 RecordKind ClassifyRecord(std::string_view line);
@@ -30,19 +30,31 @@ std::string_view Field(std::string_view line, std::size_t first, std::size_t len
 
 // Optional blanks, an optional sign, then decimal digits or a hexadecimal number introduced by "$",
 // "x", "X", "0x" or "0X", and nothing after it; the value must fit 32 bits.
-std::optional<std::int32_t> ParseIntegerInFull(std::string_view text);
-inline std::optional<std::int32_t> ParseInteger(std::string_view text) {
+bool TryParseIntegerInFull(std::string_view text, std::int32_t& value);
+// A flag and an out-parameter rather than std::optional: this runs for every field of every record
+// and the optional's return made a store-forwarding stall per call.
+inline bool TryParseInteger(std::string_view text, std::int32_t& value) {
     // Nearly every field of a log is a few plain digits; everything else takes the full rules.
-    if (text.empty() || text.size() > 9) return ParseIntegerInFull(text);
-    std::int32_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return ParseIntegerInFull(text);
-        value = value * 10 + (c - '0');
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size() || text.size() - i > 9) return TryParseIntegerInFull(text, value);
+    std::int32_t result = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return TryParseIntegerInFull(text, value);
+        result = result * 10 + (c - '0');
     }
+    value = result;
+    return true;
+}
+inline std::optional<std::int32_t> ParseInteger(std::string_view text) {
+    std::int32_t value = 0;
+    if (!TryParseInteger(text, value)) return std::nullopt;
     return value;
 }
 inline std::int32_t ParseIntegerOr(std::string_view text, std::int32_t fallback) {
-    return ParseInteger(text).value_or(fallback);
+    std::int32_t value = 0;
+    return TryParseInteger(text, value) ? value : fallback;
 }
 
 // Splits a comma list the way the logger's lists are read: blanks and control characters (1..32)
@@ -93,7 +105,7 @@ inline bool IsSeparatorChar(char c) {
 inline std::string_view QuotedItem(std::string_view list, std::size_t& pos, bool& escaped) {
     const std::size_t start = ++pos;
     escaped = false;
-    while (pos < list.size()) {
+    while (pos < list.size() && list[pos] != '\0') {
         if (list[pos] == '"') {
             if (pos + 1 < list.size() && list[pos + 1] == '"') {
                 escaped = true;
@@ -106,7 +118,7 @@ inline std::string_view QuotedItem(std::string_view list, std::size_t& pos, bool
         }
         ++pos;
     }
-    return list.substr(start);
+    return list.substr(start, pos - start);
 }
 }  // namespace detail
 
@@ -114,31 +126,33 @@ inline std::string_view QuotedItem(std::string_view list, std::size_t& pos, bool
 // the quotes for a quoted item) and escaped tells that it holds doubled quotes.
 template <class OnText>
 int ForEachListItemText(std::string_view list, OnText&& onText) {
-    // A NUL ends the text, as it would in the logger's C strings.
-    if (const std::size_t nul = list.find('\0'); nul != std::string_view::npos) list = list.substr(0, nul);
-    std::size_t pos = 0;
-    const std::size_t n = list.size();
+    // A NUL ends the text, as it would in the logger's C strings (lines read from files hold none).
+    const char* p = list.data();
+    const char* const end = p + list.size();
+    const auto atEnd = [end](const char* q) { return q == end || *q == '\0'; };
     int count = 0;
-    while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
-    while (pos < n) {
-        if (list[pos] == '"') {
+    while (!atEnd(p) && detail::IsSeparatorChar(*p)) ++p;
+    while (!atEnd(p)) {
+        if (*p == '"') {
+            std::size_t pos = static_cast<std::size_t>(p - list.data());
             bool escaped = false;
             const std::string_view text = detail::QuotedItem(list, pos, escaped);
             onText(text, escaped);
+            p = list.data() + pos;
         } else {
-            const std::size_t start = pos;
-            while (pos < n && list[pos] != ',' && !detail::IsSeparatorChar(list[pos])) ++pos;
-            onText(list.substr(start, pos - start), false);
+            const char* const start = p;
+            while (!atEnd(p) && *p != ',' && !detail::IsSeparatorChar(*p)) ++p;
+            onText(std::string_view(start, static_cast<std::size_t>(p - start)), false);
         }
         ++count;
-        while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
-        if (pos < n && list[pos] == ',') {
-            if (pos + 1 == n) {
+        while (!atEnd(p) && detail::IsSeparatorChar(*p)) ++p;
+        if (!atEnd(p) && *p == ',') {
+            ++p;
+            if (atEnd(p)) {
                 onText(std::string_view{}, false);
                 ++count;
             }
-            ++pos;
-            while (pos < n && detail::IsSeparatorChar(list[pos])) ++pos;
+            while (!atEnd(p) && detail::IsSeparatorChar(*p)) ++p;
         }
     }
     return count;
