@@ -13,6 +13,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,8 +31,11 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
+#include <array>
 #include <stdexcept>
 
+#include "ChartInteraction.h"
+#include "DayExport.h"
 #include "SignalCharts.h"
 
 namespace marlix::ui {
@@ -96,6 +100,12 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
             QMessageBox::critical(this, title, message);
         };
     }
+    if (!options_.askSavePath) {
+        options_.askSavePath = [this](const QString& caption, const QString& proposed,
+                                      const QString& filter) {
+            return QFileDialog::getSaveFileName(this, caption, proposed, filter);
+        };
+    }
     setWindowTitle(kCaption);
     setFont(QFont("Tahoma", 8));
     resize(kDesignWidth, kDesignHeight);
@@ -138,6 +148,8 @@ void TFormMain::CreateControls() {
     place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
+    interaction_ = std::make_unique<TChartInteraction>(
+        *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
 
     buttonToday_ = new QPushButton("Today", this);
     buttonToday_->setObjectName("ButtonToday");
@@ -207,6 +219,15 @@ void TFormMain::CreateControls() {
     QAction* copy = popupMenu_->addAction("Copy");
     copy->setObjectName("PopupCopy");
     connect(copy, &QAction::triggered, this, [this] { Guarded([this] { PopupCopyClick(); }); });
+    QAction* saveImage = popupMenu_->addAction("Save image...");
+    saveImage->setObjectName("PopupSaveImage");
+    connect(saveImage, &QAction::triggered, this, [this] { Guarded([this] { PopupSaveImageClick(); }); });
+    QAction* exportCsv = popupMenu_->addAction("Export CSV...");
+    exportCsv->setObjectName("PopupExportCsv");
+    connect(exportCsv, &QAction::triggered, this, [this] { Guarded([this] { PopupExportCsvClick(); }); });
+    QAction* resetZoom = popupMenu_->addAction("Reset zoom");
+    resetZoom->setObjectName("PopupResetZoom");
+    connect(resetZoom, &QAction::triggered, this, [this] { Guarded([this] { PopupResetZoomClick(); }); });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -258,6 +279,9 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     const core::DayAnalysis& day = *result.analysis;
     ++loadCount_;
     charts_->Plot(day);
+    const bool sameDay = fileList == plottedFiles_;
+    plottedFiles_ = fileList;
+    interaction_->DayPlotted(sameDay);
     labelSummary_->setToolTip(QString::fromStdString(day.hint));
     labelNotes_->setText(QString::fromStdString(day.notes));
     labelNotes_->adjustSize();
@@ -365,6 +389,24 @@ void TFormMain::PopupCopyClick() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) throw std::runtime_error("Cannot open clipboard: no clipboard is available");
     clipboard->setText(ClipboardText());
+}
+
+QString TFormMain::ProposedFileName(const QString& suffix) const {
+    return ProposedExportName(plottedFiles_, dataDirectory_, suffix);
+}
+
+void TFormMain::PopupSaveImageClick() {
+    const QString path = options_.askSavePath("Save image", ProposedFileName(".png"), "PNG images (*.png)");
+    if (!path.isEmpty()) SaveWindowPicture(*this, path);
+}
+
+void TFormMain::PopupExportCsvClick() {
+    const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
+    if (!path.isEmpty()) ExportVisiblePointsCsv(*charts_, path);
+}
+
+void TFormMain::PopupResetZoomClick() {
+    interaction_->ResetZoom();
 }
 
 void TFormMain::ButtonCloseClick() {
@@ -475,10 +517,15 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     // focused control; nothing here consumes it.
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        Guarded([this, key] {
+        bool consumed = false;
+        Guarded([this, key, &consumed] {
+            // Copy and save act for the whole window: a focused control must not copy its own text over it.
+            consumed = FormShortcut(key->key(), key->modifiers());
+            if (consumed) return;
             FormKeyDown(key->key());
             FormKeyPress(key->text());
         });
+        if (consumed) return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -507,6 +554,20 @@ bool TFormMain::FilterInputWhileLoading(QObject* watched, QEvent* event) {
 
 void TFormMain::FormKeyDown(int key) {
     if (key == Qt::Key_F5) DateTimePickerChange();
+    if (key == Qt::Key_Escape || key == Qt::Key_Home) interaction_->ResetZoom();
+}
+
+bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
+    if ((modifiers & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
+    if (key == Qt::Key_C) {
+        PopupCopyClick();
+        return true;
+    }
+    if (key == Qt::Key_S) {
+        PopupSaveImageClick();
+        return true;
+    }
+    return false;
 }
 
 void TFormMain::FormKeyPress(const QString& text) {

@@ -28,6 +28,7 @@ class TChartPanel;
 
 namespace marlix::ui {
 
+class TChartInteraction;
 class TSignalCharts;
 
 struct TFormMainOptions {
@@ -44,6 +45,9 @@ struct TFormMainOptions {
     int progressAfterMs = 500;
     // Shows an error that left a handler; the window shows a modal box by default.
     std::function<void(const QString& title, const QString& message)> showError;
+    // Asks where to save an export, proposing a path; an empty answer cancels. A file dialog by default.
+    std::function<QString(const QString& caption, const QString& proposed, const QString& filter)>
+        askSavePath;
 };
 
 // The main window: three signal charts, the day summary and the day navigation.
@@ -66,6 +70,9 @@ class TFormMain : public QWidget {
     void TimerAutoRefreshTimer();
     void TimerRunTimer();
     void PopupCopyClick();
+    void PopupSaveImageClick();
+    void PopupExportCsvClick();
+    void PopupResetZoomClick();
     void ButtonCloseClick();
     void DropFileTarget1Drop(const QStringList& files);
 
@@ -83,6 +90,10 @@ class TFormMain : public QWidget {
     void SetProgressAfterMs(int ms) { options_.progressAfterMs = ms; }
 
     TSignalCharts& Charts() { return *charts_; }
+    TChartInteraction& Interaction() { return *interaction_; }
+    // Where an export of the shown day goes unless the user picks another place.
+    QString ProposedFileName(const QString& suffix) const;
+    QMenu* PopupMenu() const { return popupMenu_; }
     chart::TChartPanel* ChartStrength() const { return chartStrength_; }
     chart::TChartPanel* ChartPDOP() const { return chartPdop_; }
     chart::TChartPanel* ChartMode() const { return chartMode_; }
@@ -116,6 +127,7 @@ class TFormMain : public QWidget {
     void FormResize();
     void FormKeyDown(int key);
     void FormKeyPress(const QString& text);
+    bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
     void Guarded(const std::function<void()>& handler);
     bool ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total);
     bool FilterInputWhileLoading(QObject* watched, QEvent* event);
@@ -125,6 +137,8 @@ class TFormMain : public QWidget {
     std::shared_ptr<const TClock> clock_;
     QString dataDirectory_;
     QStringList fileList_;
+    // The files of the last view; a load of the same files keeps the zoom.
+    QStringList plottedFiles_;
     QString summaryText_ = "Summary";
     int rememberedMinute_ = -1;
     int loadCount_ = 0;
@@ -138,6 +152,7 @@ class TFormMain : public QWidget {
     chart::TChartPanel* chartPdop_ = nullptr;
     chart::TChartPanel* chartMode_ = nullptr;
     std::unique_ptr<TSignalCharts> charts_;
+    std::unique_ptr<TChartInteraction> interaction_;
     QPushButton* buttonToday_ = nullptr;
     QPushButton* buttonYesterday_ = nullptr;
     QDateEdit* dateTimePicker_ = nullptr;

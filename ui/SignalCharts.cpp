@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace marlix::ui {
 
@@ -136,6 +137,9 @@ void TSignalCharts::BeginLoad() {
 void TSignalCharts::Plot(const core::DayAnalysis& day) {
     BeginLoad();
     controlFormat_ = day.controlFormat;
+    firstDay_ = day.firstDay;
+    latestDay_ = day.latestDay;
+    zoomed_ = false;
     for (int s = 0; s < core::kSeriesCount; ++s) {
         TChartSeries& series = SeriesFor(static_cast<core::SeriesId>(s));
         for (const core::ChartPoint& p : day.series[s]) series.AddPoint(p.x, p.y, "", clAutoColor);
@@ -195,6 +199,46 @@ void TSignalCharts::AlignCharts() {
         const int d = rights[i] - right;
         if (d > 0) charts[i]->SetMargin(2, charts[i]->Margin(2) + d);
     }
+}
+
+double TSignalCharts::DayEnd() const {
+    return latestDay_ > firstDay_ ? latestDay_ + 0.999 : firstDay_ + 0.999;
+}
+
+void TSignalCharts::SetTimeSpan(double from, double to) {
+    if (!HasDay()) return;
+    from = std::max(from, DayStart());
+    to = std::min(to, DayEnd());
+    if (from <= DayStart() && to >= DayEnd()) {
+        ResetTimeSpan();
+        return;
+    }
+    if (!(from < to)) return;
+    for (TChart* chart : {&strength_, &pdop_, &mode_}) {
+        TChartAxis& axis = chart->BottomAxis();
+        axis.SetAutomatic(false);
+        // Lowest minimum first: no intermediate range can be refused, whatever the range was.
+        axis.SetMinimum(std::min(from, axis.Minimum()));
+        axis.SetMaximum(to);
+        axis.SetMinimum(from);
+    }
+    zoomed_ = true;
+    AlignCharts();
+}
+
+TTimeSpan TSignalCharts::VisibleSpan() const {
+    if (!HasDay()) {
+        return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+    }
+    const TChartAxis& axis = strength_.BottomAxis();
+    return {axis.Minimum(), axis.Maximum()};
+}
+
+void TSignalCharts::ResetTimeSpan() {
+    if (!HasDay()) return;
+    for (TChart* chart : {&strength_, &pdop_, &mode_}) SetDayRange(*chart, firstDay_, latestDay_);
+    zoomed_ = false;
+    AlignCharts();
 }
 
 void SetDayRange(TChart& chart, double firstDay, double latestDay) {

@@ -16,6 +16,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "ui/ChartInteraction.h"
+#include "ui/DayExport.h"
 #include "ui/FormMain.h"
 
 namespace marlix::cli {
@@ -27,6 +29,9 @@ struct RenderRequest {
     std::string dataDirectory;
     std::optional<core::DayTime> date;
     std::vector<std::string> files;
+    // Minutes of the shown day (UTC) the picture is zoomed to.
+    std::optional<int> fromMinute;
+    std::optional<int> toMinute;
     int width = ui::TFormMain::kDesignWidth;
     int height = ui::TFormMain::kDesignHeight;
 };
@@ -47,11 +52,25 @@ bool ParseSize(const std::string& text, int& width, int& height) {
            height >= 150 && width <= 10000 && height <= 10000;
 }
 
+// "HH:MM" from 00:00 to 24:00.
+std::optional<int> ParseClock(const std::string& text) {
+    if (text.size() != 5 || text[2] != ':') return std::nullopt;
+    int hour = 0, minute = 0;
+    const char* begin = text.data();
+    if (std::from_chars(begin, begin + 2, hour).ptr != begin + 2 ||
+        std::from_chars(begin + 3, begin + 5, minute).ptr != begin + 5) {
+        return std::nullopt;
+    }
+    if (hour < 0 || minute < 0 || minute > 59 || hour > 24 || (hour == 24 && minute != 0))
+        return std::nullopt;
+    return hour * 60 + minute;
+}
+
 std::optional<std::string> ParseArguments(const Arguments& args, RenderRequest& request) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool takesValue =
-            arg == "--out" || arg == "--data-dir" || arg == "--date" || arg == "--size" || arg == "--layout";
+        const bool takesValue = arg == "--out" || arg == "--data-dir" || arg == "--date" || arg == "--size" ||
+                                arg == "--layout" || arg == "--from" || arg == "--to";
         if (takesValue && i + 1 >= args.size()) return arg + " wants a value";
         if (arg == "--out") {
             request.out = args[++i];
@@ -65,6 +84,10 @@ std::optional<std::string> ParseArguments(const Arguments& args, RenderRequest& 
         } else if (arg == "--size") {
             if (!ParseSize(args[++i], request.width, request.height))
                 return "--size wants WIDTHxHEIGHT (200x150 to 10000x10000), not '" + args[i] + "'";
+        } else if (arg == "--from" || arg == "--to") {
+            std::optional<int>& minute = arg == "--from" ? request.fromMinute : request.toMinute;
+            minute = ParseClock(args[++i]);
+            if (!minute) return arg + " wants a time HH:MM (00:00 to 24:00), not '" + args[i] + "'";
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else {
@@ -73,6 +96,10 @@ std::optional<std::string> ParseArguments(const Arguments& args, RenderRequest& 
     }
     if (request.out.empty()) return std::string("--out is required");
     if (request.date && !request.files.empty()) return std::string("give either --date or files, not both");
+    if (request.fromMinute.has_value() != request.toMinute.has_value())
+        return std::string("--from and --to go together");
+    if (request.fromMinute && *request.fromMinute >= *request.toMinute)
+        return std::string("--from must be before --to");
     return std::nullopt;
 }
 
@@ -187,7 +214,12 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
 
-    const QImage picture = form.grab().toImage();
+    if (request.fromMinute && form.Charts().HasDay()) {
+        const double day = std::floor(form.Charts().DayStart());
+        form.Interaction().ZoomTo(day + *request.fromMinute / 1440.0, day + *request.toMinute / 1440.0);
+    }
+
+    const QImage picture = ui::WindowPicture(form);
     if (!picture.save(QFile::decodeName(request.out.c_str()), "PNG")) {
         err << "marlix-sqa-cli: cannot write " << request.out << '\n';
         return kExitFailure;

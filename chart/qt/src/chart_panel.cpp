@@ -43,6 +43,7 @@ void TChartPanel::paintEvent(QPaintEvent* event) {
     painter.drawImage(event->rect(), picture_,
                       QRectF(QPointF(event->rect().topLeft()) * picture_.devicePixelRatio(),
                              QSizeF(event->rect().size()) * picture_.devicePixelRatio()));
+    if (overlay_) overlay_(painter);
 }
 
 void TChartPanel::resizeEvent(QResizeEvent* event) {

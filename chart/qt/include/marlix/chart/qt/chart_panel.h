@@ -3,8 +3,11 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "marlix/chart/chart.h"
+
+class QPainter;
 
 namespace marlix::chart {
 
@@ -16,6 +19,11 @@ class TChartPanel : public QWidget, public TChartHost {
     const TChart& Chart() const { return chart_; }
     // The picture of the last pass, at the widget's devicePixelRatio.
     const QImage& Picture() const { return picture_; }
+
+    // Painted over the kept picture on every repaint, with no drawing pass: cursors and selection
+    // bands that follow the mouse. An empty function paints nothing.
+    using TOverlayPainter = std::function<void(QPainter& painter)>;
+    void SetOverlayPainter(TOverlayPainter painter) { overlay_ = std::move(painter); }
 
     bool HandleAllocated() const override { return true; }
     void InvalidateLater() override { update(); }
@@ -30,6 +38,7 @@ class TChartPanel : public QWidget, public TChartHost {
     void RunPass();
     TChart chart_{this};
     QImage picture_;
+    TOverlayPainter overlay_;
 };
 
 }  // namespace marlix::chart

@@ -1,0 +1,344 @@
+#include "ChartInteraction.h"
+
+#include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/daytime.h>
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace marlix::ui {
+
+using chart::TChartPanel;
+using chart::TChartSeries;
+
+int NearestPointIndex(const TChartSeries& series, double x) {
+    const int count = series.PointCount();
+    if (count == 0) return -1;
+    const double* values = series.XValues().Data();
+    const int after = static_cast<int>(std::lower_bound(values, values + count, x) - values);
+    if (after == 0) return 0;
+    if (after == count) return count - 1;
+    return x - values[after - 1] < values[after] - x ? after - 1 : after;
+}
+
+namespace {
+
+// Up to two decimals, without trailing zeros: the readout is read by eye.
+QString ReadoutNumber(double value) {
+    QString text = QString::number(value, 'f', 2);
+    while (text.endsWith('0')) text.chop(1);
+    if (text.endsWith('.')) text.chop(1);
+    return text == "-0" ? "0" : text;
+}
+
+// The words of the right-axis labels for the values the fix and mode series take.
+QString FixWord(double value) {
+    if (value == 0) return "No fix";
+    if (value == 0.8) return "2D";
+    if (value == 1.6) return "3D";
+    return ReadoutNumber(value);
+}
+
+QString ModeWord(double value, bool controlFormat) {
+    if (value == 0) return "Inactive";
+    if (controlFormat && value == 20) return "Control";
+    if (!controlFormat && value == 10) return "Coarse";
+    if (!controlFormat && value == 20) return "Fine";
+    return ReadoutNumber(value);
+}
+
+QString ClockTime(double time) {
+    const core::CivilDateTime t = core::DecodeDateTime(time);
+    return QString("%1:%2:%3")
+        .arg(t.hour, 2, 10, QChar('0'))
+        .arg(t.minute, 2, 10, QChar('0'))
+        .arg(t.second, 2, 10, QChar('0'));
+}
+
+}  // namespace
+
+QString CursorReadout(TSignalCharts& charts, double time) {
+    QStringList lines{ClockTime(time) + " UTC"};
+    for (int s = 0; s < core::kSeriesCount; ++s) {
+        const auto id = static_cast<core::SeriesId>(s);
+        const TChartSeries& series = charts.SeriesFor(id);
+        const int index = NearestPointIndex(series, time);
+        QString value = QStringLiteral("\u2014");
+        if (index >= 0) {
+            const double y = series.YValues().Value(index);
+            if (id == core::SeriesId::Fix) {
+                value = FixWord(y);
+            } else if (id == core::SeriesId::Mode) {
+                value = ModeWord(y, charts.ControlFormat());
+            } else {
+                value = ReadoutNumber(y);
+            }
+        }
+        lines << QString::fromStdString(series.Title()) + ": " + value;
+    }
+    return lines.join('\n');
+}
+
+TChartInteraction::TChartInteraction(TSignalCharts& charts, std::array<TChartPanel*, 3> panels,
+                                     QWidget* readoutParent)
+    : charts_(charts), panels_(panels) {
+    readout_ = new QLabel(readoutParent);
+    readout_->setObjectName("LabelReadout");
+    readout_->setStyleSheet("QLabel { background: #ffffe1; border: 1px solid #808080; padding: 2px 4px; }");
+    // The pointer stays over the panel below, which must keep getting its moves.
+    readout_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    readout_->hide();
+    for (TChartPanel* panel : panels_) {
+        panel->setMouseTracking(true);
+        panel->installEventFilter(this);
+        panel->SetOverlayPainter([this, panel](QPainter& painter) { PaintOverlay(*panel, painter); });
+    }
+}
+
+TChartInteraction::~TChartInteraction() {
+    for (TChartPanel* panel : panels_) panel->SetOverlayPainter({});
+}
+
+void TChartInteraction::ShowSpan(TTimeSpan span) {
+    charts_.SetTimeSpan(span.from, span.to);
+    zoom_ = charts_.Zoomed() ? std::optional(charts_.VisibleSpan()) : std::nullopt;
+}
+
+void TChartInteraction::ZoomTo(double from, double to) {
+    if (!charts_.HasDay()) return;
+    if (to < from) std::swap(from, to);
+    if (to - from < kMinimumSpan) {
+        const double middle = (from + to) / 2;
+        from = middle - kMinimumSpan / 2;
+        to = middle + kMinimumSpan / 2;
+    }
+    // A span running past an end of the day moves back into it, keeping its width where it can.
+    if (from < charts_.DayStart()) {
+        to += charts_.DayStart() - from;
+        from = charts_.DayStart();
+    }
+    if (to > charts_.DayEnd()) {
+        from -= to - charts_.DayEnd();
+        to = charts_.DayEnd();
+    }
+    ShowSpan({from, to});
+}
+
+void TChartInteraction::ResetZoom() {
+    band_.reset();
+    drag_ = DragMode::None;
+    if (!charts_.HasDay()) return;
+    charts_.ResetTimeSpan();
+    zoom_.reset();
+    UpdateReadout(lastPointer_);
+    RepaintPanels();
+}
+
+void TChartInteraction::WheelZoom(const TChartPanel& panel, int x, double steps) {
+    if (!charts_.HasDay() || steps == 0) return;
+    const chart::TChartAxis& axis = panel.Chart().BottomAxis();
+    const double at = axis.PixelToValue(x);
+    const double factor = std::pow(kWheelFactor, steps);
+    const TTimeSpan shown{axis.ScaleMinimum(), axis.ScaleMaximum()};
+    if (factor < 1 && shown.to - shown.from <= kMinimumSpan) return;
+    ZoomTo(at - (at - shown.from) * factor, at + (shown.to - at) * factor);
+}
+
+void TChartInteraction::PanBy(double shift) {
+    if (!zoom_) return;  // the whole day is in view: nothing to move
+    const TTimeSpan shown = *zoom_;
+    ZoomTo(shown.from + shift, shown.to + shift);
+}
+
+void TChartInteraction::DayPlotted(bool sameDay) {
+    band_.reset();
+    drag_ = DragMode::None;
+    if (sameDay && zoom_) {
+        ShowSpan(*zoom_);
+    } else {
+        zoom_.reset();
+    }
+    if (cursor_ && readout_->isVisible()) UpdateReadout(lastPointer_);
+}
+
+void TChartInteraction::SetOverlaysHidden(bool hidden) {
+    overlaysHidden_ = hidden;
+    if (hidden) {
+        readout_->hide();
+    } else if (cursor_) {
+        UpdateReadout(lastPointer_);
+    }
+    RepaintPanels();
+}
+
+int TChartInteraction::PanelIndex(const QObject* object) const {
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        if (panels_[i] == object) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool TChartInteraction::InsidePlot(const TChartPanel& panel, int x) const {
+    const chart::TRect& plot = panel.Chart().PlotRect();
+    return x >= plot.Left && x < plot.Right;
+}
+
+int TChartInteraction::ClampToPlot(const TChartPanel& panel, int x) const {
+    const chart::TRect& plot = panel.Chart().PlotRect();
+    return std::clamp(x, plot.Left, std::max(plot.Left, plot.Right - 1));
+}
+
+void TChartInteraction::RepaintPanels() {
+    for (TChartPanel* panel : panels_) panel->update();
+}
+
+void TChartInteraction::MoveCursor(const TChartPanel& panel, QPoint position) {
+    if (!charts_.HasDay() || !InsidePlot(panel, position.x())) {
+        HideCursor();
+        return;
+    }
+    cursor_ = panel.Chart().BottomAxis().PixelToValue(position.x());
+    lastPointer_ = panel.mapTo(readout_->parentWidget(), position);
+    UpdateReadout(lastPointer_);
+    RepaintPanels();
+}
+
+void TChartInteraction::HideCursor() {
+    if (!cursor_) return;
+    cursor_.reset();
+    readout_->hide();
+    RepaintPanels();
+}
+
+void TChartInteraction::UpdateReadout(QPoint pointerInParent) {
+    if (!cursor_ || overlaysHidden_) {
+        readout_->hide();
+        return;
+    }
+    readout_->setText(CursorReadout(charts_, *cursor_));
+    readout_->adjustSize();
+    // Beside the pointer, on whichever side keeps the box inside the window.
+    const QWidget* parent = readout_->parentWidget();
+    constexpr int kOffset = 14;
+    int x = pointerInParent.x() + kOffset;
+    int y = pointerInParent.y() + kOffset;
+    if (x + readout_->width() > parent->width()) x = pointerInParent.x() - kOffset - readout_->width();
+    if (y + readout_->height() > parent->height()) y = pointerInParent.y() - kOffset - readout_->height();
+    readout_->move(std::max(0, x), std::max(0, y));
+    readout_->show();
+    readout_->raise();
+}
+
+void TChartInteraction::PaintOverlay(const TChartPanel& panel, QPainter& painter) const {
+    if (overlaysHidden_) return;
+    const chart::TRect& plot = panel.Chart().PlotRect();
+    const chart::TChartAxis& axis = panel.Chart().BottomAxis();
+    if (band_) {
+        const int left = std::max(plot.Left, axis.ValueToPixel(band_->from));
+        const int right = std::min(plot.Right, axis.ValueToPixel(band_->to));
+        if (right > left) {
+            painter.fillRect(QRect(left, plot.Top, right - left, plot.Bottom - plot.Top),
+                             QColor(0, 120, 215, 48));
+            painter.setPen(QColor(0, 120, 215));
+            painter.drawLine(left, plot.Top, left, plot.Bottom - 1);
+            painter.drawLine(right - 1, plot.Top, right - 1, plot.Bottom - 1);
+        }
+    }
+    if (cursor_) {
+        const int x = axis.ValueToPixel(*cursor_);
+        if (x >= plot.Left && x < plot.Right) {
+            painter.setPen(QColor(192, 0, 0));
+            painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+        }
+    }
+}
+
+bool TChartInteraction::MousePress(TChartPanel& panel, QMouseEvent& event) {
+    const int x = event.position().toPoint().x();
+    const bool pan = event.button() == Qt::MiddleButton ||
+                     (event.button() == Qt::LeftButton && (event.modifiers() & Qt::ShiftModifier));
+    if (!charts_.HasDay() || !InsidePlot(panel, x)) return false;
+    if (pan) {
+        drag_ = DragMode::Pan;
+    } else if (event.button() == Qt::LeftButton) {
+        drag_ = DragMode::Select;
+    } else {
+        return false;
+    }
+    dragPanel_ = PanelIndex(&panel);
+    dragStartX_ = x;
+    dragStartTime_ = panel.Chart().BottomAxis().PixelToValue(x);
+    return true;
+}
+
+bool TChartInteraction::MouseMove(TChartPanel& panel, QMouseEvent& event) {
+    const QPoint position = event.position().toPoint();
+    if (drag_ == DragMode::None || PanelIndex(&panel) != dragPanel_) {
+        MoveCursor(panel, position);
+        return false;
+    }
+    const chart::TChartAxis& axis = panel.Chart().BottomAxis();
+    if (drag_ == DragMode::Pan) {
+        // The time grabbed at the press stays under the pointer.
+        PanBy(dragStartTime_ - axis.PixelToValue(position.x()));
+    } else if (std::abs(position.x() - dragStartX_) >= kMinimumDragPixels) {
+        const double to = axis.PixelToValue(ClampToPlot(panel, position.x()));
+        band_ = TTimeSpan{std::min(dragStartTime_, to), std::max(dragStartTime_, to)};
+    } else {
+        band_.reset();
+    }
+    MoveCursor(panel, position);
+    return true;
+}
+
+bool TChartInteraction::MouseRelease(TChartPanel& panel, QMouseEvent& event) {
+    if (drag_ == DragMode::None) return false;
+    const DragMode mode = drag_;
+    drag_ = DragMode::None;
+    const int x = event.position().toPoint().x();
+    band_.reset();
+    if (mode == DragMode::Select && std::abs(x - dragStartX_) >= kMinimumDragPixels) {
+        const double to = panel.Chart().BottomAxis().PixelToValue(ClampToPlot(panel, x));
+        ZoomTo(dragStartTime_, to);
+        UpdateReadout(lastPointer_);
+    }
+    RepaintPanels();
+    return true;
+}
+
+bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
+    const int index = PanelIndex(watched);
+    if (index < 0) return QObject::eventFilter(watched, event);
+    TChartPanel& panel = *panels_[static_cast<std::size_t>(index)];
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            return MousePress(panel, *static_cast<QMouseEvent*>(event));
+        case QEvent::MouseMove:
+            return MouseMove(panel, *static_cast<QMouseEvent*>(event));
+        case QEvent::MouseButtonRelease:
+            return MouseRelease(panel, *static_cast<QMouseEvent*>(event));
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return false;
+            ResetZoom();
+            return true;
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            const int x = wheel->position().toPoint().x();
+            if (!InsidePlot(panel, x)) return false;
+            WheelZoom(panel, x, wheel->angleDelta().y() / 120.0);
+            MoveCursor(panel, wheel->position().toPoint());
+            return true;
+        }
+        case QEvent::Leave:
+            if (drag_ == DragMode::None) HideCursor();
+            return false;
+        default:
+            return QObject::eventFilter(watched, event);
+    }
+}
+
+}  // namespace marlix::ui

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "SignalCharts.h"
+
+class QLabel;
+class QMouseEvent;
+class QPainter;
+class QWidget;
+
+namespace marlix::chart {
+class TChartPanel;
+class TChartSeries;
+}  // namespace marlix::chart
+
+namespace marlix::ui {
+
+// The index of the point whose X is nearest to x in a series with ascending X values; a tie goes to
+// the first point at or after x. -1 for a series without points.
+int NearestPointIndex(const chart::TChartSeries& series, double x);
+
+// The readout for a cursor time: "hh:mm:ss UTC", then one "Title: value" line per series, the value
+// of its point nearest in time ("—" for a series without points), fix and lock mode as words.
+QString CursorReadout(TSignalCharts& charts, double time);
+
+// The mouse on the three signal charts: drag, wheel and pan zoom the shared time axis, and one cursor
+// line with a readout follows the pointer over all three. Cursor and band are painted over the
+// panels' kept pictures, so moving the mouse runs no drawing pass.
+class TChartInteraction : public QObject {
+    Q_OBJECT
+
+  public:
+    // The readout box becomes a child of readoutParent, which also holds the panels.
+    TChartInteraction(TSignalCharts& charts, std::array<chart::TChartPanel*, 3> panels,
+                      QWidget* readoutParent);
+    ~TChartInteraction() override;
+
+    // Shows the span on all three charts, widened to a few minutes at least and kept within the day.
+    void ZoomTo(double from, double to);
+    // Back to the day range.
+    void ResetZoom();
+    // Wheel steps (one notch = 1, positive zooms in) around the time at pixel x of the panel.
+    void WheelZoom(const chart::TChartPanel& panel, int x, double steps);
+    // Moves the shown span by a time, keeping its width and staying within the day.
+    void PanBy(double shift);
+
+    // To be called after every load: a reload of the same day keeps the zoomed span, another day
+    // shows its whole range.
+    void DayPlotted(bool sameDay);
+
+    std::optional<double> CursorTime() const { return cursor_; }
+    std::optional<TTimeSpan> Band() const { return band_; }
+    QLabel* Readout() const { return readout_; }
+
+    // Cursor, band and readout stay off while a picture of the window is taken.
+    void SetOverlaysHidden(bool hidden);
+
+    static constexpr int kMinimumDragPixels = 5;
+    static constexpr double kMinimumSpan = 5.0 / 1440;  // five minutes: a few points stay in view
+    static constexpr double kWheelFactor = 0.8;         // span kept per notch when zooming in
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    enum class DragMode { None, Select, Pan };
+
+    int PanelIndex(const QObject* object) const;
+    bool InsidePlot(const chart::TChartPanel& panel, int x) const;
+    int ClampToPlot(const chart::TChartPanel& panel, int x) const;
+    void ShowSpan(TTimeSpan span);
+    void MoveCursor(const chart::TChartPanel& panel, QPoint position);
+    void HideCursor();
+    void UpdateReadout(QPoint pointerInParent);
+    void PaintOverlay(const chart::TChartPanel& panel, QPainter& painter) const;
+    void RepaintPanels();
+    bool MousePress(chart::TChartPanel& panel, QMouseEvent& event);
+    bool MouseMove(chart::TChartPanel& panel, QMouseEvent& event);
+    bool MouseRelease(chart::TChartPanel& panel, QMouseEvent& event);
+
+    TSignalCharts& charts_;
+    std::array<chart::TChartPanel*, 3> panels_;
+    QLabel* readout_ = nullptr;
+    std::optional<TTimeSpan> zoom_;
+    std::optional<double> cursor_;
+    std::optional<TTimeSpan> band_;
+    QPoint lastPointer_;
+    bool overlaysHidden_ = false;
+
+    DragMode drag_ = DragMode::None;
+    int dragPanel_ = -1;
+    int dragStartX_ = 0;
+    double dragStartTime_ = 0;
+};
+
+}  // namespace marlix::ui

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include "SignalCharts.h"
+
+namespace marlix::ui {
+
+class TFormMain;
+
+// A chart time as ISO 8601 UTC, with milliseconds only when the time has some:
+// "2026-03-14T10:01:01Z", "2026-03-14T10:01:01.500Z".
+QString IsoUtcTime(double time);
+
+// The points of the seven series within the visible time span, as CSV: the header line
+// "time,series,value", then one line per point, series by series in their analysis order.
+// Values are in their shortest round-trip form.
+QString VisiblePointsCsv(TSignalCharts& charts);
+
+// Writes VisiblePointsCsv to path; throws std::runtime_error when the file cannot be written.
+void ExportVisiblePointsCsv(TSignalCharts& charts, const QString& path);
+
+// The name an export of the shown day proposes: the first file's name with the given suffix in
+// place of its own ("2026-03-14_rx_data.txt" -> "2026-03-14_rx_data.csv"), in that file's folder
+// or the data directory; "export" + suffix while no file was shown.
+QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix);
+
+// The window as `render` and "Save image..." show it: charts, summary and notes at the window's
+// size, span and device pixel ratio, without the cursor, the drag band or the readout.
+QImage WindowPicture(TFormMain& form);
+
+// Writes WindowPicture as PNG; throws std::runtime_error when the file cannot be written.
+void SaveWindowPicture(TFormMain& form, const QString& path);
+
+}  // namespace marlix::ui
