@@ -109,6 +109,13 @@ TEST(ByteOrderMarks, WithoutAMarkBytesPassThrough) {
     EXPECT_EQ(ReadWhole("\xEF\xBB"), (Lines{"\xEF\xBB"}));
 }
 
+TEST(FileList, FilesDoNotRunIntoEachOther) {
+    // Neither file ends its last line, yet each is a line of its own.
+    const DayAnalysis a = AnalyseTexts({"UTC Time  : 10:00:00 05/03/24", "UTC Time  : 10:01:00 05/03/24"});
+    EXPECT_EQ(a.lineCount, 2);
+    EXPECT_EQ(a.notes, "2024-Mar-05 from 10:00 to 10:00, 2 lines");
+}
+
 TEST(FileList, OneNameIsReadAsGivenAndSeveralAreSortedIgnoringCase) {
     EXPECT_EQ(ReadingOrder({"b.txt"}), (Lines{"b.txt"}));
     EXPECT_EQ(ReadingOrder({"c.txt", "B.txt", "a.txt"}), (Lines{"a.txt", "B.txt", "c.txt"}));
