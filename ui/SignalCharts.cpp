@@ -16,6 +16,7 @@ constexpr const char* kModeTitle = "Percent satellites with signal and lock mode
 constexpr const char* kModeControlTitle = "Percent satellites with signal and lock mode (Inactive/control)";
 
 constexpr int kLabelPixels = 9;
+constexpr double kZoomedLabelStep = 1.0 / 1440;  // one minute
 
 void ConfigureCommon(TChart& chart, const char* title) {
     chart.SetColor(clWhite);
@@ -135,6 +136,9 @@ void TSignalCharts::BeginLoad() {
 }
 
 void TSignalCharts::Plot(const core::DayAnalysis& day) {
+    if (zoomed_) {
+        for (TChart* chart : {&strength_, &pdop_, &mode_}) chart->BottomAxis().SetIncrement(0);
+    }
     BeginLoad();
     controlFormat_ = day.controlFormat;
     firstDay_ = day.firstDay;
@@ -221,6 +225,8 @@ void TSignalCharts::SetTimeSpan(double from, double to) {
         axis.SetMinimum(std::min(from, axis.Minimum()));
         axis.SetMaximum(to);
         axis.SetMinimum(from);
+        // The labels show hours and minutes: a finer step would repeat a label.
+        axis.SetIncrement(kZoomedLabelStep);
     }
     zoomed_ = true;
     AlignCharts();
@@ -236,7 +242,10 @@ TTimeSpan TSignalCharts::VisibleSpan() const {
 
 void TSignalCharts::ResetTimeSpan() {
     if (!HasDay()) return;
-    for (TChart* chart : {&strength_, &pdop_, &mode_}) SetDayRange(*chart, firstDay_, latestDay_);
+    for (TChart* chart : {&strength_, &pdop_, &mode_}) {
+        SetDayRange(*chart, firstDay_, latestDay_);
+        chart->BottomAxis().SetIncrement(0);
+    }
     zoomed_ = false;
     AlignCharts();
 }

@@ -6,11 +6,17 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "TestLogs.h"
 #include "ui/FormMain.h"
+
+// Failures then show the text itself rather than its bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace marlix::ui::test {
 

@@ -73,5 +73,44 @@ TEST_F(RenderTest, BadArgumentsGiveUsageAndExitTwo) {
     EXPECT_NE(err.str().find("usage: marlix-sqa-cli render"), std::string::npos);
 }
 
+TEST_F(RenderTest, FromAndToZoomTheShownDay) {
+    WriteDay(yesterday);
+    const std::string layout = Path("zoom.json");
+    ASSERT_EQ(Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--from", "09:58",
+                      "--to", "10:04", "--out", Path("zoom.png"), "--layout", layout}),
+              0)
+        << err.str();
+    QFile file(QString::fromStdString(layout));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray charts = QJsonDocument::fromJson(file.readAll()).object()["charts"].toArray();
+    ASSERT_EQ(charts.size(), 3);
+    for (const auto& chart : charts) {
+        QStringList texts;
+        for (const auto& label : chart.toObject()["axes"].toObject()["bottom"].toObject()["labels"].toArray())
+            texts << label.toObject()["text"].toString();
+        EXPECT_EQ(texts, (QStringList{"10:04", "10:03", "10:02", "10:01", "10:00", "09:59", "09:58"}));
+    }
+}
+
+TEST_F(RenderTest, FromAndToMustBeTimesInOrderAndGivenTogether) {
+    const std::string png = Path("x.png");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--from", "10:00"}, "--from and --to go together"},
+        {{"--to", "10:00"}, "--from and --to go together"},
+        {{"--from", "10:30", "--to", "10:00"}, "--from must be before --to"},
+        {{"--from", "10:00", "--to", "10:00"}, "--from must be before --to"},
+        {{"--from", "9:00", "--to", "10:00"}, "--from wants a time HH:MM (00:00 to 24:00), not '9:00'"},
+        {{"--from", "10:00", "--to", "24:01"}, "--to wants a time HH:MM (00:00 to 24:00), not '24:01'"},
+        {{"--from", "10:60", "--to", "11:00"}, "--from wants a time HH:MM (00:00 to 24:00), not '10:60'"},
+    };
+    for (const auto& [extra, problem] : cases) {
+        std::vector<std::string> args{"--out", png};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(Render(args), 2) << problem;
+        EXPECT_EQ(err.str().substr(0, err.str().find('\n')), "marlix-sqa-cli render: " + problem);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(png)));
+}
+
 }  // namespace
 }  // namespace marlix::ui::test
