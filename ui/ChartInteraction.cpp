@@ -333,6 +333,10 @@ bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
             MoveCursor(panel, wheel->position().toPoint());
             return true;
         }
+        case QEvent::ContextMenu:
+            // The popup takes the pointer; the readout would stay behind under it.
+            HideCursor();
+            return false;
         case QEvent::Leave:
             if (drag_ == DragMode::None) HideCursor();
             return false;

@@ -2,6 +2,7 @@
 #include <marlix/chart/qt/chart_panel.h>
 #include <marlix/core/daytime.h>
 
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -294,6 +295,20 @@ TEST_F(CursorTest, ReadoutFollowsThePointerAndLeavingTheChartsHidesIt) {
 
     QTest::mouseMove(&mode, QPoint(2, at.y()));  // left of the plot rectangle
     EXPECT_FALSE(readout->isVisible());
+}
+
+TEST_F(CursorTest, OpeningThePopupMenuTakesTheCursorAndReadoutAway) {
+    auto form = ShowDay(yesterday, QTime(10, 0), QTime(11, 59, 59));
+    TChartPanel& strength = *form->ChartStrength();
+    const QPoint at(XOf(strength, At(yesterday, 11, 0)), MiddleY(strength));
+    QTest::mouseMove(&strength, at);
+    ASSERT_TRUE(form->Interaction().Readout()->isVisible());
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, strength.mapToGlobal(at));
+    QApplication::sendEvent(&strength, &menu);
+    EXPECT_FALSE(form->Interaction().Readout()->isVisible());
+    EXPECT_FALSE(form->Interaction().CursorTime().has_value());
+    EXPECT_TRUE(form->PopupMenu()->isVisible());
+    form->PopupMenu()->close();
 }
 
 using ReadoutTest = InteractionTest;
