@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/render.h"
+#include "cli/table.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ int RenderInQtHelper(const Arguments& args, std::ostream& out, std::ostream& err
 constexpr Command kCommands[] = {
     {"report", kReportUsage, RunReport},
     {"simulate", kSimulateUsage, RunSimulate},
+    {"table", kTableUsage, RunTable},
     {"render", kRenderUsage, RenderInQtHelper},
 };
 

@@ -120,8 +120,10 @@ void MinuteAggregator::FlushMinute(DayTime t) {
         AddStrengthSample(t, mean);
     }
     if (minute_.levelLines > 0) {
-        AddPoint(SeriesId::NumGood, t,
-                 static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines));
+        const double numGood =
+            static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines);
+        AddPoint(SeriesId::NumGood, t, numGood);
+        AddNumGoodToTotals(numGood);
     }
     if (fix_) AddPoint(SeriesId::Fix, t, FixValue(*fix_));
     if (minute_.fixLines > 0 && minute_.levelLines > 0) {
@@ -131,6 +133,26 @@ void MinuteAggregator::FlushMinute(DayTime t) {
     }
     if (mode_) AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
     if (t > 0) previousPointTime_ = t;
+}
+
+void MinuteAggregator::AddNumGoodToTotals(double numGood) {
+    if (totals_.numGoodMinutes == 0 || numGood < totals_.numGoodMinimum) totals_.numGoodMinimum = numGood;
+    totals_.numGoodSum += numGood;
+    ++totals_.numGoodMinutes;
+}
+
+std::optional<double> MinuteAggregator::MeanStrength() const {
+    // The same sum in the same order as the hint, so that both give the same figure.
+    double sum = 0;
+    std::int64_t count = 0;
+    for (const double value : sampleValues_) {
+        if (value > 0) {
+            sum += value;
+            ++count;
+        }
+    }
+    if (count == 0) return std::nullopt;
+    return sum / static_cast<double>(count);
 }
 
 void MinuteAggregator::AddZeroPoints(DayTime t) {

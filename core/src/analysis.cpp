@@ -79,6 +79,11 @@ DayAnalysis DayAnalyser::Finish() {
     result.latestDay = a.LatestDay();
     result.controlFormat = a.Totals().controlFormat;
     result.lineCount = lineCount_;
+    result.totals = a.Totals();
+    result.totals.firstTime = a.FirstTime();
+    result.totals.lastTime = a.CurrentTime();
+    result.totals.lineCount = lineCount_;
+    result.totals.meanStrength = a.MeanStrength();
     return result;
 }
 

@@ -14,17 +14,6 @@
 
 namespace marlix::core {
 
-// What the day texts are made from.
-struct DayTotals {
-    std::int64_t pdopSum = 0;  // PDOP values 1 to 9 only
-    std::int64_t pdopCount = 0;
-    std::int64_t sixItemLists = 0;  // Satellite numbers lines with exactly 6 items
-    std::int64_t eightItemLists = 0;
-    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
-    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
-    bool controlFormat = false;
-};
-
 // Reset at every minute close.
 struct MinuteAccumulators {
     std::int64_t pdopLines = 0;
@@ -55,6 +44,8 @@ class MinuteAggregator {
     DayTime FirstDay() const { return firstDay_; }
     DayTime LatestDay() const { return latestDay_; }
     const DayTotals& Totals() const { return totals_; }
+    // Mean of the strength samples above 0, the value of the mean-strength hint.
+    std::optional<double> MeanStrength() const;
     const std::vector<double>& SampleTimes() const { return sampleTimes_; }
     const std::vector<double>& SampleValues() const { return sampleValues_; }
 
@@ -64,6 +55,7 @@ class MinuteAggregator {
   private:
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
+    void AddNumGoodToTotals(double numGood);
 
     DayTime currentTime_ = 0;
     DayTime firstTime_ = 0;

@@ -33,6 +33,56 @@ struct ChartPoint {
     double y;
 };
 
+// What the day texts and the day-metrics table are made from.
+struct DayTotals {
+    std::int64_t pdopSum = 0;  // PDOP values 1 to 9 only
+    std::int64_t pdopCount = 0;
+    std::int64_t sixItemLists = 0;  // Satellite numbers lines with exactly 6 items
+    std::int64_t eightItemLists = 0;
+    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
+    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
+    bool controlFormat = false;
+    DayTime firstTime = 0;  // the first good Time record
+    DayTime lastTime = 0;   // the current time at the end of the lines
+    std::int64_t lineCount = 0;
+    std::optional<double> meanStrength;  // the hint's value, over the strength samples above 0
+    // Num good of the closed minutes with level lines (the gap zero points are no minutes).
+    std::int64_t numGoodMinutes = 0;
+    double numGoodMinimum = 0;
+    double numGoodSum = 0;
+
+    // Shares in percent with the divisors the day texts use (a 4-byte float of count / 100); nothing
+    // when there is no count.
+    std::optional<double> FixShare(int index) const { return Share(fixCounts, index); }
+    std::optional<double> ModeShare(int index) const { return Share(modeCounts, index); }
+    std::optional<double> AveragePdop() const {
+        if (pdopCount == 0) return std::nullopt;
+        return static_cast<double>(pdopSum) / static_cast<double>(pdopCount);
+    }
+    // Share of 8-item lists among the 6- and 8-item Satellite numbers lists, in percent.
+    std::optional<double> SeekingShare() const {
+        const std::int64_t lists = sixItemLists + eightItemLists;
+        if (lists == 0) return std::nullopt;
+        return static_cast<double>(eightItemLists * 100) / static_cast<double>(lists);
+    }
+    std::optional<double> NumGoodMean() const {
+        if (numGoodMinutes == 0) return std::nullopt;
+        return numGoodSum / static_cast<double>(numGoodMinutes);
+    }
+    std::optional<double> NumGoodMinimum() const {
+        if (numGoodMinutes == 0) return std::nullopt;
+        return numGoodMinimum;
+    }
+
+  private:
+    static std::optional<double> Share(const std::array<std::int64_t, 3>& counts, int index) {
+        const auto divisor =
+            static_cast<float>(static_cast<double>(counts[0] + counts[1] + counts[2]) / 100.0);
+        if (!(divisor > 0)) return std::nullopt;
+        return static_cast<double>(counts[index]) / static_cast<double>(divisor);
+    }
+};
+
 struct DayAnalysis {
     // Each series holds its points in the order an ascending series would hold them after
     // adding them one by one (equal X keep insertion order; the trend is added latest-first).
@@ -44,6 +94,7 @@ struct DayAnalysis {
     std::string hint;     // mean-strength hint ("" when no positive sample)
     std::string notes;    // notes line
     std::string summary;  // two or three lines joined by "\r"
+    DayTotals totals;     // the figures the texts are made from
 
     const std::vector<ChartPoint>& Points(SeriesId id) const { return series[static_cast<int>(id)]; }
 };

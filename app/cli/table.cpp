@@ -1,0 +1,323 @@
+// marlix-sqa-cli table: one row of day metrics per day file, for a spreadsheet or a script.
+#include "table.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <thread>
+
+#include "marlix/core/day_texts.h"
+
+namespace marlix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kDayFileSuffix = "_rx_data.txt";
+
+enum class TableFormat { Tsv, Csv, Json };
+
+struct TableRequest {
+    std::string dataDirectory = "./";
+    std::optional<core::DayTime> from;
+    std::optional<core::DayTime> to;
+    TableFormat format = TableFormat::Tsv;
+    unsigned jobs = 0;  // 0: one per core
+};
+
+int Usage(std::ostream& err, std::string_view problem) {
+    err << "marlix-sqa-cli table: " << problem << "\nusage: marlix-sqa-cli table " << kTableUsage << '\n';
+    return kExitUsage;
+}
+
+std::string IsoDate(core::DayTime day) {
+    const core::CivilDate d = core::DecodeDate(day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
+// "yyyy-mm-dd hh:nn:ss" after rounding to the nearest millisecond, which spreadsheets read as a date-time.
+std::string IsoDateTime(core::DayTime t) {
+    const core::CivilDateTime c = core::DecodeDateTime(t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute, c.second);
+    return text;
+}
+
+// One column: its header and its cell of a readable day. A cell is empty where the day has no figure;
+// a text cell is quoted in JSON, every other cell is a number there.
+struct Column {
+    std::string_view name;
+    bool text;
+    std::string (*cell)(const core::DayAnalysis& day, std::string_view separator);
+};
+
+std::string Number(const std::optional<double>& value, int decimals, std::string_view separator) {
+    return value ? core::FormatFixed(*value, decimals, separator) : std::string();
+}
+
+std::string Count(std::int64_t value) {
+    return std::to_string(value);
+}
+
+// The coarse mode does not exist in the control format, whose summary leaves it out.
+std::optional<double> CoarseShare(const core::DayTotals& t) {
+    return t.controlFormat ? std::nullopt : t.ModeShare(1);
+}
+
+constexpr int kShareDecimals = 2;
+constexpr int kPdopDecimals = 2;      // as in the summary
+constexpr int kStrengthDecimals = 1;  // as in the hint
+constexpr int kNumGoodDecimals = 2;
+
+const Column kColumns[] = {
+    {"lines", false, [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.lineCount); }},
+    {"first_time", true,
+     [](const core::DayAnalysis& d, std::string_view) {
+         return d.totals.firstTime == 0 ? std::string() : IsoDateTime(d.totals.firstTime);
+     }},
+    {"last_time", true,
+     [](const core::DayAnalysis& d, std::string_view) {
+         return d.totals.firstTime == 0 ? std::string() : IsoDateTime(d.totals.lastTime);
+     }},
+    {"fix_none_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.FixShare(0), kShareDecimals, s);
+     }},
+    {"fix_2d_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.FixShare(1), kShareDecimals, s);
+     }},
+    {"fix_3d_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.FixShare(2), kShareDecimals, s);
+     }},
+    {"fix_none", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[0]); }},
+    {"fix_2d", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[1]); }},
+    {"fix_3d", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[2]); }},
+    {"control_format", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.controlFormat ? 1 : 0); }},
+    {"mode_inactive_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.ModeShare(0), kShareDecimals, s);
+     }},
+    {"mode_coarse_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(CoarseShare(d.totals), kShareDecimals, s);
+     }},
+    {"mode_fine_or_control_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.ModeShare(2), kShareDecimals, s);
+     }},
+    {"mode_inactive", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.modeCounts[0]); }},
+    {"mode_coarse", false,
+     [](const core::DayAnalysis& d, std::string_view) {
+         return d.totals.controlFormat ? std::string() : Count(d.totals.modeCounts[1]);
+     }},
+    {"mode_fine_or_control", false,
+     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.modeCounts[2]); }},
+    {"average_pdop", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.AveragePdop(), kPdopDecimals, s);
+     }},
+    {"gps_seeking_pct", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.SeekingShare(), kShareDecimals, s);
+     }},
+    {"mean_strength", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.meanStrength, kStrengthDecimals, s);
+     }},
+    {"num_good_min", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.NumGoodMinimum(), kNumGoodDecimals, s);
+     }},
+    {"num_good_mean", false,
+     [](const core::DayAnalysis& d, std::string_view s) {
+         return Number(d.totals.NumGoodMean(), kNumGoodDecimals, s);
+     }},
+};
+
+struct DayRow {
+    core::DayTime day = 0;
+    std::string path;
+    std::optional<core::DayAnalysis> analysis;
+    std::string error;
+};
+
+// Day files of the folder within the range, by date.
+std::vector<DayRow> FindDayFiles(const TableRequest& request, std::string& problem) {
+    std::vector<DayRow> rows;
+    std::error_code ec;
+    fs::directory_iterator it(request.dataDirectory, ec);
+    if (ec) {
+        problem = "cannot list " + request.dataDirectory + ": " + ec.message();
+        return rows;
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != 10 + kDayFileSuffix.size() || name.substr(10) != kDayFileSuffix) continue;
+        const auto day = ParseIsoDate(std::string_view(name).substr(0, 10));
+        if (!day || (request.from && *day < *request.from) || (request.to && *day > *request.to)) continue;
+        rows.push_back({*day, name, std::nullopt, {}});
+    }
+    if (ec) problem = "cannot list " + request.dataDirectory + ": " + ec.message();
+    std::sort(rows.begin(), rows.end(), [](const DayRow& a, const DayRow& b) { return a.day < b.day; });
+    return rows;
+}
+
+void AnalyseRow(DayRow& row, const std::string& dataDirectory) {
+    core::LoadResult result = core::AnalyseFiles({row.path}, dataDirectory, core::LocaleConventions{});
+    if (result.failure) {
+        row.error = "cannot read " + result.failure->file + ": " + result.failure->reason;
+    } else {
+        row.analysis = std::move(result.analysis);
+    }
+}
+
+// Each day is read and analysed on its own, so the days are shared out to one worker per core.
+void AnalyseRows(std::vector<DayRow>& rows, const std::string& dataDirectory, unsigned jobs) {
+    if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, rows.size()));
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < rows.size(); i = next++) AnalyseRow(rows[i], dataDirectory);
+    };
+    if (jobs <= 1) {
+        work();
+        return;
+    }
+    std::vector<std::thread> workers;
+    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
+    for (std::thread& worker : workers) worker.join();
+}
+
+// Tabs and line breaks would break a row of the tab-separated table.
+std::string TsvCell(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+std::string CsvCell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+void WriteDelimited(std::ostream& out, const std::vector<DayRow>& rows, TableFormat format,
+                    std::string_view decimalSeparator) {
+    const char delimiter = format == TableFormat::Tsv ? '\t' : ',';
+    const auto cell = [&](const std::string& text) {
+        return format == TableFormat::Tsv ? TsvCell(text) : CsvCell(text);
+    };
+    out << "day";
+    for (const Column& column : kColumns) out << delimiter << column.name;
+    out << delimiter << "error\n";
+    for (const DayRow& row : rows) {
+        out << IsoDate(row.day);
+        for (const Column& column : kColumns) {
+            out << delimiter;
+            if (row.analysis) out << cell(column.cell(*row.analysis, decimalSeparator));
+        }
+        out << delimiter << cell(row.error) << '\n';
+    }
+}
+
+void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
+    out << '[';
+    bool firstRow = true;
+    for (const DayRow& row : rows) {
+        out << (firstRow ? "\n" : ",\n") << "  {\"day\": " << JsonString(IsoDate(row.day));
+        firstRow = false;
+        for (const Column& column : kColumns) {
+            out << ", " << JsonString(column.name) << ": ";
+            const std::string text = row.analysis ? column.cell(*row.analysis, ".") : std::string();
+            if (text.empty()) {
+                out << "null";
+            } else if (column.text) {
+                out << JsonString(text);
+            } else if (column.name == "control_format") {
+                out << (text == "1" ? "true" : "false");
+            } else {
+                out << text;
+            }
+        }
+        out << ", \"error\": " << (row.analysis ? std::string("null") : JsonString(row.error)) << '}';
+    }
+    out << (rows.empty() ? "]\n" : "\n]\n");
+}
+
+}  // namespace
+
+int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
+    TableRequest request;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg != "--data-dir" && arg != "--from" && arg != "--to" && arg != "--format" && arg != "--jobs") {
+            return Usage(err, "unknown argument " + arg);
+        }
+        if (i + 1 >= args.size()) return Usage(err, arg + " needs a value");
+        const std::string& value = args[++i];
+        if (arg == "--data-dir") {
+            request.dataDirectory = value.empty() || value.back() == '/' ? value : value + '/';
+        } else if (arg == "--from" || arg == "--to") {
+            const auto date = ParseIsoDate(value);
+            if (!date) return Usage(err, arg + " wants a valid YYYY-MM-DD, not '" + value + "'");
+            (arg == "--from" ? request.from : request.to) = date;
+        } else if (arg == "--jobs") {
+            if (value.empty() || value.size() > 3 ||
+                value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1) {
+                return Usage(err, "--jobs wants a number from 1 to 999");
+            }
+            request.jobs = static_cast<unsigned>(std::stoi(value));
+        } else if (value == "tsv" || value == "csv" || value == "json") {
+            request.format = value == "tsv"   ? TableFormat::Tsv
+                             : value == "csv" ? TableFormat::Csv
+                                              : TableFormat::Json;
+        } else {
+            return Usage(err, "--format is tsv, csv or json, not '" + value + "'");
+        }
+    }
+    if (request.from && request.to && *request.from > *request.to) return Usage(err, "--from is after --to");
+
+    std::string problem;
+    std::vector<DayRow> rows = FindDayFiles(request, problem);
+    if (!problem.empty()) {
+        err << "marlix-sqa-cli: " << problem << '\n';
+        return kExitFailure;
+    }
+    AnalyseRows(rows, request.dataDirectory, request.jobs);
+
+    // The tab-separated table is for a spreadsheet in the user's locale; CSV and JSON always use a point.
+    const std::string decimalSeparator = UserLocaleConventions().decimalSeparator;
+    if (request.format == TableFormat::Json) {
+        WriteJson(out, rows);
+    } else {
+        WriteDelimited(out, rows, request.format,
+                       request.format == TableFormat::Tsv ? decimalSeparator : ".");
+    }
+    bool allRead = true;
+    for (const DayRow& row : rows) {
+        if (!row.analysis) {
+            err << "marlix-sqa-cli: " << row.error << '\n';
+            allRead = false;
+        }
+    }
+    out.flush();
+    return allRead && out ? kExitOk : kExitFailure;
+}
+
+}  // namespace marlix::cli
