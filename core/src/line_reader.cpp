@@ -98,8 +98,7 @@ void LineReader::Finish(LineSink& sink) {
         const char c = kNonAsciiCharacter;
         Split(std::string_view(&c, 1), sink);
     }
-    if (!partial_.empty()) sink.AddLine(partial_);
-    partial_.clear();
+    if (!partial_.empty()) EndLine({}, sink);
     ended_ = true;
 }
 
@@ -185,16 +184,14 @@ void LineReader::Split(std::string_view text, LineSink& sink) {
         }
         const std::size_t end = FindLineEnd(p, size);
         if (end == size) {
-            partial_.append(p, size);
+            AppendToLine(std::string_view(p, size));
             return;
         }
         const std::string_view line(p, end);
-        if (partial_.empty()) {
+        if (partial_.empty() && line.size() <= kKeptLineLength) {
             if (p[end] != '\0' || !line.empty()) sink.AddLine(line);
         } else {
-            partial_.append(line);
-            sink.AddLine(partial_);
-            partial_.clear();
+            EndLine(line, sink);
         }
         if (p[end] == '\0') {
             ended_ = true;
@@ -204,6 +201,48 @@ void LineReader::Split(std::string_view text, LineSink& sink) {
         p += end + 1;
         size -= end + 1;
     }
+}
+
+void LineReader::AppendToLine(std::string_view text) {
+    if (!overlong_) {
+        const std::size_t room = kKeptLineLength - partial_.size();
+        if (text.size() <= room) {
+            partial_.append(text);
+            return;
+        }
+        partial_.append(text.substr(0, room));
+        text.remove_prefix(room);
+        overlong_ = true;
+        overlongTail_ = partial_;
+    }
+    // Any word that spans the previous piece and this one starts in the kept tail.
+    constexpr std::size_t kTailLength = 6;  // the longest word less one
+    const std::size_t joinedLength = std::min(text.size(), kTailLength);
+    overlongTail_.append(text.substr(0, joinedLength));
+    for (std::size_t w = 0; w < std::size(kLineWords); ++w) {
+        if (overlongTail_.find(kLineWords[w]) != std::string::npos ||
+            text.find(kLineWords[w]) != std::string_view::npos) {
+            wordsFound_ |= 1u << w;
+        }
+    }
+    if (text.size() > joinedLength) overlongTail_.assign(text.substr(text.size() - joinedLength));
+    if (overlongTail_.size() > kTailLength) overlongTail_.erase(0, overlongTail_.size() - kTailLength);
+}
+
+void LineReader::EndLine(std::string_view rest, LineSink& sink) {
+    AppendToLine(rest);
+    if (overlong_) {
+        for (std::size_t w = 0; w < std::size(kLineWords); ++w) {
+            if ((wordsFound_ & (1u << w)) == 0) continue;
+            partial_ += '\0';
+            partial_.append(kLineWords[w]);
+        }
+    }
+    sink.AddLine(partial_);
+    partial_.clear();
+    overlong_ = false;
+    overlongTail_.clear();
+    wordsFound_ = 0;
 }
 
 }  // namespace marlix::core

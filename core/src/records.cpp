@@ -103,13 +103,14 @@ TimeRecord ParseTimeRecord(std::string_view line) {
     record.status = TimeRecord::Status::BadDate;
     record.timeOfDay = EncodeTime(hour, minute, second);
 
+    // A year cut short (a line half written when the power went) would read as year 20 or 20x and put
+    // the points in antiquity, so it fails the date like any other bad field.
     const std::string_view yearDigits = Field(line, 28, 2);
-    char yearText[4] = {'2', '0'};
-    for (std::size_t i = 0; i < yearDigits.size(); ++i) yearText[2 + i] = yearDigits[i];
+    if (yearDigits.size() != 2) return record;
+    const char yearText[4] = {'2', '0', yearDigits[0], yearDigits[1]};
     std::int32_t year = 0, month = 0, day = 0;
     if (!TryParseInteger(Field(line, 22, 2), day) || !TryParseInteger(Field(line, 25, 2), month) ||
-        !TryParseInteger(std::string_view(yearText, 2 + yearDigits.size()), year) ||
-        !IsValidDate(year, month, day)) {
+        !TryParseInteger(std::string_view(yearText, 4), year) || !IsValidDate(year, month, day)) {
         return record;
     }
     record.status = TimeRecord::Status::Ok;

@@ -319,13 +319,20 @@ TEST(DayRange, NoTimeRecordsGiveNoPointsAndNoFirstDay) {
     EXPECT_EQ(a.notes, "1899-Dec-30 from 00:00 to 00:00, 3 lines");
 }
 
-TEST(DayRange, YearTwentyGivesNegativeDayTimes) {
+TEST(DayRange, HalfWrittenLastTimeLineLeavesPointsAndDaysAlone) {
+    // A growing file read while the logger writes: its last line stops inside the year.
     LogText log;
-    log.Line("UTC Time  : 12:00:00 05/03/");
-    const DayAnalysis a = AnalyseText(log.Text());
-    EXPECT_EQ(a.firstDay, EncodeDate(20, 3, 5) + 1);  // the whole-day part toward zero
-    // Five seconds back from a negative time move its time of day forward.
-    EXPECT_EQ(a.notes, "0020-Mar-06 from 12:00 to 12:00, 1 lines");
+    for (int minute = 0; minute < 3; ++minute) {
+        log.Time(12, minute, 0).Line("Sat level : 40, 30").Time(12, minute, 1).Line("Sat level : 44, 30");
+    }
+    const DayAnalysis whole = AnalyseText(log.Text());
+    for (const char* cut : {"UTC Time  : 12:03:00 05/03/2", "UTC Time  : 12:03:00 05/03/"}) {
+        const DayAnalysis a = AnalyseText(log.Text() + cut);
+        EXPECT_EQ(a.series, whole.series) << cut;
+        EXPECT_EQ(a.firstDay, test::kMarch5) << cut;
+        EXPECT_EQ(a.latestDay, test::kMarch5) << cut;
+        EXPECT_EQ(a.notes, "2024-Mar-05 from 12:00 to 12:02, 13 lines") << cut;
+    }
 }
 
 }  // namespace

@@ -183,13 +183,17 @@ TEST(TimeRecordFields, KeepTheTimeOfDayWhenOnlyTheDateFails) {
     EXPECT_EQ(ParseTimeRecord("UTC Time  : 12:00:00 29/02/24").status, TimeRecord::Status::Ok);
 }
 
-TEST(TimeRecordFields, PutTwentyInFrontOfWhatIsLeftOfTheYear) {
-    // "20" alone is the year 20; "20" and one digit is a year of the third century.
-    const TimeRecord year20 = ParseTimeRecord("UTC Time  : 12:00:00 05/03/");
-    EXPECT_EQ(year20.status, TimeRecord::Status::Ok);
-    EXPECT_EQ(year20.dateTime, EncodeDate(20, 3, 5) + 0.5);
-    const TimeRecord year202 = ParseTimeRecord("UTC Time  : 12:00:00 05/03/2");
-    EXPECT_EQ(year202.dateTime, EncodeDate(202, 3, 5) + 0.5);
+TEST(TimeRecordFields, AYearCutShortIsABadDate) {
+    // "20" alone or "20" and one digit would be a year of antiquity: a half-written line fails instead.
+    for (const char* line : {"UTC Time  : 12:00:00 05/03/", "UTC Time  : 12:00:00 05/03/2"}) {
+        const TimeRecord r = ParseTimeRecord(line);
+        EXPECT_EQ(r.status, TimeRecord::Status::BadDate) << line;
+        EXPECT_EQ(r.timeOfDay, 0.5) << line;
+        EXPECT_EQ(r.dateTime, 0) << line;
+    }
+    const TimeRecord whole = ParseTimeRecord("UTC Time  : 12:00:00 05/03/24");
+    EXPECT_EQ(whole.status, TimeRecord::Status::Ok);
+    EXPECT_EQ(whole.dateTime, EncodeDate(2024, 3, 5) + 0.5);
 }
 
 }  // namespace

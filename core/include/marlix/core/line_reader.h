@@ -8,6 +8,12 @@
 // Each line is handed over with one byte per character of the decoded text: ASCII characters as
 // themselves and every other UTF-16 code unit as the byte 0xFF. Only ASCII characters take part in
 // record recognition, so this keeps the character positions of the fields exact without decoding.
+//
+// A line longer than kKeptLineLength characters (a damaged file can hold hundreds of megabytes without
+// an ending) is handed over as its first kKeptLineLength characters, followed by a NUL and the word for
+// each of kLineWords found anywhere in the rest. Every record reads its fields well inside the kept
+// part and the Fix, Mode record looks for those words anywhere in its line, so the result is the same
+// as for the whole line while memory stays bounded; the line still counts as one.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +32,8 @@ class LineSink {
 enum class TextEncoding { Unknown, Ansi, Utf8, Utf16LE, Utf16BE };
 
 inline constexpr char kNonAsciiCharacter = '\xFF';
+inline constexpr std::size_t kKeptLineLength = 4096;
+inline constexpr std::string_view kLineWords[] = {"2D", "3D", "Coarse", "Fine", "Control"};
 
 class LineReader {
   public:
@@ -40,11 +48,17 @@ class LineReader {
     void DecodeUtf8(std::string_view bytes, LineSink& sink);
     void DecodeUtf16(std::string_view bytes, LineSink& sink);
     void Split(std::string_view text, LineSink& sink);
+    void AppendToLine(std::string_view text);
+    void EndLine(std::string_view rest, LineSink& sink);
 
     TextEncoding encoding_ = TextEncoding::Unknown;
     std::string head_;     // first bytes until the byte-order mark can be told
     std::string partial_;  // a line that continues in the next chunk
     std::string decoded_;  // reused buffer of decoded characters
+    // Past kKeptLineLength: the last characters seen (a word may span two pieces) and the words found.
+    bool overlong_ = false;
+    std::string overlongTail_;
+    unsigned wordsFound_ = 0;
     bool skipLf_ = false;  // the last character was a CR, so an LF right after it belongs to it
     bool ended_ = false;   // a NUL was seen
     // Decoder carry between chunks.

@@ -72,7 +72,8 @@ inline std::string_view ListField(std::string_view line) {
     return Field(line, 13, 99);
 }
 
-// Time line: time of day from characters 13-14, 16-17, 19-20, date from 22-23, 25-26 and "20" + 28-29.
+// Time line: time of day from characters 13-14, 16-17, 19-20, date from 22-23, 25-26 and "20" + 28-29
+// (a line that ends before character 29 has a bad date).
 struct TimeRecord {
     enum class Status { BadTime, BadDate, Ok };
     Status status = Status::BadTime;
