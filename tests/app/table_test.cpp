@@ -1,0 +1,272 @@
+// marlix-sqa-cli table, run as a program on folders of day files.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A day with every record kind: two closed minutes and an unfinished one.
+constexpr char kEveryRecordKind[] =
+    "UTC Time  : 10:00:00 05/03/24\n"
+    "PDOP      : 3\n"
+    "Sat PRN   : 1,2,3,4,5,6\n"
+    "Sat level : 5,5,2,0,7,9\n"
+    "Fix, Mode 3D Fine\n"
+    "UTC Time  : 10:01:00 05/03/24\n"
+    "UTC Time  : 10:01:01 05/03/24\n"
+    "PDOP      : 12\n"
+    "Sat PRN   : 1,2,3,4,5,6,7,8\n"
+    "Sat level : 1,4\n"
+    "Sat level : 4,4,4\n"
+    "Fix, Mode 2D Coarse\n"
+    "UTC Time  : 10:02:00 05/03/24\n"
+    "UTC Time  : 10:02:01 05/03/24\n"
+    "Fix, Mode none\n"
+    "UTC Time  : 10:02:30 05/03/24\n";
+
+// The control format, without level or Satellite numbers lines.
+constexpr char kControlFormat[] =
+    "UTC Time  : 00:00:00 06/03/24\n"
+    "PDOP; sats: 2\n"
+    "Fix, Mode 3D Control\n"
+    "Fix, Mode 3D Control\n"
+    "Fix, Mode 3D Coarse\n"
+    "Fix, Mode 2D\n";
+
+constexpr char kHeader[] =
+    "day\tlines\tfirst_time\tlast_time\tfix_none_pct\tfix_2d_pct\tfix_3d_pct\tfix_none\tfix_2d\tfix_3d\t"
+    "control_format\tmode_inactive_pct\tmode_coarse_pct\tmode_fine_or_control_pct\tmode_inactive\tmode_"
+    "coarse\t"
+    "mode_fine_or_control\taverage_pdop\tgps_seeking_pct\tmean_strength\tnum_good_min\tnum_good_"
+    "mean\terror\n";
+
+class Table : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("marlix_table_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "days");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Days() const { return (dir_ / "days").string(); }
+    void WriteDay(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / "days" / name, std::ios::binary) << text;
+    }
+    // Hand-made days: none with records, every kind, the control format, and one that cannot be read.
+    void WriteHandMadeDays() {
+        WriteDay("2024-03-04_rx_data.txt", "no records here\n");
+        WriteDay("2024-03-05_rx_data.txt", kEveryRecordKind);
+        WriteDay("2024-03-06_rx_data.txt", kControlFormat);
+        fs::create_symlink(dir_ / "gone.txt", dir_ / "days" / "2024-03-07_rx_data.txt");
+        WriteDay("notes.txt", kEveryRecordKind);
+        WriteDay("2024-02-30_rx_data.txt", kEveryRecordKind);
+        WriteDay("2024-03-08_rx_data.txt.bak", kEveryRecordKind);
+    }
+
+    // Runs the built program under LC_ALL=C.
+    CliRun Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), MARLIX_CLI_PATH);
+        std::vector<char*> argv;
+        for (std::string& s : args) argv.push_back(s.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envStrings{"LC_ALL=C"};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string_view v(*e);
+            if (v.substr(0, 3) != "LC_" && v.substr(0, 5) != "LANG=") envStrings.emplace_back(v);
+        }
+        std::vector<char*> envp;
+        for (std::string& s : envStrings) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        const std::string outPath = (dir_ / "stdout").string(), errPath = (dir_ / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(outPath), ReadAll(errPath)};
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Table, RowsOfDaysWithAndWithoutEachRecordKindAndAnUnreadableDay) {
+    WriteHandMadeDays();
+    const CliRun run = Cli({"table", "--data-dir", Days()});
+    const std::string missing = Days() + "/2024-03-07_rx_data.txt";
+    EXPECT_EQ(
+        run.out,
+        std::string(kHeader) +
+            "2024-03-04\t1\t\t\t\t\t\t0\t0\t0\t0\t\t\t\t0\t0\t0\t\t\t\t\t\t\n"
+            "2024-03-05\t16\t2024-03-05 10:00:00\t2024-03-05 10:02:30\t33.33\t33.33\t33.33\t1\t1\t1\t0\t"
+            "33.33\t33.33\t33.33\t1\t1\t1\t3.00\t50.00\t4.0\t2.00\t3.00\t\n"
+            "2024-03-06\t6\t2024-03-06 00:00:00\t2024-03-06 00:00:00\t0.00\t25.00\t75.00\t0\t1\t3\t1\t"
+            "25.00\t\t50.00\t1\t\t2\t2.00\t\t\t\t\t\n"
+            "2024-03-07\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tcannot read " +
+            missing + ": No such file or directory\n");
+    EXPECT_EQ(run.err, "marlix-sqa-cli: cannot read " + missing + ": No such file or directory\n");
+    EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(Table, RangeAndCsv) {
+    WriteHandMadeDays();
+    const CliRun run = Cli({"table", "--data-dir", Days() + "/", "--from", "2024-03-05", "--to", "2024-03-06",
+                            "--format", "csv", "--jobs", "1"});
+    std::string header = kHeader;
+    std::replace(header.begin(), header.end(), '\t', ',');
+    EXPECT_EQ(run.out, header +
+                           "2024-03-05,16,2024-03-05 10:00:00,2024-03-05 10:02:30,33.33,33.33,33.33,1,1,1,0,"
+                           "33.33,33.33,33.33,1,1,1,3.00,50.00,4.0,2.00,3.00,\n"
+                           "2024-03-06,6,2024-03-06 00:00:00,2024-03-06 00:00:00,0.00,25.00,75.00,0,1,3,1,"
+                           "25.00,,50.00,1,,2,2.00,,,,,\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(Table, Json) {
+    WriteHandMadeDays();
+    const CliRun run = Cli({"table", "--data-dir", Days(), "--from", "2024-03-06", "--format", "json"});
+    const std::string missing = Days() + "/2024-03-07_rx_data.txt";
+    EXPECT_EQ(
+        run.out,
+        "[\n"
+        "  {\"day\": \"2024-03-06\", \"lines\": 6, \"first_time\": \"2024-03-06 00:00:00\", "
+        "\"last_time\": \"2024-03-06 00:00:00\", \"fix_none_pct\": 0.00, \"fix_2d_pct\": 25.00, "
+        "\"fix_3d_pct\": 75.00, \"fix_none\": 0, \"fix_2d\": 1, \"fix_3d\": 3, \"control_format\": true, "
+        "\"mode_inactive_pct\": 25.00, \"mode_coarse_pct\": null, \"mode_fine_or_control_pct\": 50.00, "
+        "\"mode_inactive\": 1, \"mode_coarse\": null, \"mode_fine_or_control\": 2, \"average_pdop\": 2.00, "
+        "\"gps_seeking_pct\": null, \"mean_strength\": null, \"num_good_min\": null, "
+        "\"num_good_mean\": null, \"error\": null},\n"
+        "  {\"day\": \"2024-03-07\", \"lines\": null, \"first_time\": null, \"last_time\": null, "
+        "\"fix_none_pct\": null, \"fix_2d_pct\": null, \"fix_3d_pct\": null, \"fix_none\": null, "
+        "\"fix_2d\": null, \"fix_3d\": null, \"control_format\": null, \"mode_inactive_pct\": null, "
+        "\"mode_coarse_pct\": null, \"mode_fine_or_control_pct\": null, \"mode_inactive\": null, "
+        "\"mode_coarse\": null, \"mode_fine_or_control\": null, \"average_pdop\": null, "
+        "\"gps_seeking_pct\": null, \"mean_strength\": null, \"num_good_min\": null, "
+        "\"num_good_mean\": null, \"error\": \"cannot read " +
+            missing +
+            ": No such file or directory\"}\n"
+            "]\n");
+    EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(Table, EmptyFolderGivesTheHeaderAlone) {
+    const CliRun tsv = Cli({"table", "--data-dir", Days()});
+    EXPECT_EQ(tsv.out, kHeader);
+    EXPECT_EQ(tsv.status, 0);
+    const CliRun json = Cli({"table", "--data-dir", Days(), "--format", "json"});
+    EXPECT_EQ(json.out, "[]\n");
+    EXPECT_EQ(json.status, 0);
+}
+
+TEST_F(Table, WrongArgumentsAndMissingFolder) {
+    const std::string usage =
+        "\nusage: marlix-sqa-cli table [--data-dir DIR] [--from YYYY-MM-DD] [--to YYYY-MM-DD] "
+        "[--format tsv|csv|json] [--jobs N]\n";
+    CliRun run = Cli({"table", "--format", "xls"});
+    EXPECT_EQ(run.err, "marlix-sqa-cli table: --format is tsv, csv or json, not 'xls'" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--from", "2024-02-30"});
+    EXPECT_EQ(run.err, "marlix-sqa-cli table: --from wants a valid YYYY-MM-DD, not '2024-02-30'" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--from", "2024-03-02", "--to", "2024-03-01"});
+    EXPECT_EQ(run.err, "marlix-sqa-cli table: --from is after --to" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--jobs", "0"});
+    EXPECT_EQ(run.err, "marlix-sqa-cli table: --jobs wants a number from 1 to 999" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--data-dir", Days() + "/none"});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "marlix-sqa-cli: cannot list " + Days() + "/none/: No such file or directory\n");
+    EXPECT_EQ(run.status, 1);
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> cells;
+    std::stringstream in(line);
+    for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
+    if (!line.empty() && line.back() == '\t') cells.emplace_back();
+    return cells;
+}
+
+std::string Rounded(const std::string& twoDecimals) {
+    // Whole percent, half away from zero, as the summary prints it.
+    return std::to_string(static_cast<long>(std::stod(twoDecimals) + 0.5)) + "%";
+}
+
+// Simulated days: each row's figures are those of the day's report.
+TEST_F(Table, AgreesWithTheDayReports) {
+    ASSERT_EQ(Cli({"simulate", "--out", Days(), "--days", "3", "--end", "2024-03-31"}).status, 0);
+    ASSERT_EQ(Cli({"simulate", "--out", Days(), "--days", "1", "--end", "2024-04-01", "--control"}).status,
+              0);
+    const CliRun table = Cli({"table", "--data-dir", Days()});
+    ASSERT_EQ(table.status, 0) << table.err;
+    std::stringstream rows(table.out);
+    std::string line;
+    std::getline(rows, line);
+    const std::vector<std::string> names = SplitTabs(line);
+    int days = 0;
+    while (std::getline(rows, line)) {
+        const std::vector<std::string> values = SplitTabs(line);
+        ASSERT_EQ(values.size(), names.size()) << line;
+        std::map<std::string, std::string> c;
+        for (std::size_t i = 0; i < names.size(); ++i) c[names[i]] = values[i];
+        const CliRun report = Cli({"report", "--data-dir", Days(), "--date", c["day"]});
+        ASSERT_EQ(report.status, 0);
+        std::string expected = "Mean strength: " + c["mean_strength"] +
+                               "\nFixes: none/2D/3D:  " + Rounded(c["fix_none_pct"]) + ", " +
+                               Rounded(c["fix_2d_pct"]) + ", " + Rounded(c["fix_3d_pct"]) + "  (" +
+                               c["fix_none"] + ", " + c["fix_2d"] + ", " + c["fix_3d"] + ")\n";
+        if (c["control_format"] == "1") {
+            EXPECT_EQ(c["mode_coarse"], "");
+            expected += "Control: inactive/control:  " + Rounded(c["mode_inactive_pct"]) + ", " +
+                        Rounded(c["mode_fine_or_control_pct"]) + "  (" + c["mode_inactive"] + ", " +
+                        c["mode_fine_or_control"] + ")\n";
+        } else {
+            expected += "Control: inactive/coarse/fine:  " + Rounded(c["mode_inactive_pct"]) + ", " +
+                        Rounded(c["mode_coarse_pct"]) + ", " + Rounded(c["mode_fine_or_control_pct"]) +
+                        "  (" + c["mode_inactive"] + ", " + c["mode_coarse"] + ", " +
+                        c["mode_fine_or_control"] + ")\n";
+        }
+        expected += "Average PDOP: " + c["average_pdop"] + ",  GPS-seeking " + Rounded(c["gps_seeking_pct"]) +
+                    " (lower is better)\n";
+        EXPECT_EQ(report.out.substr(0, report.out.rfind('\n', report.out.size() - 2) + 1), expected)
+            << c["day"];
+        EXPECT_NE(report.out.find(", " + c["lines"] + " lines\n"), std::string::npos) << c["day"];
+        EXPECT_EQ(c["first_time"], c["day"] + " 00:00:00");
+        EXPECT_EQ(c["error"], "");
+        ++days;
+    }
+    EXPECT_EQ(days, 4);
+}
+
+}  // namespace
