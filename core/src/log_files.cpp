@@ -21,7 +21,10 @@ char FoldCase(char c) {
 
 class OpenFile {
   public:
-    explicit OpenFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    // Non-blocking, so that a FIFO given as a log is opened at once and then refused instead of
+    // waiting for a writer; on a regular file the flag changes nothing.
+    explicit OpenFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {}
     ~OpenFile() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -45,6 +48,15 @@ std::uint64_t TotalSize(const std::vector<std::string>& paths) {
 
 LoadFailure Failure(const std::string& path, int error) {
     return {path, std::strerror(error), false};
+}
+
+// A directory, FIFO, socket or device is no log: reading it could block or never end.
+std::optional<LoadFailure> CheckRegularFile(const std::string& path, int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return Failure(path, errno);
+    if (S_ISDIR(info.st_mode)) return Failure(path, EISDIR);
+    if (!S_ISREG(info.st_mode)) return LoadFailure{path, "Not a regular file", false};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -80,6 +92,7 @@ std::optional<LoadFailure> ReadLogFiles(const std::vector<std::string>& paths, L
     for (const std::string& path : paths) {
         const OpenFile file(path);
         if (file.Descriptor() < 0) return Failure(path, errno);
+        if (auto failure = CheckRegularFile(path, file.Descriptor())) return failure;
         LineReader reader;
         for (;;) {
             const ssize_t got = ::read(file.Descriptor(), buffer.get(), kChunkSize);
