@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace marlix::core {
@@ -57,6 +58,8 @@ void AppendNumber(std::string& out, int value) {
     out += static_cast<char>('0' + value % 10);
 }
 
+}  // namespace
+
 class DaySimulator {
   public:
     DaySimulator(DayTime day, const SimulationOptions& options)
@@ -70,19 +73,21 @@ class DaySimulator {
     std::string Run() {
         std::string out;
         out.reserve(18u << 20);
-        std::size_t outage = 0;
-        for (int second = 0; second < kSecondsPerDay; ++second) {
-            while (outage < outages_.size() && outages_[outage].end <= second) ++outage;
-            if (outage < outages_.size() && outages_[outage].begin <= second) {
-                LoseLock();
-                continue;
-            }
-            Step();
-            // The logger now and then misses a second.
-            if (rng_.Chance(0.0005)) continue;
-            WriteBlock(second, out);
-        }
+        for (int second = 0; second < kSecondsPerDay; ++second) RunSecond(second, out);
         return out;
+    }
+
+    // Seconds must come in order, each once.
+    void RunSecond(int second, std::string& out) {
+        while (outage_ < outages_.size() && outages_[outage_].end <= second) ++outage_;
+        if (outage_ < outages_.size() && outages_[outage_].begin <= second) {
+            LoseLock();
+            return;
+        }
+        Step();
+        // The logger now and then misses a second.
+        if (rng_.Chance(0.0005)) return;
+        WriteBlock(second, out);
     }
 
   private:
@@ -249,6 +254,7 @@ class DaySimulator {
     bool control_;
     SplitMix64 rng_;
     std::vector<Interval> outages_;
+    std::size_t outage_ = 0;  // the first outage not yet over
     std::array<Channel, kSeekingChannels> channels_{};
     Lock lock_ = Lock::Inactive;
     int secondsInLock_ = 0;
@@ -257,10 +263,26 @@ class DaySimulator {
     int spikePdop_ = 0;
 };
 
-}  // namespace
-
 std::string SimulateDay(DayTime day, const SimulationOptions& options) {
     return DaySimulator(day, options).Run();
+}
+
+DaySimulation::DaySimulation(DayTime day, const SimulationOptions& options)
+    : simulator_(std::make_unique<DaySimulator>(day, options)) {}
+
+DaySimulation::~DaySimulation() = default;
+
+std::string DaySimulation::BlockAt(int secondOfDay) {
+    // Skipped seconds are still simulated, so that the blocks stay those of the whole day.
+    std::string skipped;
+    for (; nextSecond_ < secondOfDay && nextSecond_ < kSecondsPerDay; ++nextSecond_) {
+        simulator_->RunSecond(nextSecond_, skipped);
+        skipped.clear();
+    }
+    std::string block;
+    if (secondOfDay == nextSecond_ && nextSecond_ < kSecondsPerDay)
+        simulator_->RunSecond(nextSecond_++, block);
+    return block;
 }
 
 }  // namespace marlix::core

@@ -97,5 +97,29 @@ TEST(SimulatedDay, AnalysesIntoAFullDay) {
     EXPECT_NE(a.summary.find("\rAverage PDOP: "), std::string::npos);
 }
 
+TEST(SimulatedSeconds, BlocksInOrderMakeTheWholeDay) {
+    for (const bool control : {false, true}) {
+        const SimulationOptions options{3, control};
+        DaySimulation live(test::kMarch5, options);
+        std::string joined;
+        for (int second = 0; second < 86400; ++second) joined += live.BlockAt(second);
+        EXPECT_EQ(joined, SimulateDay(test::kMarch5, options)) << control;
+    }
+}
+
+TEST(SimulatedSeconds, JoiningLateGivesTheDaysBlockOfThatSecond) {
+    const SimulationOptions options{3, false};
+    const std::string day = SimulateDay(test::kMarch5, options);
+    const auto blockInDay = [&](const std::string& time) {
+        const std::size_t start = day.find("UTC Time  : " + time);
+        return day.substr(start, day.find("UTC Time  : ", start + 1) - start);
+    };
+    DaySimulation live(test::kMarch5, options);
+    EXPECT_EQ(live.BlockAt(12 * 3600), blockInDay("12:00:00"));
+    EXPECT_EQ(live.BlockAt(12 * 3600 + 1), blockInDay("12:00:01"));
+    EXPECT_EQ(live.BlockAt(12 * 3600), "");  // time does not go back
+    EXPECT_EQ(live.BlockAt(86400), "");
+}
+
 }  // namespace
 }  // namespace marlix::core

@@ -7,6 +7,7 @@
 // same bytes on every platform: the generator is our own, not a library distribution.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "marlix/core/daytime.h"
@@ -20,6 +21,25 @@ struct SimulationOptions {
 
 // The whole log of the UTC day holding `day` (its date part), CR LF line endings.
 std::string SimulateDay(DayTime day, const SimulationOptions& options);
+
+class DaySimulator;
+
+// The same day second by second, as a live logger writes it: BlockAt(s) is the block that the whole
+// day's log holds for second s (empty during an outage or a missed second). Seconds only move
+// forward; a second skipped or asked again gives an empty block.
+class DaySimulation {
+  public:
+    DaySimulation(DayTime day, const SimulationOptions& options);
+    ~DaySimulation();
+    DaySimulation(const DaySimulation&) = delete;
+    DaySimulation& operator=(const DaySimulation&) = delete;
+
+    std::string BlockAt(int secondOfDay);
+
+  private:
+    std::unique_ptr<DaySimulator> simulator_;
+    int nextSecond_ = 0;
+};
 
 // The generator behind the simulation: splitmix64.
 class SplitMix64 {
