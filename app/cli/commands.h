@@ -3,6 +3,7 @@
 // The subcommands of marlix-sqa-cli. Each takes its own arguments (without the program and command
 // names) and writes to the given streams; the return value is the exit status.
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <span>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "marlix/core/analysis.h"
+#include "marlix/core/simulator.h"
 
 namespace marlix::cli {
 
@@ -41,8 +43,24 @@ inline constexpr std::string_view kReportUsage =
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);
 
 inline constexpr std::string_view kSimulateUsage =
-    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control]";
+    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control] | --live --out DIR [--seed S] "
+    "[--control]";
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// The clock of the live logger, injectable so that a test can pass midnight in milliseconds.
+struct LiveClock {
+    std::function<double()> nowUnixSeconds;
+    std::function<void(double unixSeconds)> sleepUntil;  // may return early, on a signal
+    std::function<bool()> stopRequested;                 // asked before each block
+};
+// The system clock; SIGINT and SIGTERM request the stop (and end a sleep early).
+LiveClock SystemLiveClock();
+
+// Appends the simulated receiver's block of every second to the day file of the current UTC day in
+// the directory, one write per block, and moves to the next day's file at midnight. An existing file
+// is continued, never truncated. Names each file on `out` as it starts writing it.
+int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
+                  const LiveClock& clock, std::ostream& out, std::ostream& err);
 
 // The user's month names and decimal separator (from the environment's locale); the time separator
 // stays ":".

@@ -1,8 +1,10 @@
 #include <langinfo.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <iostream>
 #include <ostream>
 
 #include "commands.h"
@@ -56,6 +58,40 @@ std::size_t Utf8SequenceLength(std::string_view text) {
         if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     }
     return length;
+}
+
+// A load of many files takes a while, so a person at a terminal sees how far it is; the line is
+// erased at the end so that nothing of it stays between the report lines.
+constexpr std::size_t kFilesWorthProgress = 3;
+
+class TerminalProgress {
+  public:
+    TerminalProgress(std::ostream& err, std::size_t fileCount) : err_(err), fileCount_(fileCount) {}
+    ~TerminalProgress() {
+        if (shown_) err_ << "\r\x1b[K" << std::flush;
+    }
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+    bool Update(std::uint64_t done, std::uint64_t total) {
+        const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+        if (percent != percent_) {
+            percent_ = percent;
+            shown_ = true;
+            err_ << "\rmarlix-sqa-cli: reading " << fileCount_ << " files: " << percent << '%' << std::flush;
+        }
+        return true;
+    }
+
+  private:
+    std::ostream& err_;
+    std::size_t fileCount_;
+    int percent_ = -1;
+    bool shown_ = false;
+};
+
+bool ShowsProgress(const std::ostream& err, std::size_t fileCount) {
+    return fileCount >= kFilesWorthProgress && &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
 }
 
 }  // namespace
@@ -221,8 +257,17 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
             request.dataDirectory += '/';
     }
 
+    core::LoadOptions options;
+    std::optional<TerminalProgress> progress;
+    if (ShowsProgress(err, request.files.size())) {
+        progress.emplace(err, request.files.size());
+        options.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+            return progress->Update(done, total);
+        };
+    }
     const core::LoadResult result =
-        core::AnalyseFiles(request.files, request.dataDirectory, UserLocaleConventions());
+        core::AnalyseFiles(request.files, request.dataDirectory, UserLocaleConventions(), options);
+    progress.reset();
     if (result.failure) {
         err << "marlix-sqa-cli: cannot read " << result.failure->file << ": " << result.failure->reason
             << '\n';

@@ -1,10 +1,15 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 #include "commands.h"
@@ -50,17 +55,121 @@ bool WriteFile(const std::string& path, const std::string& bytes, std::string& r
     return true;
 }
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+void RequestStop(int) {
+    stopSignal = 1;
+}
+
+// Writes the whole block, so that a reader never sees more than one half-written line at the end.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+class DayFile {
+  public:
+    DayFile() = default;
+    ~DayFile() { Close(); }
+    DayFile(const DayFile&) = delete;
+    DayFile& operator=(const DayFile&) = delete;
+    bool Open(const std::string& path) {
+        Close();
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        return fd_ >= 0;
+    }
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int Descriptor() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
 }  // namespace
+
+LiveClock SystemLiveClock() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a signal ends the sleep at once
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    LiveClock clock;
+    clock.nowUnixSeconds = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    };
+    clock.sleepUntil = [](double unixSeconds) {
+        timespec until{};
+        until.tv_sec = static_cast<time_t>(std::floor(unixSeconds));
+        until.tv_nsec = static_cast<long>((unixSeconds - std::floor(unixSeconds)) * 1e9);
+        ::clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &until, nullptr);
+    };
+    clock.stopRequested = [] { return stopSignal != 0; };
+    return clock;
+}
+
+int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
+                  const LiveClock& clock, std::ostream& out, std::ostream& err) {
+    const std::string prefix = directory.back() == '/' ? directory : directory + '/';
+    DayFile file;
+    std::unique_ptr<core::DaySimulation> simulation;
+    std::int64_t currentDay = 0;
+    while (!clock.stopRequested()) {
+        const auto second = static_cast<std::int64_t>(std::floor(clock.nowUnixSeconds()));
+        const std::int64_t dayNumber = FloorDivide(second, kSecondsPerDay);
+        if (!simulation || dayNumber != currentDay) {
+            const core::DayTime day = core::kUnixEpochDay + static_cast<double>(dayNumber);
+            const std::string path = prefix + core::DayFileName(day);
+            if (!file.Open(path)) {
+                err << "marlix-sqa-cli: cannot write " << path << ": " << std::strerror(errno) << '\n';
+                return kExitFailure;
+            }
+            simulation = std::make_unique<core::DaySimulation>(day, options);
+            currentDay = dayNumber;
+            out << path << std::endl;
+        }
+        const std::string block = simulation->BlockAt(static_cast<int>(second - dayNumber * kSecondsPerDay));
+        if (!WriteAll(file.Descriptor(), block)) {
+            err << "marlix-sqa-cli: cannot write "
+                << prefix + core::DayFileName(core::kUnixEpochDay + currentDay) << ": "
+                << std::strerror(errno) << '\n';
+            return kExitFailure;
+        }
+        clock.sleepUntil(static_cast<double>(second + 1));
+    }
+    return kExitOk;
+}
 
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> directory;
     int days = 1;
     core::DayTime end = YesterdayUtc();
     core::SimulationOptions options;
+    bool live = false;
+    bool dayRangeGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--control") {
-            options.controlFormat = true;
+        if (arg == "--control" || arg == "--live") {
+            options.controlFormat = options.controlFormat || arg == "--control";
+            live = live || arg == "--live";
             continue;
         }
         if (arg != "--out" && arg != "--days" && arg != "--end" && arg != "--seed") {
@@ -71,10 +180,12 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         if (arg == "--out") {
             directory = value;
         } else if (arg == "--days") {
+            dayRangeGiven = true;
             const auto n = ParseUnsigned<int>(value);
             if (!n || *n < 1 || *n > kMaxDays) return Usage(err, "--days wants a number from 1 to 3660");
             days = *n;
         } else if (arg == "--end") {
+            dayRangeGiven = true;
             const auto date = ParseIsoDate(value);
             if (!date) return Usage(err, "--end wants a valid YYYY-MM-DD, not '" + value + "'");
             end = *date;
@@ -85,6 +196,7 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         }
     }
     if (!directory || directory->empty()) return Usage(err, "--out DIR is required");
+    if (live && dayRangeGiven) return Usage(err, "--live writes today: it takes no --days or --end");
 
     std::error_code error;
     std::filesystem::create_directories(*directory, error);
@@ -92,6 +204,7 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "marlix-sqa-cli: cannot create " << *directory << ": " << error.message() << '\n';
         return kExitFailure;
     }
+    if (live) return RunLiveLogger(*directory, options, SystemLiveClock(), out, err);
     const std::string prefix = directory->back() == '/' ? *directory : *directory + '/';
     for (int i = days - 1; i >= 0; --i) {
         const core::DayTime day = end - i;

@@ -1,15 +1,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <variant>
 
 #include "commands.h"
@@ -28,6 +33,7 @@ struct CliRun {
     int status = -1;
     std::string out;
     std::string err;
+    long peakMemoryKiB = 0;
 };
 
 std::string ReadAll(const fs::path& path) {
@@ -45,7 +51,8 @@ class CliRunner : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    CliRun Cli(const std::vector<std::string>& args) {
+    // With a terminal name, stderr goes to that terminal instead of a file.
+    CliRun Cli(const std::vector<std::string>& args, const std::string& terminal = "") {
         std::vector<std::string> argvStrings{MARLIX_CLI_PATH};
         argvStrings.insert(argvStrings.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -65,16 +72,23 @@ class CliRunner : public ::testing::Test {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (terminal.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 2, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
+        }
         pid_t pid = 0;
         CliRun run;
         EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
         posix_spawn_file_actions_destroy(&actions);
         int status = 0;
-        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        rusage usage{};
+        EXPECT_EQ(wait4(pid, &status, 0, &usage), pid);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakMemoryKiB = usage.ru_maxrss;
         run.out = ReadAll(outPath);
-        run.err = ReadAll(errPath);
+        run.err = terminal.empty() ? ReadAll(errPath) : "";
         return run;
     }
 
@@ -361,6 +375,197 @@ TEST_F(CliRunner, SimulateControlFormat) {
               core::SimulateDay(45356, core::SimulationOptions{1, true}));
     const CliRun report = Cli({"report", "--data-dir", dir_.string(), "--date", "2024-03-05"});
     EXPECT_NE(report.out.find("\nControl: inactive/control:  "), std::string::npos) << report.out;
+}
+
+// ---- damaged input and hostile paths ----
+
+TEST_F(CliRunner, PathsThatAreNoLogFailWithOneLineEach) {
+    const std::string pipe = (dir_ / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::map<std::string, std::string> reasons = {{pipe, "Not a regular file"},
+                                                        {dir_.string(), "Is a directory"}};
+    for (const auto& [path, reason] : reasons) {
+        const CliRun run = Cli({"report", path});
+        EXPECT_EQ(run.status, 1) << path;
+        EXPECT_EQ(run.out, "") << path;
+        EXPECT_EQ(run.err, "marlix-sqa-cli: cannot read " + path + ": " + reason + "\n");
+    }
+}
+
+TEST_F(CliRunner, TwoHundredMegabytesWithoutALineEndingStayInBoundedMemory) {
+    const std::string path = (dir_ / "no_ending.txt").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string block(1 << 20, 'z');
+        for (int i = 0; i < 200; ++i) out << block;
+    }
+    const CliRun run = Cli({"report", path});
+    fs::remove(path);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Fix summary not available\nMode summary not available\n"
+              "1899-Dec-30 from 00:00 to 00:00, 1 lines\n");
+    // The file is read a chunk at a time and the line kept only as far as records reach. The peak of a
+    // spawned program includes this test's own, so it is compared with that of a one-line file.
+    const std::string small = (dir_ / "small.txt").string();
+    std::ofstream(small, std::ios::binary) << "zzz";
+    const CliRun baseline = Cli({"report", small});
+    EXPECT_LT(run.peakMemoryKiB, baseline.peakMemoryKiB + 16 * 1024);
+}
+
+// ---- progress on a terminal ----
+
+class TerminalCliRunner : public CliRunner {
+  protected:
+    void SetUp() override {
+        CliRunner::SetUp();
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master_, 0);
+        ASSERT_EQ(::grantpt(master_), 0);
+        ASSERT_EQ(::unlockpt(master_), 0);
+        terminal_ = ::ptsname(master_);
+        // Held open so that the terminal stays up and keeps its text after the program ends.
+        slave_ = ::open(terminal_.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(slave_, 0);
+    }
+    void TearDown() override {
+        if (slave_ >= 0) ::close(slave_);
+        if (master_ >= 0) ::close(master_);
+        CliRunner::TearDown();
+    }
+    std::string TerminalText() {
+        std::string text;
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master_, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+        return text;
+    }
+    int master_ = -1;
+    int slave_ = -1;
+    std::string terminal_;
+};
+
+TEST_F(TerminalCliRunner, ManyFilesShowProgressThatIsErasedAtTheEnd) {
+    const std::vector<std::string> args = {"report",
+                                           "--data-dir",
+                                           kData,
+                                           "pause_7_minutes.txt",
+                                           "pause_9_minutes.txt",
+                                           "start_at_second_30.txt"};
+    const CliRun plain = Cli(args);
+    const CliRun run = Cli(args, terminal_);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, plain.out);
+    EXPECT_EQ(TerminalText(), "\rmarlix-sqa-cli: reading 3 files: 100%\r\x1b[K");
+    EXPECT_EQ(plain.err, "");
+}
+
+TEST_F(TerminalCliRunner, FewFilesShowNoProgress) {
+    const CliRun run =
+        Cli({"report", "--data-dir", kData, "pause_7_minutes.txt", "pause_9_minutes.txt"}, terminal_);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(TerminalText(), "");
+}
+
+TEST_F(TerminalCliRunner, AFailureErasesTheProgressBeforeItsLine) {
+    // Two files big enough for progress reports before the missing third one fails the load.
+    for (const char* name : {"a.txt", "b.txt"}) std::ofstream(dir_ / name) << std::string(5'000'000, 'x');
+    const CliRun run =
+        Cli({"report", "--data-dir", dir_.string(), "a.txt", "b.txt", "zz_missing.txt"}, terminal_);
+    EXPECT_EQ(run.status, 1);
+    const std::string text = TerminalText();
+    EXPECT_EQ(text.rfind("\rmarlix-sqa-cli: reading 3 files: 41%", 0), 0u) << text;
+    // The terminal turns the line ending into CR LF.
+    const std::string failure = "\r\x1b[Kmarlix-sqa-cli: cannot read " + (dir_ / "zz_missing.txt").string() +
+                                ": No such file or directory\r\n";
+    ASSERT_GE(text.size(), failure.size());
+    EXPECT_EQ(text.substr(text.size() - failure.size()), failure);
+}
+
+// ---- simulate --live ----
+
+// A clock that jumps to whatever time it is asked to sleep until, and stops after some blocks.
+struct FakeLiveClock {
+    double now;
+    int blocksLeft;
+    std::vector<double> sleeps;
+    LiveClock Clock() {
+        return {[this] { return now; },
+                [this](double until) {
+                    sleeps.push_back(until);
+                    now = until + 0.25;
+                },
+                [this] { return blocksLeft-- <= 0; }};
+    }
+};
+
+constexpr double kMarch6Unix = 1709683200;  // 2024-03-06 00:00:00 UTC
+
+TEST_F(CliRunner, LiveLoggerAppendsABlockASecondAndMovesToTheNextDayAtMidnight) {
+    const core::SimulationOptions options{5, false};
+    const std::string march5 = (dir_ / "2024-03-05_rx_data.txt").string();
+    const std::string march6 = (dir_ / "2024-03-06_rx_data.txt").string();
+    std::ofstream(march5, std::ios::binary) << "written before\r\n";
+
+    FakeLiveClock fake{kMarch6Unix - 2 + 0.5, 4, {}};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunLiveLogger(dir_.string(), options, fake.Clock(), out, err), kExitOk);
+    EXPECT_EQ(out.str(), march5 + "\n" + march6 + "\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(fake.sleeps,
+              (std::vector<double>{kMarch6Unix - 1, kMarch6Unix, kMarch6Unix + 1, kMarch6Unix + 2}));
+
+    core::DaySimulation day5(45356, options), day6(45357, options);
+    // One statement each: the blocks must be asked in order.
+    std::string last5 = day5.BlockAt(86398);
+    last5 += day5.BlockAt(86399);
+    std::string first6 = day6.BlockAt(0);
+    first6 += day6.BlockAt(1);
+    ASSERT_NE(last5.find("UTC Time  : 23:59:58 05/03/24\r\n"), std::string::npos);
+    ASSERT_NE(first6.find("UTC Time  : 00:00:01 06/03/24\r\n"), std::string::npos);
+    EXPECT_EQ(ReadAll(march5), "written before\r\n" + last5);
+    EXPECT_EQ(ReadAll(march6), first6);
+}
+
+TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
+    const std::string outPath = (dir_ / "stdout").string();
+    const std::string logs = (dir_ / "live").string();
+    std::vector<std::string> argvStrings{MARLIX_CLI_PATH, "simulate", "--live", "--out", logs};
+    std::vector<char*> argv;
+    for (std::string& a : argvStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Wait until it has named its file, then let it write a block or two.
+    for (int i = 0; i < 500 && ReadAll(outPath).empty(); ++i) ::usleep(10'000);
+    ::usleep(1'500'000);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const std::string named = ReadAll(outPath);
+    ASSERT_FALSE(named.empty());
+    const std::string path = named.substr(0, named.size() - 1);
+    EXPECT_EQ(fs::path(path).parent_path(), fs::path(logs));
+    const std::string written = ReadAll(path);
+    // Nothing during a simulated outage; otherwise whole blocks only.
+    if (!written.empty()) {
+        EXPECT_EQ(written.rfind("UTC Time  : ", 0), 0u) << written;
+        EXPECT_EQ(written.substr(written.size() - 22), "--------------------\r\n") << written;
+    }
+}
+
+TEST_F(CliRunner, LiveLoggerTakesNoDayRange) {
+    const CliRun run = Cli({"simulate", "--live", "--out", dir_.string(), "--days", "2"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+              "marlix-sqa-cli simulate: --live writes today: it takes no --days or --end");
 }
 
 // ---- pieces ----
