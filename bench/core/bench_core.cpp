@@ -31,6 +31,19 @@ void BM_AnalyseDayFromMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_AnalyseDayFromMemory)->Unit(benchmark::kMillisecond);
 
+// The same with the per-satellite levels: the extra cost should stay within a fifth of the load.
+void BM_AnalyseDayWithSatellitesFromMemory(benchmark::State& state) {
+    const std::string& day = SimulatedDay();
+    LoadOptions options;
+    options.satellites = true;
+    for (auto _ : state) {
+        DayAnalysis analysis = AnalyseText(day, LocaleConventions{}, options);
+        benchmark::DoNotOptimize(analysis);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * day.size()));
+}
+BENCHMARK(BM_AnalyseDayWithSatellitesFromMemory)->Unit(benchmark::kMillisecond);
+
 void BM_AnalyseDayFile(benchmark::State& state) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("bench_core_" + std::to_string(::getpid()) + ".txt"))

@@ -35,8 +35,10 @@ std::string DayFileName(DayTime date) {
     return name;
 }
 
-DayAnalyser::DayAnalyser(LocaleConventions locale)
-    : locale_(std::move(locale)), aggregator_(std::make_unique<MinuteAggregator>()) {}
+DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)
+    : locale_(std::move(locale)),
+      aggregator_(std::make_unique<MinuteAggregator>()),
+      satellites_(withSatellites ? std::make_unique<SatelliteAggregator>() : nullptr) {}
 
 DayAnalyser::~DayAnalyser() = default;
 
@@ -44,9 +46,12 @@ void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
     MinuteAggregator& a = *aggregator_;
     switch (ClassifyRecord(line)) {
-        case RecordKind::Time:
-            a.OnTimeRecord(ParseTimeRecord(line));
+        case RecordKind::Time: {
+            const TimeRecord record = ParseTimeRecord(line);
+            a.OnTimeRecord(record);
+            if (satellites_) satellites_->OnTimeRecord(record);
             break;
+        }
         case RecordKind::Pdop:
             a.OnPdopRecord(PdopValue(line), false);
             break;
@@ -55,9 +60,11 @@ void DayAnalyser::AddLine(std::string_view line) {
             break;
         case RecordKind::SatelliteNumbers:
             a.OnSatelliteNumbers(ListField(line));
+            if (satellites_) satellites_->OnSatelliteNumbers(ListField(line));
             break;
         case RecordKind::SatelliteLevels:
             a.OnSatelliteLevels(ListField(line));
+            if (satellites_) satellites_->OnSatelliteLevels(ListField(line));
             break;
         case RecordKind::FixMode:
             a.OnFixMode(ParseFixMode(line));
@@ -84,11 +91,13 @@ DayAnalysis DayAnalyser::Finish() {
     result.totals.lastTime = a.CurrentTime();
     result.totals.lineCount = lineCount_;
     result.totals.meanStrength = a.MeanStrength();
+    if (satellites_) result.satellites = satellites_->Finish();
     return result;
 }
 
-DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale) {
-    DayAnalyser analyser(locale);
+DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale,
+                         const LoadOptions& options) {
+    DayAnalyser analyser(locale, options.satellites);
     AnalyserSink sink(analyser);
     for (const std::string_view bytes : files) {
         LineReader reader;
@@ -98,15 +107,16 @@ DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const Local
     return analyser.Finish();
 }
 
-DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale) {
-    return AnalyseTexts({fileBytes}, locale);
+DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale,
+                        const LoadOptions& options) {
+    return AnalyseTexts({fileBytes}, locale, options);
 }
 
 LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::string& dataDirectory,
                         const LocaleConventions& locale, const LoadOptions& options) {
     std::vector<std::string> paths;
     for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
-    DayAnalyser analyser(locale);
+    DayAnalyser analyser(locale, options.satellites);
     AnalyserSink sink(analyser);
     if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
     return {analyser.Finish(), std::nullopt};

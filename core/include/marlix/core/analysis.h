@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "marlix/core/daytime.h"
+#include "marlix/core/satellites.h"
 
 namespace marlix::core {
 
@@ -91,10 +92,11 @@ struct DayAnalysis {
     DayTime latestDay = 0;
     bool controlFormat = false;
     std::int64_t lineCount = 0;
-    std::string hint;     // mean-strength hint ("" when no positive sample)
-    std::string notes;    // notes line
-    std::string summary;  // two or three lines joined by "\r"
-    DayTotals totals;     // the figures the texts are made from
+    std::string hint;                        // mean-strength hint ("" when no positive sample)
+    std::string notes;                       // notes line
+    std::string summary;                     // two or three lines joined by "\r"
+    DayTotals totals;                        // the figures the texts are made from
+    std::optional<SatelliteDay> satellites;  // only when the load asked for it
 
     const std::vector<ChartPoint>& Points(SeriesId id) const { return series[static_cast<int>(id)]; }
 };
@@ -108,6 +110,8 @@ struct LoadFailure {
 struct LoadOptions {
     // Called every few MiB of input and once at the end; returning false cancels the load.
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
+    // Also the level of each satellite minute by minute (SatelliteDay), at some extra cost.
+    bool satellites = false;
 };
 
 // Exactly one of the two is set.
@@ -130,7 +134,7 @@ class MinuteAggregator;
 // The analysis of one load fed line by line. A line holds one byte per character (see LineReader).
 class DayAnalyser {
   public:
-    explicit DayAnalyser(LocaleConventions locale = {});
+    explicit DayAnalyser(LocaleConventions locale = {}, bool withSatellites = false);
     ~DayAnalyser();
     DayAnalyser(const DayAnalyser&) = delete;
     DayAnalyser& operator=(const DayAnalyser&) = delete;
@@ -142,12 +146,15 @@ class DayAnalyser {
   private:
     LocaleConventions locale_;
     std::unique_ptr<MinuteAggregator> aggregator_;
+    std::unique_ptr<SatelliteAggregator> satellites_;  // null unless asked for
     std::int64_t lineCount_ = 0;
 };
 
 // Analyses the contents of files held in memory, each as its raw bytes (byte-order mark included),
 // read in the order given.
-DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale = {});
-DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale = {});
+DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale = {},
+                         const LoadOptions& options = {});
+DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale = {},
+                        const LoadOptions& options = {});
 
 }  // namespace marlix::core

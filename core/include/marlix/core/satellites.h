@@ -1,0 +1,94 @@
+#pragma once
+
+// The level of each satellite minute by minute: what the three day charts average away. Kept apart
+// from the minute aggregation of the charts, and made only when asked for, in the same pass over the
+// lines.
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "marlix/core/daytime.h"
+#include "marlix/core/records.h"
+
+namespace marlix::core {
+
+struct SatelliteMinuteLevel {
+    DayTime minute;  // the start of the UTC minute
+    std::int32_t satellite;
+    float meanLevel;  // mean of the satellite's level items in that minute
+};
+
+struct SatelliteDay {
+    std::vector<std::int32_t> satellites;      // every satellite number seen in a numbers list, ascending
+    std::vector<SatelliteMinuteLevel> levels;  // by minute, then by satellite; absent where none was paired
+
+    // The mean level of the satellite in the minute holding t, if it had one.
+    std::optional<float> MeanLevel(std::int32_t satellite, DayTime t) const;
+};
+
+// Minute number of a DayTime (minutes since 1899-12-30), after rounding to the nearest second so that
+// hh:mm:00 of a record falls in its own minute.
+std::int64_t MinuteNumber(DayTime t);
+DayTime MinuteStart(std::int64_t minuteNumber);
+
+// Pairs each Satellite numbers list with the next Satellite levels list item by item, and averages the
+// levels of each satellite over the UTC minute of the latest good Time record. Level items that are
+// missing or empty count as absent; numbers that are 0 or no integer are skipped.
+class SatelliteAggregator {
+  public:
+    SatelliteAggregator();
+    void OnTimeRecord(const TimeRecord& record);
+    void OnSatelliteNumbers(std::string_view list);
+    void OnSatelliteLevels(std::string_view list);
+    SatelliteDay Finish();
+
+  private:
+    // Satellite numbers below this are counted in arrays; larger ones, which receivers hardly use,
+    // in a short list.
+    static constexpr std::int32_t kDirectNumbers = 256;
+    static constexpr std::size_t kMaxListItems = 64;  // a 99-character list holds at most 50
+
+    struct Sum {
+        std::int32_t total;
+        std::int32_t count;
+    };
+
+    void AddLevels(std::int32_t satellite, std::int32_t total, std::int32_t count);
+    void FoldPositions();
+    void ReadLevels(std::string_view list);
+    void MarkSeen(std::int32_t satellite);
+    void CloseMinute();
+
+    std::optional<std::int64_t> minute_;
+    std::array<std::int32_t, kMaxListItems> numbers_{};
+    std::size_t numberCount_ = 0;
+    // Levels summed by list position while the numbers list stays the same, which is most of the
+    // time; they go to their satellites when it changes or the minute closes.
+    std::array<Sum, kMaxListItems> positionSums_{};
+    // The items of the latest levels list, kAbsent for an empty one, and its text.
+    static constexpr std::int32_t kAbsent = INT32_MIN;
+    std::array<std::int32_t, kMaxListItems> levels_{};
+    std::size_t levelCount_ = 0;
+    std::array<char, 128> lastLevels_{};
+    std::size_t lastLevelsSize_ = 0;
+    bool numbersPending_ = false;
+    // The text of the latest numbers list, which seldom changes.
+    std::array<char, 128> lastNumbers_{};
+    std::size_t lastNumbersSize_ = 0;
+    // The open minute: sums by satellite number and the numbers touched, in order of first touch.
+    std::vector<Sum> directSums_;
+    std::vector<std::int32_t> touched_;
+    std::vector<std::pair<std::int32_t, Sum>> otherSums_;
+    std::vector<bool> directSeen_;
+    std::vector<std::int32_t> otherSeen_;
+    // The closed minutes, their sums beside them until the means are taken.
+    SatelliteDay day_;
+    std::vector<Sum> closedSums_;
+};
+
+}  // namespace marlix::core
