@@ -123,6 +123,8 @@ std::int32_t PdopValue(std::string_view line) {
 }
 
 FixModeRecord ParseFixMode(std::string_view line) {
+    // These words are searched in the whole line, so the reader keeps them of an overlong line: a
+    // word added here belongs in kLineWords too.
     const auto has = [line](std::string_view word) { return line.find(word) != std::string_view::npos; };
     FixModeRecord record{FixState::None, LockMode::Inactive};
     if (has("2D")) record.fix = FixState::Fix2D;
