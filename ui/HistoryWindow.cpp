@@ -1,0 +1,192 @@
+#include "HistoryWindow.h"
+
+#include <marlix/chart/qt/chart_panel.h>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <cmath>
+#include <filesystem>
+
+namespace marlix::ui {
+namespace {
+
+using namespace marlix::chart;
+
+core::DayTime DayTimeOf(QDate date) {
+    return core::EncodeDate(date.year(), date.month(), date.day());
+}
+
+void ConfigurePanel(TChart& chart, const QString& title) {
+    chart.SetColor(clWhite);
+    chart.SetView3D(false);
+    chart.SetMarginUnits(muPixels);
+    chart.SetMarginLeft(10);
+    chart.Title().SetText(title.toStdString());
+    chart.Legend().SetVisible(false);
+    TChartAxis& bottom = chart.BottomAxis();
+    bottom.SetDateTimeFormat("dd/mm");
+    bottom.MinorTicks().SetVisible(false);
+    chart.LeftAxis().MinorTicks().SetVisible(false);
+    TFastLineSeries& series = chart.AddFastLineSeries("Series1");
+    series.SetTitle(title.toStdString());
+    series.SetSeriesColor(RGBColor(0, 128, 192));
+    series.XValues().SetOrder(loAscending);
+    series.XValues().SetDateTime(true);
+    series.YValues().SetOrder(loNone);
+}
+
+}  // namespace
+
+QString HistoryMetricTitle(THistoryMetric metric) {
+    switch (metric) {
+        case THistoryMetric::Fix3DShare:
+            return "3D fix %";
+        case THistoryMetric::FineOrControlShare:
+            return "Fine/control %";
+        case THistoryMetric::AveragePdop:
+            return "Average PDOP";
+        case THistoryMetric::MeanStrength:
+            return "Mean strength";
+        case THistoryMetric::NumGoodMean:
+            return "Num good (mean)";
+    }
+    return {};
+}
+
+std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric) {
+    switch (metric) {
+        case THistoryMetric::Fix3DShare:
+            return totals.FixShare(2);
+        case THistoryMetric::FineOrControlShare:
+            return totals.ModeShare(2);
+        case THistoryMetric::AveragePdop:
+            return totals.AveragePdop();
+        case THistoryMetric::MeanStrength:
+            return totals.meanStrength;
+        case THistoryMetric::NumGoodMean:
+            return totals.NumGoodMean();
+    }
+    return std::nullopt;
+}
+
+std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before,
+                                         int after) {
+    std::vector<THistoryDay> days;
+    const std::string directory = dataDirectory.toStdString();
+    for (QDate date = shownDay.addDays(-before); date <= shownDay.addDays(after); date = date.addDays(1)) {
+        const std::string name = core::DayFileName(DayTimeOf(date));
+        std::error_code ec;
+        // A dangling link is a day file that cannot be read, not a missing day.
+        if (!std::filesystem::exists(
+                std::filesystem::symlink_status(std::filesystem::path(directory) / name, ec)))
+            continue;
+        const core::LoadResult result = core::AnalyseFiles({name}, directory, core::LocaleConventions{});
+        THistoryDay day{date, std::nullopt, {}};
+        if (result.analysis) {
+            day.totals = result.analysis->totals;
+        } else {
+            day.error =
+                QString::fromStdString("cannot read " + result.failure->file + ": " + result.failure->reason);
+        }
+        days.push_back(std::move(day));
+    }
+    return days;
+}
+
+THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
+    setWindowTitle("History");
+    resize(520, 760);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+    for (int i = 0; i < kHistoryMetricCount; ++i) {
+        auto* panel = new TChartPanel(this);
+        ConfigurePanel(panel->Chart(), HistoryMetricTitle(static_cast<THistoryMetric>(i)));
+        panel->installEventFilter(this);
+        panel->setCursor(Qt::PointingHandCursor);
+        // The shown day is marked with a dotted line across the plot.
+        panel->SetOverlayPainter([this, panel](QPainter& painter) {
+            if (!shownDay_.isValid() || days_.empty()) return;
+            const TChart& chart = panel->Chart();
+            const TRect& plot = chart.PlotRect();
+            const int x = chart.BottomAxis().ValueToPixel(DayTimeOf(shownDay_));
+            if (x < plot.Left || x >= plot.Right) return;
+            painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
+            painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+        });
+        layout->addWidget(panel, 1);
+        panels_[static_cast<std::size_t>(i)] = panel;
+    }
+}
+
+void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
+    days_ = std::move(days);
+    shownDay_ = shownDay;
+    for (int i = 0; i < kHistoryMetricCount; ++i) {
+        const auto metric = static_cast<THistoryMetric>(i);
+        TChart& chart = Panel(metric).Chart();
+        TChartSeries& series = chart.Series(0);
+        series.ClearPoints();
+        for (const THistoryDay& day : days_) {
+            if (!day.totals) continue;
+            if (const auto value = HistoryMetricValue(*day.totals, metric))
+                series.AddPoint(DayTimeOf(day.date), *value);
+        }
+        // Half a day of room on each side keeps the first and last day clickable.
+        TChartAxis& bottom = chart.BottomAxis();
+        if (days_.empty()) {
+            bottom.SetAutomatic(true);
+        } else {
+            bottom.SetAutomatic(false);
+            bottom.SetAutomaticMinimum(false);
+            bottom.SetAutomaticMaximum(false);
+            const double first = DayTimeOf(days_.front().date) - 0.5;
+            const double last = DayTimeOf(days_.back().date) + 0.5;
+            if (first < bottom.Maximum()) {
+                bottom.SetMinimum(first);
+                bottom.SetMaximum(last);
+            } else {
+                bottom.SetMaximum(last);
+                bottom.SetMinimum(first);
+            }
+        }
+        Panel(metric).update();
+    }
+}
+
+std::optional<QDate> THistoryWindow::DayAtPixel(THistoryMetric metric, int x) {
+    TChart& chart = Panel(metric).Chart();
+    chart.RedrawIfPending();
+    const TRect& plot = chart.PlotRect();
+    if (x < plot.Left || x >= plot.Right) return std::nullopt;
+    const double value = chart.BottomAxis().PixelToValue(x);
+    std::optional<QDate> nearest;
+    double distance = 0;
+    for (const THistoryDay& day : days_) {
+        if (!day.totals) continue;
+        const double d = std::fabs(DayTimeOf(day.date) - value);
+        if (!nearest || d < distance) {
+            nearest = day.date;
+            distance = d;
+        }
+    }
+    return nearest;
+}
+
+bool THistoryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (int i = 0; i < kHistoryMetricCount; ++i) {
+            if (watched != panels_[static_cast<std::size_t>(i)] || mouse->button() != Qt::LeftButton)
+                continue;
+            const QPoint position = mouse->position().toPoint();
+            if (const auto day = DayAtPixel(static_cast<THistoryMetric>(i), position.x()))
+                emit DayClicked(*day);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace marlix::ui

@@ -1,0 +1,67 @@
+#pragma once
+
+// "History": the day metrics of the days around the shown one as small line charts, one per
+// metric; clicking a day asks for that day in the main window.
+
+#include <QDate>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "marlix/core/analysis.h"
+
+namespace marlix::chart {
+class TChartPanel;
+}
+
+namespace marlix::ui {
+
+struct THistoryDay {
+    QDate date;
+    std::optional<core::DayTotals> totals;  // nothing when the day file could not be read
+    QString error;
+};
+
+enum class THistoryMetric { Fix3DShare, FineOrControlShare, AveragePdop, MeanStrength, NumGoodMean };
+inline constexpr int kHistoryMetricCount = 5;
+
+// "3D fix %", "Fine/control %", "Average PDOP", "Mean strength", "Num good (mean)".
+QString HistoryMetricTitle(THistoryMetric metric);
+// The metric of a day as the day-metrics table gives it; nothing when the day has none.
+std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
+
+// The day files that exist from shownDay - before to shownDay + after in the data directory, read
+// and analysed, in date order.
+std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before = 15,
+                                         int after = 15);
+
+class THistoryWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit THistoryWindow(QWidget* parent = nullptr);
+
+    // The days to chart (in date order) and the day the main window shows, which is marked.
+    void SetDays(std::vector<THistoryDay> days, QDate shownDay);
+    const std::vector<THistoryDay>& Days() const { return days_; }
+    QDate ShownDay() const { return shownDay_; }
+
+    chart::TChartPanel& Panel(THistoryMetric metric) { return *panels_[static_cast<std::size_t>(metric)]; }
+    // The readable day nearest to a pixel column of a panel's plot, nothing off the plot.
+    std::optional<QDate> DayAtPixel(THistoryMetric metric, int x);
+
+  signals:
+    void DayClicked(QDate day);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
+    std::vector<THistoryDay> days_;
+    QDate shownDay_;
+};
+
+}  // namespace marlix::ui

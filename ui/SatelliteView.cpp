@@ -1,0 +1,186 @@
+#include "SatelliteView.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+#include <cmath>
+
+namespace marlix::ui {
+namespace {
+
+constexpr int kNumberMargin = 40;  // room for the satellite numbers
+constexpr int kRightMargin = 10;
+constexpr int kTopMargin = 6;
+constexpr int kTimeLabelHeight = 16;
+constexpr int kLegendHeight = 22;
+constexpr int kMaxRowHeight = 16;
+constexpr double kMinutesPerDay = 1440;
+
+QString HourMinute(double t) {
+    const core::CivilDateTime c = core::DecodeDateTime(t);
+    return QString::asprintf("%02d:%02d", c.hour, c.minute);
+}
+
+}  // namespace
+
+TSatelliteView::TSatelliteView(QWidget* parent) : QWidget(parent) {
+    setWindowTitle("Satellites");
+    setMouseTracking(true);
+    setMinimumSize(300, 150);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+}
+
+void TSatelliteView::SetDay(core::SatelliteDay day) {
+    day_ = std::move(day);
+    update();
+}
+
+void TSatelliteView::SetTimeRange(double firstX, double lastX) {
+    firstX_ = firstX;
+    lastX_ = lastX > firstX ? lastX : firstX + 1.0 / kMinutesPerDay;
+    update();
+}
+
+void TSatelliteView::SetPlotEdges(int left, int right) {
+    plotEdges_ = std::pair{left, std::max(left + 1, right)};
+    update();
+}
+
+int TSatelliteView::LevelStep(double level) {
+    return std::clamp(static_cast<int>(std::floor(level + 0.5)), 0, 9);
+}
+
+QColor TSatelliteView::LevelColour(double level) {
+    // Red through yellow to green, so that weak satellites stand out.
+    const QColor hsv = QColor::fromHsv(LevelStep(level) * 120 / 9, 230, 220);
+    // Eight bits a channel, as the strip's pixels hold it.
+    return QColor(hsv.red(), hsv.green(), hsv.blue());
+}
+
+QRect TSatelliteView::StripRect() const {
+    const int left = plotEdges_ ? plotEdges_->first : kNumberMargin;
+    const int right = plotEdges_ ? plotEdges_->second : width() - kRightMargin;
+    const int bottom = height() - kLegendHeight - kTimeLabelHeight;
+    const int rows = static_cast<int>(day_.satellites.size());
+    const int used = rows == 0 ? 0 : std::min(bottom - kTopMargin, rows * kMaxRowHeight);
+    return QRect(QPoint(left, kTopMargin), QPoint(right - 1, kTopMargin + std::max(0, used) - 1));
+}
+
+int TSatelliteView::RowHeight() const {
+    const int rows = static_cast<int>(day_.satellites.size());
+    return rows == 0 ? 0 : std::max(1, StripRect().height() / rows);
+}
+
+int TSatelliteView::TimeToPixel(double t) const {
+    const QRect strip = StripRect();
+    const double share = (t - firstX_) / (lastX_ - firstX_);
+    return strip.left() + static_cast<int>(std::lround(share * (strip.right() + 1 - strip.left())));
+}
+
+std::optional<double> TSatelliteView::MinuteAt(int x) const {
+    const QRect strip = StripRect();
+    if (x < strip.left() || x > strip.right()) return std::nullopt;
+    const double t = firstX_ + (x - strip.left()) * (lastX_ - firstX_) / (strip.right() + 1 - strip.left());
+    // The minute whose column, as painted, holds x.
+    std::int64_t minute = static_cast<std::int64_t>(std::floor(t * kMinutesPerDay));
+    while (TimeToPixel(core::MinuteStart(minute)) > x) --minute;
+    while (TimeToPixel(core::MinuteStart(minute + 1)) <= x) ++minute;
+    return core::MinuteStart(minute);
+}
+
+QString TSatelliteView::HoverText(QPoint position) const {
+    const QRect strip = StripRect();
+    const int rowHeight = RowHeight();
+    if (rowHeight == 0 || position.y() < strip.top()) return {};
+    const int row = (position.y() - strip.top()) / rowHeight;
+    if (row >= static_cast<int>(day_.satellites.size())) return {};
+    const std::optional<double> minute = MinuteAt(position.x());
+    if (!minute) return {};
+    const std::int32_t satellite = day_.satellites[static_cast<std::size_t>(row)];
+    const std::optional<float> level = day_.MeanLevel(satellite, *minute);
+    const QString text = QString("Satellite %1, %2 UTC, ").arg(satellite).arg(HourMinute(*minute));
+    return level ? text + QString("level %1").arg(static_cast<double>(*level), 0, 'f', 1)
+                 : text + "not listed";
+}
+
+bool TSatelliteView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = HoverText(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TSatelliteView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect strip = StripRect();
+    const int rowHeight = RowHeight();
+    const auto& numbers = day_.satellites;
+    painter.setPen(Qt::black);
+    for (std::size_t row = 0; row < numbers.size(); ++row) {
+        const int top = strip.top() + static_cast<int>(row) * rowHeight;
+        if (!plotEdges_ || plotEdges_->first > 24) {
+            painter.drawText(QRect(0, top, strip.left() - 4, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+                             QString::number(numbers[row]));
+        }
+    }
+    painter.setClipRect(strip);
+    for (const core::SatelliteMinuteLevel& level : day_.levels) {
+        if (level.minute + 1.0 / kMinutesPerDay <= firstX_ || level.minute >= lastX_) continue;
+        const auto row = std::lower_bound(numbers.begin(), numbers.end(), level.satellite) - numbers.begin();
+        const int left = TimeToPixel(level.minute);
+        const int right = TimeToPixel(level.minute + 1.0 / kMinutesPerDay);
+        painter.fillRect(QRect(left, strip.top() + static_cast<int>(row) * rowHeight,
+                               std::max(1, right - left), rowHeight),
+                         LevelColour(level.meanLevel));
+    }
+    painter.setClipping(false);
+    painter.setPen(Qt::gray);
+    painter.drawRect(strip.adjusted(-1, -1, 0, 0));
+    PaintTimeLabels(painter, strip);
+    PaintLegend(painter,
+                QRect(strip.left(), height() - kLegendHeight, width() - strip.left(), kLegendHeight));
+}
+
+void TSatelliteView::PaintTimeLabels(QPainter& painter, const QRect& strip) const {
+    // A label every whole hour, or every ten minutes on a zoomed range of less than three hours.
+    const double span = lastX_ - firstX_;
+    const double step = span < 3.0 / 24 ? 10.0 / kMinutesPerDay : span < 12.0 / 24 ? 1.0 / 24 : 2.0 / 24;
+    painter.setPen(Qt::black);
+    const int labelTop = strip.bottom() + 2;
+    for (double t = std::ceil(firstX_ / step - 1e-9) * step; t <= lastX_ + 1e-9; t += step) {
+        const int x = TimeToPixel(t);
+        painter.drawLine(x, strip.bottom() + 1, x, strip.bottom() + 3);
+        painter.drawText(QRect(x - 20, labelTop, 40, kTimeLabelHeight), Qt::AlignHCenter | Qt::AlignTop,
+                         HourMinute(t));
+    }
+}
+
+void TSatelliteView::PaintLegend(QPainter& painter, const QRect& area) const {
+    constexpr int kBox = 12;
+    painter.setPen(Qt::black);
+    int x = area.left();
+    painter.drawText(QRect(x, area.top(), 40, area.height()), Qt::AlignLeft | Qt::AlignVCenter, "Level");
+    x += 40;
+    for (int level = 0; level <= 9; ++level) {
+        const QRect box(x, area.top() + (area.height() - kBox) / 2, kBox, kBox);
+        painter.fillRect(box, LevelColour(level));
+        painter.drawText(QRect(x + kBox + 2, area.top(), 14, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::number(level));
+        x += kBox + 18;
+    }
+    painter.drawText(QRect(x + 6, area.top(), 140, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     "blank: not listed");
+}
+
+}  // namespace marlix::ui
