@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 #include "commands.h"
 #include "marlix/core/simulator.h"
@@ -107,20 +109,24 @@ LiveClock SystemLiveClock() {
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a signal ends the sleep at once
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
     LiveClock clock;
     clock.nowUnixSeconds = [] {
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        return std::chrono::duration<double>(sinceEpoch).count();
     };
     clock.sleepUntil = [](double unixSeconds) {
-        timespec until{};
-        until.tv_sec = static_cast<time_t>(std::floor(unixSeconds));
-        until.tv_nsec = static_cast<long>((unixSeconds - std::floor(unixSeconds)) * 1e9);
-        ::clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &until, nullptr);
+        // Short naps, so that a stop request is seen at once whatever the library does on a signal.
+        const auto until = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::duration<double>(unixSeconds)));
+        while (stopSignal == 0) {
+            const auto now = std::chrono::system_clock::now();
+            if (now >= until) break;
+            std::this_thread::sleep_for(
+                std::min<std::chrono::system_clock::duration>(until - now, std::chrono::milliseconds(50)));
+        }
     };
     clock.stopRequested = [] { return stopSignal != 0; };
     return clock;
