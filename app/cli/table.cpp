@@ -69,7 +69,9 @@ std::optional<double> CoarseShare(const core::DayTotals& t) {
     return t.controlFormat ? std::nullopt : t.ModeShare(1);
 }
 
-constexpr int kShareDecimals = 2;
+// Four decimals, so that rounding a share again to whole percent nearly always gives the summary's
+// figure (it differs only for shares within 0.00005 below a half).
+constexpr int kShareDecimals = 4;
 constexpr int kPdopDecimals = 2;      // as in the summary
 constexpr int kStrengthDecimals = 1;  // as in the hint
 constexpr int kNumGoodDecimals = 2;

@@ -127,10 +127,11 @@ TEST_F(Table, RowsOfDaysWithAndWithoutEachRecordKindAndAnUnreadableDay) {
         run.out,
         std::string(kHeader) +
             "2024-03-04\t1\t\t\t\t\t\t0\t0\t0\t0\t\t\t\t0\t0\t0\t\t\t\t\t\t\n"
-            "2024-03-05\t16\t2024-03-05 10:00:00\t2024-03-05 10:02:30\t33.33\t33.33\t33.33\t1\t1\t1\t0\t"
-            "33.33\t33.33\t33.33\t1\t1\t1\t3.00\t50.00\t4.0\t2.00\t3.00\t\n"
-            "2024-03-06\t6\t2024-03-06 00:00:00\t2024-03-06 00:00:00\t0.00\t25.00\t75.00\t0\t1\t3\t1\t"
-            "25.00\t\t50.00\t1\t\t2\t2.00\t\t\t\t\t\n"
+            "2024-03-05\t16\t2024-03-05 10:00:00\t2024-03-05 "
+            "10:02:30\t33.3333\t33.3333\t33.3333\t1\t1\t1\t0\t"
+            "33.3333\t33.3333\t33.3333\t1\t1\t1\t3.00\t50.0000\t4.0\t2.00\t3.00\t\n"
+            "2024-03-06\t6\t2024-03-06 00:00:00\t2024-03-06 00:00:00\t0.0000\t25.0000\t75.0000\t0\t1\t3\t1\t"
+            "25.0000\t\t50.0000\t1\t\t2\t2.00\t\t\t\t\t\n"
             "2024-03-07\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tcannot read " +
             missing + ": No such file or directory\n");
     EXPECT_EQ(run.err, "marlix-sqa-cli: cannot read " + missing + ": No such file or directory\n");
@@ -143,11 +144,12 @@ TEST_F(Table, RangeAndCsv) {
                             "--format", "csv", "--jobs", "1"});
     std::string header = kHeader;
     std::replace(header.begin(), header.end(), '\t', ',');
-    EXPECT_EQ(run.out, header +
-                           "2024-03-05,16,2024-03-05 10:00:00,2024-03-05 10:02:30,33.33,33.33,33.33,1,1,1,0,"
-                           "33.33,33.33,33.33,1,1,1,3.00,50.00,4.0,2.00,3.00,\n"
-                           "2024-03-06,6,2024-03-06 00:00:00,2024-03-06 00:00:00,0.00,25.00,75.00,0,1,3,1,"
-                           "25.00,,50.00,1,,2,2.00,,,,,\n");
+    EXPECT_EQ(run.out,
+              header +
+                  "2024-03-05,16,2024-03-05 10:00:00,2024-03-05 10:02:30,33.3333,33.3333,33.3333,1,1,1,0,"
+                  "33.3333,33.3333,33.3333,1,1,1,3.00,50.0000,4.0,2.00,3.00,\n"
+                  "2024-03-06,6,2024-03-06 00:00:00,2024-03-06 00:00:00,0.0000,25.0000,75.0000,0,1,3,1,"
+                  "25.0000,,50.0000,1,,2,2.00,,,,,\n");
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
 }
@@ -160,9 +162,9 @@ TEST_F(Table, Json) {
         run.out,
         "[\n"
         "  {\"day\": \"2024-03-06\", \"lines\": 6, \"first_time\": \"2024-03-06 00:00:00\", "
-        "\"last_time\": \"2024-03-06 00:00:00\", \"fix_none_pct\": 0.00, \"fix_2d_pct\": 25.00, "
-        "\"fix_3d_pct\": 75.00, \"fix_none\": 0, \"fix_2d\": 1, \"fix_3d\": 3, \"control_format\": true, "
-        "\"mode_inactive_pct\": 25.00, \"mode_coarse_pct\": null, \"mode_fine_or_control_pct\": 50.00, "
+        "\"last_time\": \"2024-03-06 00:00:00\", \"fix_none_pct\": 0.0000, \"fix_2d_pct\": 25.0000, "
+        "\"fix_3d_pct\": 75.0000, \"fix_none\": 0, \"fix_2d\": 1, \"fix_3d\": 3, \"control_format\": true, "
+        "\"mode_inactive_pct\": 25.0000, \"mode_coarse_pct\": null, \"mode_fine_or_control_pct\": 50.0000, "
         "\"mode_inactive\": 1, \"mode_coarse\": null, \"mode_fine_or_control\": 2, \"average_pdop\": 2.00, "
         "\"gps_seeking_pct\": null, \"mean_strength\": null, \"num_good_min\": null, "
         "\"num_good_mean\": null, \"error\": null},\n"
@@ -218,9 +220,9 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return cells;
 }
 
-std::string Rounded(const std::string& twoDecimals) {
+std::string Rounded(const std::string& fourDecimals) {
     // Whole percent, half away from zero, as the summary prints it.
-    return std::to_string(static_cast<long>(std::stod(twoDecimals) + 0.5)) + "%";
+    return std::to_string(static_cast<long>(std::stod(fourDecimals) + 0.5)) + "%";
 }
 
 // Simulated days: each row's figures are those of the day's report.
