@@ -106,6 +106,7 @@ TChartInteraction::~TChartInteraction() {
 void TChartInteraction::ShowSpan(TTimeSpan span) {
     charts_.SetTimeSpan(span.from, span.to);
     zoom_ = charts_.Zoomed() ? std::optional(charts_.VisibleSpan()) : std::nullopt;
+    emit SpanChanged();
 }
 
 void TChartInteraction::ZoomTo(double from, double to) {
@@ -136,6 +137,7 @@ void TChartInteraction::ResetZoom() {
     zoom_.reset();
     UpdateReadout(lastPointer_);
     RepaintPanels();
+    emit SpanChanged();
 }
 
 void TChartInteraction::WheelZoom(const TChartPanel& panel, int x, double steps) {

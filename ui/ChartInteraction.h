@@ -64,6 +64,10 @@ class TChartInteraction : public QObject {
     static constexpr double kMinimumSpan = 5.0 / 1440;  // five minutes: a few points stay in view
     static constexpr double kWheelFactor = 0.8;         // span kept per notch when zooming in
 
+  signals:
+    // The shown time span of the charts changed (zoom, pan or back to the day).
+    void SpanChanged();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

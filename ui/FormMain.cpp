@@ -36,6 +36,8 @@
 
 #include "ChartInteraction.h"
 #include "DayExport.h"
+#include "HistoryWindow.h"
+#include "SatelliteView.h"
 #include "SignalCharts.h"
 
 namespace marlix::ui {
@@ -228,6 +230,15 @@ void TFormMain::CreateControls() {
     QAction* resetZoom = popupMenu_->addAction("Reset zoom");
     resetZoom->setObjectName("PopupResetZoom");
     connect(resetZoom, &QAction::triggered, this, [this] { Guarded([this] { PopupResetZoomClick(); }); });
+    popupMenu_->addSeparator();
+    QAction* history = popupMenu_->addAction("History...");
+    history->setObjectName("PopupHistory");
+    history->setShortcut(QKeySequence("Ctrl+H"));
+    connect(history, &QAction::triggered, this, [this] { Guarded([this] { PopupHistoryClick(); }); });
+    QAction* satellites = popupMenu_->addAction("Satellites...");
+    satellites->setObjectName("PopupSatellites");
+    connect(satellites, &QAction::triggered, this, [this] { Guarded([this] { PopupSatellitesClick(); }); });
+    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { UpdateSatelliteSpan(); });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -266,6 +277,8 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
     core::LoadOptions loadOptions;
+    // The satellite levels cost extra and are read only while their window is open.
+    loadOptions.satellites = satelliteView_ && satelliteView_->isVisible();
     QElapsedTimer elapsed;
     elapsed.start();
     loadOptions.progress = [this, &elapsed](std::uint64_t done, std::uint64_t total) {
@@ -282,6 +295,10 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     const bool sameDay = fileList == plottedFiles_;
     plottedFiles_ = fileList;
     interaction_->DayPlotted(sameDay);
+    if (day.satellites && satelliteView_) {
+        satelliteView_->SetDay(*day.satellites);
+        UpdateSatelliteSpan();
+    }
     labelSummary_->setToolTip(QString::fromStdString(day.hint));
     labelNotes_->setText(QString::fromStdString(day.notes));
     labelNotes_->adjustSize();
@@ -407,6 +424,44 @@ void TFormMain::PopupExportCsvClick() {
 
 void TFormMain::PopupResetZoomClick() {
     interaction_->ResetZoom();
+}
+
+void TFormMain::PopupHistoryClick() {
+    if (!historyWindow_) {
+        historyWindow_ = new THistoryWindow(this);
+        historyWindow_->setWindowFlag(Qt::Window);
+        historyWindow_->setWindowTitle("History");
+        connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
+            Guarded([this, day] {
+                SetPickerDate(day);
+                DateTimePickerChange();
+                historyWindow_->SetDays(historyWindow_->Days(), day);
+            });
+        });
+    }
+    const QDate shown = PickerDate();
+    historyWindow_->SetDays(LoadHistoryDays(dataDirectory_, shown), shown);
+    historyWindow_->show();
+    historyWindow_->raise();
+}
+
+void TFormMain::PopupSatellitesClick() {
+    if (!satelliteView_) {
+        satelliteView_ = new TSatelliteView(this);
+        satelliteView_->setWindowFlag(Qt::Window);
+        satelliteView_->setWindowTitle("Satellites");
+        satelliteView_->resize(chartStrength_->width(), 360);
+    }
+    satelliteView_->show();
+    satelliteView_->raise();
+    // The shown day once more, this time with the levels of each satellite.
+    if (!plottedFiles_.isEmpty()) LoadAndPlot(plottedFiles_);
+}
+
+void TFormMain::UpdateSatelliteSpan() {
+    if (!satelliteView_ || !satelliteView_->isVisible()) return;
+    const chart::TChart& strength = chartStrength_->Chart();
+    satelliteView_->SetTimeRange(strength.BottomAxis().Minimum(), strength.BottomAxis().Maximum());
 }
 
 void TFormMain::ButtonCloseClick() {
@@ -565,6 +620,10 @@ bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
     }
     if (key == Qt::Key_S) {
         PopupSaveImageClick();
+        return true;
+    }
+    if (key == Qt::Key_H) {
+        PopupHistoryClick();
         return true;
     }
     return false;

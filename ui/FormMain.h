@@ -30,6 +30,8 @@ namespace marlix::ui {
 
 class TChartInteraction;
 class TSignalCharts;
+class THistoryWindow;
+class TSatelliteView;
 
 struct TFormMainOptions {
     // Command-line arguments after the program name; the first may name the data directory.
@@ -75,6 +77,10 @@ class TFormMain : public QWidget {
     void PopupResetZoomClick();
     void ButtonCloseClick();
     void DropFileTarget1Drop(const QStringList& files);
+    void PopupHistoryClick();
+    void PopupSatellitesClick();
+    THistoryWindow* HistoryWindow() const { return historyWindow_; }
+    TSatelliteView* SatelliteView() const { return satelliteView_; }
 
     // Sets the picker's date as code does: no change event follows.
     void SetPickerDate(QDate date);
@@ -129,6 +135,7 @@ class TFormMain : public QWidget {
     void FormKeyPress(const QString& text);
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
     void Guarded(const std::function<void()>& handler);
+    void UpdateSatelliteSpan();
     bool ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total);
     bool FilterInputWhileLoading(QObject* watched, QEvent* event);
     core::LocaleConventions Locale() const;
@@ -164,6 +171,8 @@ class TFormMain : public QWidget {
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
+    THistoryWindow* historyWindow_ = nullptr;
+    TSatelliteView* satelliteView_ = nullptr;
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;

@@ -141,11 +141,12 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     EXPECT_EQ(errors[0].second, "Cannot write " + answer + ".");
 }
 
-TEST_F(ExportTest, PopupMenuOffersCopySaveExportAndResetInThatOrder) {
+TEST_F(ExportTest, PopupMenuOffersCopySaveExportResetThenTheOtherWindows) {
     auto form = MakeForm();
     QStringList texts;
     for (QAction* action : form->PopupMenu()->actions()) texts << action->text();
-    EXPECT_EQ(texts, (QStringList{"Copy", "Save image...", "Export CSV...", "Reset zoom"}));
+    EXPECT_EQ(texts, (QStringList{"Copy", "Save image...", "Export CSV...", "Reset zoom", "", "History...",
+                                  "Satellites..."}));
 }
 
 TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedControl) {

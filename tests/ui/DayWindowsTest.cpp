@@ -1,0 +1,87 @@
+// The History and Satellites windows opened from the main window, and how they follow it.
+#include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/daytime.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+
+#include "FormFixture.h"
+#include "ui/ChartInteraction.h"
+#include "ui/HistoryWindow.h"
+#include "ui/SatelliteView.h"
+
+namespace marlix::ui::test {
+namespace {
+
+using DayWindowsTest = FormFixture;
+
+TEST_F(DayWindowsTest, SatellitesWindowGetsTheShownDayAndFollowsTheZoom) {
+    auto form = MakeForm();
+    WriteDay(yesterday);
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    ASSERT_EQ(form->SatelliteView(), nullptr);
+
+    form->PopupSatellitesClick();
+    TSatelliteView* view = form->SatelliteView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    // The test log lists satellites 3, 7, 12, 19, 24 and 31 every second.
+    EXPECT_EQ(view->Day().satellites, (std::vector<int>{3, 7, 12, 19, 24, 31}));
+    EXPECT_EQ(form->LoadCount(), 2);  // the day once more, with the levels
+
+    const double from = core::EncodeDateTime(2026, 3, 14, 10, 0, 0);
+    const auto firstShown = [view] { return view->MinuteAt(view->StripRect().left()).value_or(-1); };
+    EXPECT_LT(firstShown(), from - 1.0 / 24);  // the whole day, from midnight
+    form->Interaction().ZoomTo(from, from + 10.0 / 1440);
+    EXPECT_NEAR(firstShown(), from, 1.0 / 1440);
+    const int x = view->TimeToPixel(from + 5.0 / 1440);
+    EXPECT_TRUE(view->HoverText(QPoint(x, view->StripRect().top() + 1)).contains("10:05 UTC"))
+        << view->HoverText(QPoint(x, view->StripRect().top() + 1)).toStdString();
+
+    // Another day reaches the open window.
+    WriteDay(today.addDays(-2), false);
+    form->SetPickerDate(today.addDays(-2));
+    form->DateTimePickerChange();
+    EXPECT_FALSE(view->Day().satellites.empty());
+    EXPECT_EQ(form->LoadCount(), 3);
+}
+
+TEST_F(DayWindowsTest, LoadsWithoutTheSatellitesWindowDoNotReadTheLevels) {
+    auto form = MakeForm();
+    WriteDay(yesterday);
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->PopupSatellitesClick();
+    form->SatelliteView()->hide();
+    WriteDay(today.addDays(-2));
+    form->SetPickerDate(today.addDays(-2));
+    form->DateTimePickerChange();
+    // The hidden window keeps the day it had.
+    ASSERT_FALSE(form->SatelliteView()->Day().levels.empty());
+    EXPECT_EQ(form->SatelliteView()->Day().levels.front().minute,
+              core::EncodeDateTime(2026, 3, 14, 10, 0, 0));
+}
+
+TEST_F(DayWindowsTest, ClickedDayInTheHistoryIsShownInTheMainWindow) {
+    auto form = MakeForm();
+    for (QDate d : {today.addDays(-3), today.addDays(-2), yesterday}) WriteDay(d);
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    QTest::keyClick(form->windowHandle(), Qt::Key_H, Qt::ControlModifier);
+    THistoryWindow* history = form->HistoryWindow();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    ASSERT_EQ(history->Days().size(), 3u);
+    EXPECT_EQ(history->ShownDay(), yesterday);
+
+    emit history->DayClicked(today.addDays(-3));
+    EXPECT_EQ(form->PickerDate(), today.addDays(-3));
+    EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-12 from 10:00 to 10:02, 755 lines");
+    EXPECT_EQ(history->ShownDay(), today.addDays(-3));
+}
+
+}  // namespace
+}  // namespace marlix::ui::test
