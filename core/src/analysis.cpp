@@ -58,14 +58,18 @@ void DayAnalyser::AddLine(std::string_view line) {
         case RecordKind::PdopWithSatellites:
             a.OnPdopRecord(PdopValue(line), true);
             break;
-        case RecordKind::SatelliteNumbers:
-            a.OnSatelliteNumbers(ListField(line));
-            if (satellites_) satellites_->OnSatelliteNumbers(ListField(line));
+        case RecordKind::SatelliteNumbers: {
+            const std::string_view list = ListField(line);
+            a.OnSatelliteNumbers(list);
+            if (satellites_) satellites_->OnSatelliteNumbers(list);
             break;
-        case RecordKind::SatelliteLevels:
-            a.OnSatelliteLevels(ListField(line));
-            if (satellites_) satellites_->OnSatelliteLevels(ListField(line));
+        }
+        case RecordKind::SatelliteLevels: {
+            const std::string_view list = ListField(line);
+            a.OnSatelliteLevels(list);
+            if (satellites_) satellites_->OnSatelliteLevels(list);
             break;
+        }
         case RecordKind::FixMode:
             a.OnFixMode(ParseFixMode(line));
             break;

@@ -54,16 +54,18 @@ bool SameText(std::string_view text, std::array<char, 128>& copy, std::size_t& c
 }
 
 // The usual shape of a levels list, single digits joined by ", ", read without the general splitter
-// (which gives the same items); false, having read nothing, for a list of any other shape.
+// (which gives the same items), up to maxItems of them; false, having read nothing, for a list of any
+// other shape.
 template <class OnLevel>
-bool ForEachSingleDigitItem(std::string_view list, OnLevel&& onLevel) {
+bool ForEachSingleDigitItem(std::string_view list, std::size_t maxItems, OnLevel&& onLevel) {
     const std::size_t n = list.size();
     if (n == 0 || (n + 2) % 3 != 0) return false;
     for (std::size_t p = 0; p < n; p += 3) {
         if (list[p] < '0' || list[p] > '9') return false;
         if (p + 1 < n && (list[p + 1] != ',' || list[p + 2] != ' ')) return false;
     }
-    for (std::size_t p = 0, i = 0; p < n; p += 3, ++i) onLevel(i, list[p] - '0');
+    const std::size_t items = std::min((n + 2) / 3, maxItems);
+    for (std::size_t i = 0; i < items; ++i) onLevel(i, list[3 * i] - '0');
     return true;
 }
 
@@ -76,7 +78,11 @@ void SatelliteAggregator::OnSatelliteNumbers(std::string_view list) {
     FoldPositions();
     numberCount_ = 0;
     ForEachListItem(list, 0, [&](std::int32_t number) {
-        if (numberCount_ < kMaxListItems) numbers_[numberCount_++] = number;
+        if (numberCount_ < kMaxListItems) {
+            numbers_[numberCount_] = number;
+            numbered_[numberCount_] = number > 0 ? 1 : 0;
+            ++numberCount_;
+        }
         if (number > 0) MarkSeen(number);
     });
 }
@@ -86,26 +92,18 @@ void SatelliteAggregator::OnSatelliteLevels(std::string_view list) {
     if (!numbersPending_) return;
     numbersPending_ = false;
     if (!minute_) return;
-    // Levels move slowly, so a list is often the same as the one a second before.
-    if (!SameText(list, lastLevels_, lastLevelsSize_)) ReadLevels(list);
-    const std::size_t paired = std::min(levelCount_, numberCount_);
-    for (std::size_t i = 0; i < paired; ++i) {
-        if (numbers_[i] > 0 && levels_[i] != kAbsent) {
-            positionSums_[i].total += levels_[i];
-            ++positionSums_[i].count;
-        }
-    }
-}
-
-void SatelliteAggregator::ReadLevels(std::string_view list) {
-    levelCount_ = 0;
-    const auto onLevel = [&](std::size_t, std::int32_t level) {
-        if (levelCount_ < kMaxListItems) levels_[levelCount_++] = level;
+    // Most levels lists differ from the one a second before, so each is summed straight from its
+    // text; the 0/1 weights of the numbers keep the usual loop free of branches.
+    const auto addLevel = [&](std::size_t i, std::int32_t level) {
+        positionSums_[i].total += level * numbered_[i];
+        positionSums_[i].count += numbered_[i];
     };
-    if (ForEachSingleDigitItem(list, onLevel)) return;
+    if (ForEachSingleDigitItem(list, numberCount_, addLevel)) return;
+    std::size_t i = 0;
     ForEachListItemText(list, [&](std::string_view text, bool escaped) {
         // An empty item is a missing level; a doubled quote leaves a quote in the item, no integer.
-        onLevel(0, text.empty() ? kAbsent : escaped ? 0 : ParseIntegerOr(text, 0));
+        if (i < numberCount_ && !text.empty()) addLevel(i, escaped ? 0 : ParseIntegerOr(text, 0));
+        ++i;
     });
 }
 
@@ -167,14 +165,15 @@ SatelliteDay SatelliteAggregator::Finish() {
     CloseMinute();
     minute_.reset();
     std::vector<SatelliteMinuteLevel>& levels = day_.levels;
-    const auto byMinute = [&](std::size_t a, std::size_t b) {
-        return levels[a].minute != levels[b].minute ? levels[a].minute < levels[b].minute
-                                                    : levels[a].satellite < levels[b].satellite;
+    const auto before = [](const SatelliteMinuteLevel& a, const SatelliteMinuteLevel& b) {
+        return a.minute != b.minute ? a.minute < b.minute : a.satellite < b.satellite;
     };
-    // A log that steps back in time, or several files read as one, can visit a minute twice.
-    std::vector<std::size_t> order(levels.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    if (!std::is_sorted(order.begin(), order.end(), byMinute)) {
+    const auto byMinute = [&](std::size_t a, std::size_t b) { return before(levels[a], levels[b]); };
+    // A log that steps back in time, or several files read as one, can visit a minute twice. That is
+    // rare, so the order of the entries is only made when they are out of order.
+    if (!std::is_sorted(levels.begin(), levels.end(), before)) {
+        std::vector<std::size_t> order(levels.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), byMinute);
         std::vector<SatelliteMinuteLevel> sortedLevels;
         std::vector<Sum> sortedSums;

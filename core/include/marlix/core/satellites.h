@@ -5,7 +5,6 @@
 // lines.
 
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -60,22 +59,16 @@ class SatelliteAggregator {
 
     void AddLevels(std::int32_t satellite, std::int32_t total, std::int32_t count);
     void FoldPositions();
-    void ReadLevels(std::string_view list);
     void MarkSeen(std::int32_t satellite);
     void CloseMinute();
 
     std::optional<std::int64_t> minute_;
     std::array<std::int32_t, kMaxListItems> numbers_{};
+    std::array<std::int32_t, kMaxListItems> numbered_{};  // 1 where the number is above 0, else 0
     std::size_t numberCount_ = 0;
     // Levels summed by list position while the numbers list stays the same, which is most of the
     // time; they go to their satellites when it changes or the minute closes.
     std::array<Sum, kMaxListItems> positionSums_{};
-    // The items of the latest levels list, kAbsent for an empty one, and its text.
-    static constexpr std::int32_t kAbsent = INT32_MIN;
-    std::array<std::int32_t, kMaxListItems> levels_{};
-    std::size_t levelCount_ = 0;
-    std::array<char, 128> lastLevels_{};
-    std::size_t lastLevelsSize_ = 0;
     bool numbersPending_ = false;
     // The text of the latest numbers list, which seldom changes.
     std::array<char, 128> lastNumbers_{};
