@@ -26,6 +26,8 @@ void ConfigurePanel(TChart& chart, const QString& title) {
     chart.Legend().SetVisible(false);
     TChartAxis& bottom = chart.BottomAxis();
     bottom.SetDateTimeFormat("dd/mm");
+    // Labels a day apart at the closest: finer steps would print the same date twice.
+    bottom.SetIncrement(1.0);
     bottom.MinorTicks().SetVisible(false);
     chart.LeftAxis().MinorTicks().SetVisible(false);
     TFastLineSeries& series = chart.AddFastLineSeries("Series1");

@@ -107,6 +107,18 @@ TEST_F(History, OneSeriesPerMetricOverTheReadableDays) {
     EXPECT_EQ(bottom.Maximum(), core::EncodeDate(2024, 3, 7) + 0.5);
 }
 
+TEST_F(History, AFewDaysAreLabelledOncePerDay) {
+    THistoryWindow window;
+    window.resize(500, 700);
+    window.SetDays(Load(), QDate(2024, 3, 5));
+    window.show();
+    chart::TChart& chart = window.Panel(THistoryMetric::Fix3DShare).Chart();
+    chart.RedrawIfPending();
+    std::vector<std::string> texts;
+    for (const chart::TDrawnLabel& label : chart.BottomAxis().DrawnLabels()) texts.push_back(label.Text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"07-03", "06-03", "05-03", "04-03"}));
+}
+
 TEST_F(History, ClickingADayAsksForIt) {
     THistoryWindow window;
     window.resize(500, 700);
