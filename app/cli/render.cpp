@@ -163,10 +163,6 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-core::DayTime YesterdayUtc() {
-    return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
-}
-
 }  // namespace
 
 int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -206,7 +202,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.DropFileTarget1Drop(files);
     }
     if (const auto& failure = form.LastLoadFailure()) {
-        err << "marlix-sqa-cli: cannot read " << failure->file << ": " << failure->reason << '\n';
+        err << "marlix-sqa-cli: " << ReadFailureText(*failure) << '\n';
         return kExitFailure;
     }
     if (!handlerError.empty()) {

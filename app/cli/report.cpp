@@ -4,6 +4,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <ctime>
 #include <iostream>
 #include <ostream>
 
@@ -178,6 +179,14 @@ std::optional<core::DayTime> ParseIsoDate(std::string_view text) {
     return core::EncodeDate(*year, *month, *day);
 }
 
+core::DayTime YesterdayUtc() {
+    return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
+}
+
+std::string ReadFailureText(const core::LoadFailure& failure) {
+    return "cannot read " + failure.file + ": " + failure.reason;
+}
+
 std::string ReportText(const core::DayAnalysis& analysis) {
     std::string out;
     if (!analysis.hint.empty()) out += analysis.hint + '\n';
@@ -269,8 +278,7 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
         core::AnalyseFiles(request.files, request.dataDirectory, UserLocaleConventions(), options);
     progress.reset();
     if (result.failure) {
-        err << "marlix-sqa-cli: cannot read " << result.failure->file << ": " << result.failure->reason
-            << '\n';
+        err << "marlix-sqa-cli: " << ReadFailureText(*result.failure) << '\n';
         return kExitFailure;
     }
     out << (request.json ? ReportJson(*result.analysis) : ReportText(*result.analysis));

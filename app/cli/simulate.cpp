@@ -36,11 +36,6 @@ std::optional<T> ParseUnsigned(const std::string& text) {
     return value;
 }
 
-core::DayTime YesterdayUtc() {
-    const double today = std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr))));
-    return today - 1;
-}
-
 bool WriteFile(const std::string& path, const std::string& bytes, std::string& reason) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {

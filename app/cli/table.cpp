@@ -179,7 +179,7 @@ std::vector<DayRow> FindDayFiles(const TableRequest& request, std::string& probl
 void AnalyseRow(DayRow& row, const std::string& dataDirectory) {
     core::LoadResult result = core::AnalyseFiles({row.path}, dataDirectory, core::LocaleConventions{});
     if (result.failure) {
-        row.error = "cannot read " + result.failure->file + ": " + result.failure->reason;
+        row.error = ReadFailureText(*result.failure);
     } else {
         row.analysis = std::move(result.analysis);
     }
