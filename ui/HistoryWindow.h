@@ -12,6 +12,8 @@
 
 #include "marlix/core/analysis.h"
 
+class QProgressBar;
+
 namespace marlix::chart {
 class TChartPanel;
 }
@@ -32,6 +34,11 @@ QString HistoryMetricTitle(THistoryMetric metric);
 // The metric of a day as the day-metrics table gives it; nothing when the day has none.
 std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
 
+// The dates from shownDay - before to shownDay + after whose day files exist in the data directory.
+std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, int before = 15,
+                                int after = 15);
+// One day file read and analysed; the options may cancel it.
+THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options = {});
 // The day files that exist from shownDay - before to shownDay + after in the data directory, read
 // and analysed, in date order.
 std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before = 15,
@@ -45,6 +52,12 @@ class THistoryWindow : public QWidget {
 
     // The days to chart (in date order) and the day the main window shows, which is marked.
     void SetDays(std::vector<THistoryDay> days, QDate shownDay);
+    // A day read in the background joins the charts in its date order.
+    void AddDay(THistoryDay day);
+    void SetShownDay(QDate shownDay);
+    // How many of the days are read; the bar hides when all are.
+    void SetProgress(int done, int total);
+    bool Reading() const;
     const std::vector<THistoryDay>& Days() const { return days_; }
     QDate ShownDay() const { return shownDay_; }
 
@@ -54,11 +67,17 @@ class THistoryWindow : public QWidget {
 
   signals:
     void DayClicked(QDate day);
+    // The window was closed or hidden: reading its days is no longer needed.
+    void Hidden();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
+    void Replot();
+
+    QProgressBar* progress_ = nullptr;
     std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
     std::vector<THistoryDay> days_;
     QDate shownDay_;

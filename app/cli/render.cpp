@@ -196,10 +196,12 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
         form.SetPickerDate(QDate(day.year, day.month, day.day));
         form.DateTimePickerChange();
+        form.WaitForLoad();
     } else {
         QStringList files;
         for (const std::string& file : request.files) files << QFile::decodeName(file.c_str());
         form.DropFileTarget1Drop(files);
+        form.WaitForLoad();
     }
     if (const auto& failure = form.LastLoadFailure()) {
         err << "marlix-sqa-cli: " << ReadFailureText(*failure) << '\n';

@@ -35,6 +35,7 @@ class InteractionTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(date);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         Settle(*form);
         return form;
     }
@@ -185,15 +186,19 @@ TEST_F(ResetZoomTest, ReloadOfTheSameDayKeepsTheZoomAndAnotherDayShowsItsWholeRa
     const double from = At(yesterday, 10, 30), to = At(yesterday, 11, 0);
     form->Interaction().ZoomTo(from, to);
     QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 2);
     ExpectRange(*form, from, to);
     form->DateTimePickerChange();  // as the automatic refresh reloads
+    form->WaitForLoad();
     ExpectRange(*form, from, to);
 
     QTest::keyClick(form->windowHandle(), '.');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     ExpectDayRange(*form, today);
     QTest::keyClick(form->windowHandle(), ',');
+    form->WaitForLoad();
     ExpectDayRange(*form, yesterday);  // the zoom of a day is not remembered once another was shown
 }
 
@@ -329,6 +334,7 @@ TEST_F(ReadoutTest, AcrossAGapGivesTheZeroPointsOfTheNearerEdge) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     const QString zero =
         "Strength: 0\nNum good: 0\n2D/3D fix: No fix\nTrend: \u2014\nPDOP: 10\nSignal: 0\nMode: Inactive";
     EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 25)), "10:25:00 UTC\n" + zero);
@@ -349,6 +355,7 @@ TEST_F(ReadoutTest, ControlFormatNamesTheModeControlAndEmptyDayShowsDashes) {
     EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 2)), "10:02:00 UTC\n" + dashes);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_TRUE(CursorReadout(form->Charts(), At(yesterday, 10, 2)).endsWith("\nMode: Control"));
 }
 

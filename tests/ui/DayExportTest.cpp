@@ -58,6 +58,7 @@ class ExportTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(yesterday);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         return form;
     }
     // A window whose save dialog answers `answer` and records what it proposed.
@@ -124,6 +125,7 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QAction* exportCsv = form->PopupMenu()->findChild<QAction*>("PopupExportCsv");
     ASSERT_NE(exportCsv, nullptr);
 
@@ -156,6 +158,7 @@ TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedCont
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     answer = dataDir.path() + "/shot.png";
     QTest::keyClick(form->windowHandle(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{"Save image | " + dataDir.path() + "/2026-03-14_rx_data.png"});
