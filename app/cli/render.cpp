@@ -190,7 +190,6 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
     form.resize(request.width, request.height);
     form.show();
-    QApplication::processEvents();
 
     if (request.files.empty()) {
         const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
