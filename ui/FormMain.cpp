@@ -30,8 +30,10 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <thread>
 
 #include "ChartInteraction.h"
 #include "DayExport.h"
@@ -529,27 +531,38 @@ void TFormMain::RequestHistory() {
             QMetaObject::invokeMethod(
                 this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
         };
-        hand({ticket, std::nullopt, 0, total});
-        core::LoadOptions options;
-        options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
-        for (int i = 0; i < total; ++i) {
-            if (hold) hold(stop);
-            if (stop.stop_requested()) return;
-            const QDate date = dates[static_cast<std::size_t>(i)];
-            THistoryDay day{date, std::nullopt, {}};
-            try {
-                day = ReadHistoryDay(directory, date, options);
-            } catch (const std::exception& e) {
-                day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
+        hand({ticket, std::nullopt, total});
+        // The days are independent: every core takes the next unread one, and each day is
+        // handed over as soon as it is read (the window puts it in date order).
+        std::atomic<std::size_t> next{0};
+        const auto read = [&] {
+            core::LoadOptions options;
+            options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
+            for (;;) {
+                const std::size_t i = next++;
+                if (i >= dates.size()) return;
+                if (hold) hold(stop);
+                if (stop.stop_requested()) return;
+                THistoryDay day{dates[i], std::nullopt, {}};
+                try {
+                    day = ReadHistoryDay(directory, dates[i], options);
+                } catch (const std::exception& e) {
+                    day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
+                }
+                if (stop.stop_requested()) return;
+                hand({ticket, std::move(day), total});
             }
-            if (stop.stop_requested()) return;
-            hand({ticket, std::move(day), i + 1, total});
-        }
+        };
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < cores && i < dates.size(); ++i) helpers.emplace_back(read);
+        read();
     };
     const std::uint64_t ticket = historyRunner_->Submit(
         (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
     if (ticket == historyTicket_) return;  // these days are being read already
     historyTicket_ = ticket;
+    historyDaysRead_ = 0;
     historyWindow_->SetDays({}, shown);
     historyWindow_->SetProgress(0, 1);
 }
@@ -558,9 +571,12 @@ void TFormMain::ApplyHistoryDays() {
     for (THistoryArrival& arrival : historyArrivals_.TakeAll()) {
         // Days of a reading that was superseded or stopped are dropped.
         if (arrival.ticket != historyTicket_ || !historyWindow_) continue;
-        if (arrival.day) historyWindow_->AddDay(std::move(*arrival.day));
-        historyWindow_->SetProgress(arrival.done, arrival.total);
-        if (arrival.done == arrival.total) historyTicket_ = 0;
+        if (arrival.day) {
+            historyWindow_->AddDay(std::move(*arrival.day));
+            ++historyDaysRead_;
+        }
+        historyWindow_->SetProgress(historyDaysRead_, arrival.total);
+        if (historyDaysRead_ == arrival.total) historyTicket_ = 0;
     }
 }
 

@@ -164,7 +164,6 @@ class TFormMain : public QWidget {
     struct THistoryArrival {
         std::uint64_t ticket = 0;
         std::optional<THistoryDay> day;
-        int done = 0;
         int total = 0;
     };
     struct TLoadProgress {
@@ -203,6 +202,7 @@ class TFormMain : public QWidget {
     QStringList requestedFiles_;
     std::uint64_t loadTicket_ = 0;
     std::uint64_t historyTicket_ = 0;
+    int historyDaysRead_ = 0;
     std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
     jobs::TLatestResult<TLoadOutcome> finishedLoad_;
     jobs::TResultQueue<THistoryArrival> historyArrivals_;

@@ -103,15 +103,15 @@ TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenC
     EXPECT_TRUE(history->Reading());
     EXPECT_TRUE(history->Days().empty());
     historyHold.WaitForHeld();
-    historyHold.Step();  // the first day is read, the second held
+    historyHold.Step();  // the days taken so far are read, the next ones held
     historyHold.WaitForHeld();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return history->Days().size() == 1; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !history->Days().empty(); }, 5000));
     EXPECT_TRUE(history->Reading());
 
     history->close();
-    form->WaitForHistory();  // returns only because closing stopped the held read
+    form->WaitForHistory();  // returns only because closing stopped the held reads
     EXPECT_EQ(historyHold.Held(), 0);
-    EXPECT_EQ(history->Days().size(), 1u);
+    EXPECT_LT(history->Days().size(), 3u);
     EXPECT_FALSE(history->Reading());
 
     historyHold.Release();
