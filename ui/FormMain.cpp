@@ -34,6 +34,7 @@
 #include <array>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "ChartInteraction.h"
 #include "DayExport.h"
@@ -286,7 +287,7 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     for (const std::string& name : names) key += '\n' + name;
 
     auto job = [this, names, directory, locale = Locale(), satellites, files = fileList,
-                progress = loadProgress_,
+                progress = loadProgress_, runner = loadRunner_.get(),
                 hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
         TLoadOutcome outcome{ticket, files, {}, {}};
         try {
@@ -308,6 +309,7 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
         } catch (...) {
             outcome.error = std::current_exception();
         }
+        runner->Finishing(ticket);
         finishedLoad_.Put(std::move(outcome));
         QMetaObject::invokeMethod(
             this, [this] { Guarded([this] { ApplyFinishedLoad(); }); }, Qt::QueuedConnection);
@@ -560,7 +562,8 @@ void TFormMain::RequestHistory() {
     };
     const std::uint64_t ticket = historyRunner_->Submit(
         (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
-    if (ticket == historyTicket_) return;  // these days are being read already
+    // These days are being read already, or were all read by a job that is just ending.
+    if (ticket == historyTicket_ || ticket == historyReadTicket_) return;
     historyTicket_ = ticket;
     historyDaysRead_ = 0;
     historyWindow_->SetDays({}, shown);
@@ -576,7 +579,7 @@ void TFormMain::ApplyHistoryDays() {
             ++historyDaysRead_;
         }
         historyWindow_->SetProgress(historyDaysRead_, arrival.total);
-        if (historyDaysRead_ == arrival.total) historyTicket_ = 0;
+        if (historyDaysRead_ == arrival.total) historyReadTicket_ = std::exchange(historyTicket_, 0);
     }
 }
 

@@ -203,6 +203,7 @@ class TFormMain : public QWidget {
     std::uint64_t loadTicket_ = 0;
     std::uint64_t historyTicket_ = 0;
     int historyDaysRead_ = 0;
+    std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
     std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
     jobs::TLatestResult<TLoadOutcome> finishedLoad_;
     jobs::TResultQueue<THistoryArrival> historyArrivals_;

@@ -75,6 +75,16 @@ TEST(JobRunnerTest, RequestForTheFilesAlreadyLoadingOrWaitingIsCoalesced) {
     auto entries = journal.Entries();
     std::erase_if(entries, [](const std::string& e) { return e == "b started" || e == "b stopped"; });
     EXPECT_EQ(entries, (std::vector<std::string>{"a started", "a stopped", "a2 started", "a2 done"}));
+
+    // A job whose result is already on its way is not joined: its result may be taken already.
+    TGate handing;
+    const auto c = runner.Submit("c", [&runner, &handing](std::stop_token stop, std::uint64_t ticket) {
+        runner.Finishing(ticket);
+        handing.Wait(stop);
+    });
+    handing.WaitForWaiters(1);
+    EXPECT_NE(runner.Submit("c", [](std::stop_token, std::uint64_t) {}), c);
+    runner.WaitIdle();
 }
 
 TEST(JobRunnerTest, CancelStopsTheRunningJobAndDropsTheWaitingOneThenTheRunnerGoesOn) {

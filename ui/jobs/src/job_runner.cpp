@@ -12,12 +12,18 @@ TJobRunner::~TJobRunner() {
 
 std::uint64_t TJobRunner::Submit(std::string key, Job job) {
     const std::lock_guard lock(mutex_);
-    if (running_ && !runningStop_.stop_requested() && runningKey_ == key) return runningTicket_;
+    if (running_ && !finishing_ && !runningStop_.stop_requested() && runningKey_ == key)
+        return runningTicket_;
     if (waiting_ && waiting_->key == key) return waiting_->ticket;
     if (running_) runningStop_.request_stop();
     waiting_ = Entry{nextTicket_++, std::move(key), std::move(job)};
     wake_.notify_one();
     return waiting_->ticket;
+}
+
+void TJobRunner::Finishing(std::uint64_t ticket) {
+    const std::lock_guard lock(mutex_);
+    if (running_ && runningTicket_ == ticket) finishing_ = true;
 }
 
 void TJobRunner::Cancel() {
@@ -49,6 +55,7 @@ void TJobRunner::Work(std::stop_token threadStop) {
             entry = std::move(*waiting_);
             waiting_.reset();
             running_ = true;
+            finishing_ = false;
             runningKey_ = entry.key;
             runningTicket_ = entry.ticket;
             runningStop_ = std::stop_source();

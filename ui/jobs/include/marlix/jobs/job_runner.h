@@ -35,6 +35,9 @@ class TJobRunner {
 
     // The ticket of the job that serves the request: a new one, or the coalesced job's.
     std::uint64_t Submit(std::string key, Job job);
+    // A job calls this with its ticket just before it hands over its result: a request for the
+    // same key then starts a new job instead of joining one whose result is already on its way.
+    void Finishing(std::uint64_t ticket);
     // Stops the running job and drops the waiting one.
     void Cancel();
     // Blocks until no job runs or waits.
@@ -55,6 +58,7 @@ class TJobRunner {
     std::condition_variable idle_;
     std::optional<Entry> waiting_;
     bool running_ = false;
+    bool finishing_ = false;
     std::string runningKey_;
     std::uint64_t runningTicket_ = 0;
     std::stop_source runningStop_;
