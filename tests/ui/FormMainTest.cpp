@@ -253,6 +253,7 @@ TEST_F(LongLoadTest, EscapeDuringTheProgressDisplayCancelsAndKeepsEverything) {
 }
 
 TEST_F(LongLoadTest, NewestOfThreeQuickRequestsWinsAndInputIsTakenDuringTheLoad) {
+    const QString clipboard = form->ClipboardText();
     loadHold.Hold();
     Key(',');
     loadHold.WaitForHeld();
@@ -261,6 +262,13 @@ TEST_F(LongLoadTest, NewestOfThreeQuickRequestsWinsAndInputIsTakenDuringTheLoad)
     EXPECT_EQ(form->PickerDate(), today.addDays(-4));
     EXPECT_TRUE(form->Loading());
     EXPECT_EQ(form->LoadCount(), 1);  // nothing shown yet
+    // The shown day can still be zoomed and copied meanwhile.
+    const chart::TChartAxis& bottom = form->ChartStrength()->Chart().BottomAxis();
+    const double dayEnd = bottom.Maximum();
+    const double from = core::EncodeDateTime(2026, 3, 14, 10, 0, 0);
+    form->Interaction().ZoomTo(from, from + 10.0 / 1440);
+    EXPECT_LT(bottom.Maximum(), dayEnd);
+    EXPECT_EQ(form->ClipboardText(), clipboard);
     Finish();
     ExpectShows(today.addDays(-4));
     EXPECT_EQ(form->LoadCount(), 2);
