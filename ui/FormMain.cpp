@@ -282,7 +282,8 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
     const std::string directory = QFile::encodeName(dataDirectory_).toStdString();
-    // Requests for the same files in the same folder, with or without the levels, share one load.
+    // Requests for the same files of the same folder share one load, unless only the newer one
+    // wants the satellite levels.
     std::string key = directory + (satellites ? "\n+satellites" : "\n");
     for (const std::string& name : names) key += '\n' + name;
 
@@ -543,10 +544,10 @@ void TFormMain::RequestHistory() {
             for (;;) {
                 const std::size_t i = next++;
                 if (i >= dates.size()) return;
-                if (hold) hold(stop);
-                if (stop.stop_requested()) return;
                 THistoryDay day{dates[i], std::nullopt, {}};
                 try {
+                    if (hold) hold(stop);
+                    if (stop.stop_requested()) return;
                     day = ReadHistoryDay(directory, dates[i], options);
                 } catch (const std::exception& e) {
                     day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
