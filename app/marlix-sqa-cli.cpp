@@ -1,7 +1,9 @@
 // The command line twin of the window: marlix-sqa-cli COMMAND [ARGUMENTS]
 #include <iostream>
 
+#include "cli/check.h"
 #include "cli/commands.h"
+#include "cli/metrics.h"
 #include "cli/render.h"
 #include "cli/table.h"
 
@@ -19,6 +21,10 @@ constexpr Command kCommands[] = {
     {"simulate", kSimulateUsage, RunSimulate},
     {"table", kTableUsage, RunTable},
     {"render", kRenderUsage, RenderInQtHelper},
+    {"metrics", "[--data-dir DIR] [--date YYYY-MM-DD] [--minutes N] [--station NAME] [--out FILE]",
+     RunMetrics},
+    {"check", "[--data-dir DIR] [--minutes N] [--max-age SECONDS] [-w LIST] [-c LIST] [-t SECONDS]",
+     RunCheck},
 };
 
 }  // namespace
