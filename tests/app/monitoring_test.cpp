@@ -237,6 +237,8 @@ TEST_F(Monitoring, AnUnreadableDayIsUpZeroWithStatusOne) {
     EXPECT_EQ(Metrics(kMarch5Unix, {"--date", "2024-02-30"}).status, 2);
 }
 
+Outcome Spawn(const std::vector<std::string>& command, const fs::path& input, const fs::path& work);
+
 // ---- check ----
 
 // The performance data grammar of the monitoring plugins guidelines:
@@ -341,6 +343,16 @@ TEST_F(Monitoring, StaleOrMissingLogIsCriticalAndBadArgumentsUnknown) {
                                                     : "SQA UNKNOWN - ";
         EXPECT_EQ(run.out.rfind(start, 0), 0u) << ::testing::PrintToString(args) << run.out;
     }
+}
+
+TEST_F(Monitoring, TheProgramAnswersBadCheckArgumentsWithUnknown) {
+    const Outcome check = Spawn({MARLIX_CLI_PATH, "check", "--minutes"}, {}, dir_);
+    EXPECT_EQ(check.status, 3);
+    EXPECT_EQ(check.out.rfind("SQA UNKNOWN - ", 0), 0u) << check.out;
+    EXPECT_NE(check.err.find("Usage: marlix-sqa-cli check [OPTIONS]"), std::string::npos) << check.err;
+    const Outcome metrics = Spawn({MARLIX_CLI_PATH, "metrics", "--minutes"}, {}, dir_);
+    EXPECT_EQ(metrics.status, 2);
+    EXPECT_EQ(metrics.out, "");
 }
 
 TEST(PluginRanges, FollowTheGuidelinesExamples) {
