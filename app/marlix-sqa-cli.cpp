@@ -17,14 +17,9 @@ int RenderInQtHelper(const Arguments& args, std::ostream& out, std::ostream& err
 
 // One entry per subcommand; one that needs Qt is forwarded here and listed in marlix-sqa-cli-qt.cpp.
 constexpr Command kCommands[] = {
-    {"report", kReportUsage, RunReport},
-    {"simulate", kSimulateUsage, RunSimulate},
-    {"table", kTableUsage, RunTable},
-    {"render", kRenderUsage, RenderInQtHelper},
-    {"metrics", "[--data-dir DIR] [--date YYYY-MM-DD] [--minutes N] [--station NAME] [--out FILE]",
-     RunMetrics},
-    {"check", "[--data-dir DIR] [--minutes N] [--max-age SECONDS] [-w LIST] [-c LIST] [-t SECONDS]",
-     RunCheck},
+    {"report", kReportUsage, RunReport},    {"simulate", kSimulateUsage, RunSimulate},
+    {"table", kTableUsage, RunTable},       {"render", kRenderUsage, RenderInQtHelper},
+    {"metrics", kMetricsUsage, RunMetrics}, {"check", kCheckUsage, RunCheck},
 };
 
 }  // namespace
