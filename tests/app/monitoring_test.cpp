@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -254,23 +254,76 @@ Outcome Spawn(const std::vector<std::string>& command, const fs::path& input, co
 struct PerfDatum {
     std::string label, value, unit, warn, crit, min, max;
 };
+// A number of the class [-0-9.], at least one digit.
+bool IsPerfNumber(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("-0123456789.") == std::string_view::npos &&
+           text.find_first_of("0123456789") != std::string_view::npos;
+}
+bool IsRange(std::string_view text) {
+    if (!text.empty() && text[0] == '@') text.remove_prefix(1);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return IsPerfNumber(text);
+    const std::string_view start = text.substr(0, colon), end = text.substr(colon + 1);
+    return (start.empty() || start == "~" || IsPerfNumber(start)) && (end.empty() || IsPerfNumber(end));
+}
 std::vector<PerfDatum> ParsePerfdata(const std::string& text) {
-    static const std::regex kNumber("-?[0-9.]+");
-    static const std::regex kRange("@?(~|-?[0-9.]+)?:?(-?[0-9.]+)?");
-    static const std::regex kDatum(R"(('(?:[^'=]|'')+'|[^ '=]+)=(U|-?[0-9.]+)(s|ms|us|%|B|KB|MB|TB|c)?)"
-                                   R"((?:;([^;]*)(?:;([^;]*)(?:;([^;]*)(?:;([^;]*))?)?)?)?)");
     std::vector<PerfDatum> data;
-    std::istringstream in(text);
-    for (std::string item; in >> item;) {
-        std::smatch m;
-        if (!std::regex_match(item, m, kDatum)) throw std::runtime_error("not a perfdata item: " + item);
-        PerfDatum d{m[1], m[2], m[3], m[4], m[5], m[6], m[7]};
+    std::size_t pos = 0;
+    const auto fail = [&](const std::string& why) {
+        return std::runtime_error(why + " at " + text.substr(pos));
+    };
+    while (pos < text.size()) {
+        if (text[pos] == ' ') {
+            ++pos;
+            continue;
+        }
+        PerfDatum d;
+        if (text[pos] == '\'') {  // quoted label; '' stands for one quote
+            for (++pos;; ++pos) {
+                if (pos >= text.size()) throw fail("unclosed label");
+                if (text[pos] == '\'' && pos + 1 < text.size() && text[pos + 1] == '\'') {
+                    d.label += '\'';
+                    ++pos;
+                } else if (text[pos] == '\'') {
+                    ++pos;
+                    break;
+                } else {
+                    d.label += text[pos];
+                }
+            }
+        } else {
+            while (pos < text.size() && text[pos] != '=' && text[pos] != ' ') d.label += text[pos++];
+        }
+        if (d.label.empty() || d.label.find('=') != std::string::npos) throw fail("bad label");
+        if (pos >= text.size() || text[pos] != '=') throw fail("no '='");
+        ++pos;
+        std::string rest;
+        while (pos < text.size() && text[pos] != ' ') rest += text[pos++];
+        std::vector<std::string> fields(1);
+        for (const char c : rest) {
+            if (c == ';') {
+                fields.emplace_back();
+            } else {
+                fields.back().push_back(c);
+            }
+        }
+        if (fields.size() > 5) throw fail("too many fields");
+        fields.resize(5);
+        const std::string& first = fields[0];
+        const std::size_t unitAt = first == "U" ? 1 : first.find_first_not_of("-0123456789.");
+        d.value = first.substr(0, unitAt);
+        d.unit = unitAt == std::string::npos ? "" : first.substr(unitAt);
+        static const std::vector<std::string> kUnits = {"", "s", "ms", "us", "%", "B", "KB", "MB", "TB", "c"};
+        if (d.value != "U" && !IsPerfNumber(d.value)) throw fail("bad value");
+        if (std::find(kUnits.begin(), kUnits.end(), d.unit) == kUnits.end()) throw fail("bad unit");
+        d.warn = fields[1];
+        d.crit = fields[2];
+        d.min = fields[3];
+        d.max = fields[4];
         for (const std::string* range : {&d.warn, &d.crit})
-            if (!range->empty() && !std::regex_match(*range, kRange))
-                throw std::runtime_error("bad range " + *range);
+            if (!range->empty() && !IsRange(*range)) throw fail("bad range " + *range);
         for (const std::string* number : {&d.min, &d.max})
-            if (!number->empty() && !std::regex_match(*number, kNumber))
-                throw std::runtime_error("bad " + *number);
+            if (!number->empty() && !IsPerfNumber(*number)) throw fail("bad number " + *number);
         data.push_back(d);
     }
     return data;
@@ -285,11 +338,15 @@ TEST_F(Monitoring, HealthyRecentLogIsOkWithPerformanceData) {
         "SQA OK - last 15 min: 3D fix 100.0%, fine lock 100.0%, PDOP 2.00, strength 6.00; last record 3 s ago"
         " | 'fix_3d'=100.0%;80:;20:;0;100 'lock_fine'=100.0%;50:;1:;0;100 'pdop'=2.00;~:5;~:8;0; "
         "'strength'=6.00;3:;1:;0;9 'age'=3s;;300;0;\n");
-    const auto data = ParsePerfdata(run.out.substr(run.out.find(" | ") + 3));
+    const auto data =
+        ParsePerfdata(run.out.substr(run.out.find(" | ") + 3, run.out.find("\n") - run.out.find(" | ") - 3));
     ASSERT_EQ(data.size(), 5u);
-    EXPECT_EQ(data[0].label, "'fix_3d'");
+    EXPECT_EQ(data[0].label, "fix_3d");
     EXPECT_EQ(data[0].unit, "%");
     EXPECT_EQ(data[4].crit, "300");
+    // The grammar parser itself refuses what the guidelines do not allow.
+    for (const char* bad : {"'a'=1;x:1", "a=1xyz", "'a=1", "a=1;1;2;3;4;5", "a b=1", "'a'=1;;;1e3"})
+        EXPECT_THROW(ParsePerfdata(bad), std::runtime_error) << bad;
 }
 
 TEST_F(Monitoring, OutageInTheLastMinutesIsCriticalNamingTheThresholds) {
@@ -301,7 +358,8 @@ TEST_F(Monitoring, OutageInTheLastMinutesIsCriticalNamingTheThresholds) {
         run.out.substr(0, run.out.find(" | ")),
         "SQA CRITICAL - last 5 min: 3D fix 0.0% (critical 20:), fine lock 0.0% (critical 1:), PDOP n/a, "
         "strength n/a; last record 3 s ago");
-    const auto data = ParsePerfdata(run.out.substr(run.out.find(" | ") + 3));
+    const auto data =
+        ParsePerfdata(run.out.substr(run.out.find(" | ") + 3, run.out.find("\n") - run.out.find(" | ") - 3));
     ASSERT_EQ(data.size(), 5u);
     EXPECT_EQ(data[2].value, "U");
 
