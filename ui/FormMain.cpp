@@ -534,7 +534,8 @@ void TFormMain::RequestHistory() {
             QMetaObject::invokeMethod(
                 this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
         };
-        hand({ticket, std::nullopt, total});
+        hand({ticket, std::nullopt, total, dates.empty() ? QDate() : dates.front(),
+              dates.empty() ? QDate() : dates.back()});
         // The days are independent: every core takes the next unread one, and each day is
         // handed over as soon as it is read (the window puts it in date order).
         std::atomic<std::size_t> next{0};
@@ -553,7 +554,7 @@ void TFormMain::RequestHistory() {
                     day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
                 }
                 if (stop.stop_requested()) return;
-                hand({ticket, std::move(day), total});
+                hand({ticket, std::move(day), total, {}, {}});
             }
         };
         const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
@@ -578,6 +579,8 @@ void TFormMain::ApplyHistoryDays() {
         if (arrival.day) {
             historyWindow_->AddDay(std::move(*arrival.day));
             ++historyDaysRead_;
+        } else {
+            historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
         }
         historyWindow_->SetProgress(historyDaysRead_, arrival.total);
         if (historyDaysRead_ == arrival.total) historyReadTicket_ = std::exchange(historyTicket_, 0);

@@ -165,6 +165,7 @@ class TFormMain : public QWidget {
         std::uint64_t ticket = 0;
         std::optional<THistoryDay> day;
         int total = 0;
+        QDate first, last;  // of the days to read, with the first step
     };
     struct TLoadProgress {
         std::atomic<std::uint64_t> done{0};

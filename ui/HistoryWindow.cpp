@@ -143,6 +143,7 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
 
 void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
     days_ = std::move(days);
+    expectedSpan_.reset();
     shownDay_ = shownDay;
     Replot();
 }
@@ -151,6 +152,11 @@ void THistoryWindow::AddDay(THistoryDay day) {
     const auto at = std::upper_bound(days_.begin(), days_.end(), day.date,
                                      [](QDate date, const THistoryDay& d) { return date < d.date; });
     days_.insert(at, std::move(day));
+    Replot();
+}
+
+void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
+    expectedSpan_ = first.isValid() ? std::optional(std::pair(first, last)) : std::nullopt;
     Replot();
 }
 
@@ -188,14 +194,21 @@ void THistoryWindow::Replot() {
         }
         // Half a day of room on each side keeps the first and last day clickable.
         TChartAxis& bottom = chart.BottomAxis();
-        if (days_.empty()) {
+        if (days_.empty() && !shownDay_.isValid()) {
             bottom.SetAutomatic(true);
         } else {
             bottom.SetAutomatic(false);
             bottom.SetAutomaticMinimum(false);
             bottom.SetAutomaticMaximum(false);
-            const double first = DayTimeOf(days_.front().date) - 0.5;
-            const double last = DayTimeOf(days_.back().date) + 0.5;
+            // While days are still being read, the span they will come from.
+            QDate from = days_.empty() ? shownDay_.addDays(-15) : days_.front().date;
+            QDate to = days_.empty() ? shownDay_.addDays(15) : days_.back().date;
+            if (expectedSpan_) {
+                from = std::min(from, expectedSpan_->first);
+                to = std::max(to, expectedSpan_->second);
+            }
+            const double first = DayTimeOf(from) - 0.5;
+            const double last = DayTimeOf(to) + 0.5;
             if (first < bottom.Maximum()) {
                 bottom.SetMinimum(first);
                 bottom.SetMaximum(last);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "marlix/core/analysis.h"
@@ -55,6 +56,9 @@ class THistoryWindow : public QWidget {
     // A day read in the background joins the charts in its date order.
     void AddDay(THistoryDay day);
     void SetShownDay(QDate shownDay);
+    // The first and last day of a reading in progress, so that the time axis does not move as the
+    // days arrive; an invalid date clears it.
+    void SetExpectedSpan(QDate first, QDate last);
     // How many of the days are read; the bar hides when all are.
     void SetProgress(int done, int total);
     bool Reading() const;
@@ -78,6 +82,7 @@ class THistoryWindow : public QWidget {
     void Replot();
 
     QProgressBar* progress_ = nullptr;
+    std::optional<std::pair<QDate, QDate>> expectedSpan_;
     std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
     std::vector<THistoryDay> days_;
     QDate shownDay_;
