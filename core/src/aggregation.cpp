@@ -106,33 +106,56 @@ void MinuteAggregator::OnFixMode(const FixModeRecord& record) {
 }
 
 void MinuteAggregator::FlushMinute(DayTime t) {
+    MinuteReading reading;
+    reading.time = t;
+    std::optional<std::size_t> sample;
     if (t - previousPointTime_ > kGapLength) {
-        if (previousPointTime_ > kFirstPlausibleDay) AddZeroPoints(previousPointTime_);
+        if (previousPointTime_ > kFirstPlausibleDay) {
+            AddZeroPoints(previousPointTime_);
+            if (!minutes_.empty() && minutes_.back().time == previousPointTime_)
+                minutes_.back().gapBegins = true;
+        }
         AddZeroPoints(t);
+        reading.gapEnds = true;
     }
     if (minute_.pdopLines > 0) {
         const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
-        if (p <= 10) AddPoint(SeriesId::Pdop, t, p);
+        if (p <= 10) {
+            AddPoint(SeriesId::Pdop, t, p);
+            reading.pdop = p;
+        }
     }
     if (minute_.nonEmptyLevelLines > 0) {
         const auto mean = static_cast<float>(static_cast<double>(minute_.strengthSum) /
                                              static_cast<double>(minute_.nonEmptyLevelLines));
+        sample = sampleValues_.size();
         AddStrengthSample(t, mean);
+        reading.strength = mean;
     }
     if (minute_.levelLines > 0) {
         const double numGood =
             static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines);
         AddPoint(SeriesId::NumGood, t, numGood);
         AddNumGoodToTotals(numGood);
+        reading.numGood = static_cast<float>(numGood);
     }
-    if (fix_) AddPoint(SeriesId::Fix, t, FixValue(*fix_));
+    if (fix_) {
+        AddPoint(SeriesId::Fix, t, FixValue(*fix_));
+        reading.fix = fix_;
+    }
     if (minute_.fixLines > 0 && minute_.levelLines > 0) {
-        AddPoint(
-            SeriesId::Signal, t,
-            100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines));
+        const double signal =
+            100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines);
+        AddPoint(SeriesId::Signal, t, signal);
+        reading.signal = static_cast<float>(signal);
     }
-    if (mode_) AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
+    if (mode_) {
+        AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
+        reading.mode = mode_;
+    }
     if (t > 0) previousPointTime_ = t;
+    minutes_.push_back(reading);
+    minuteSamples_.push_back(sample);
 }
 
 void MinuteAggregator::AddNumGoodToTotals(double numGood) {
@@ -175,14 +198,32 @@ void MinuteAggregator::AddStrengthSample(double x, double y) {
     sampleValues_.push_back(y);
 }
 
+namespace {
+constexpr std::size_t kTrendWindow = 45;
+constexpr std::size_t kFirstTrendIndex = 46;
+}  // namespace
+
+double MinuteAggregator::TrendAt(std::size_t sampleIndex) const {
+    double sum = 0;
+    for (std::size_t j = sampleIndex + 1 - kTrendWindow; j <= sampleIndex; ++j) sum += sampleValues_[j];
+    return sum / static_cast<double>(kTrendWindow);
+}
+
 void MinuteAggregator::PlotTrend() {
-    constexpr std::size_t kWindow = 45;
-    constexpr std::size_t kFirstTrendIndex = 46;
     for (std::size_t i = sampleValues_.size(); i-- > kFirstTrendIndex;) {
-        double sum = 0;
-        for (std::size_t j = i + 1 - kWindow; j <= i; ++j) sum += sampleValues_[j];
-        AddPoint(SeriesId::Trend, sampleTimes_[i], sum / static_cast<double>(kWindow));
+        AddPoint(SeriesId::Trend, sampleTimes_[i], TrendAt(i));
     }
+}
+
+std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {
+    for (std::size_t m = 0; m < minutes_.size(); ++m) {
+        const std::optional<std::size_t> sample = minuteSamples_[m];
+        if (sample && *sample >= kFirstTrendIndex) minutes_[m].trend = static_cast<float>(TrendAt(*sample));
+    }
+    // Minute closes follow the records' times, which a log may hold out of order.
+    std::stable_sort(minutes_.begin(), minutes_.end(),
+                     [](const MinuteReading& a, const MinuteReading& b) { return a.time < b.time; });
+    return std::move(minutes_);
 }
 
 void MinuteAggregator::AddPoint(SeriesId id, double x, double y) {

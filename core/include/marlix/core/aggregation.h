@@ -51,11 +51,14 @@ class MinuteAggregator {
 
     // The points of every series, each in the order an ascending series would hold them.
     std::array<std::vector<ChartPoint>, kSeriesCount> TakeSeries();
+    // The readings of every closed minute, with the trend of its strength sample; after PlotTrend.
+    std::vector<MinuteReading> TakeMinutes();
 
   private:
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);
+    double TrendAt(std::size_t sampleIndex) const;
 
     DayTime currentTime_ = 0;
     DayTime firstTime_ = 0;
@@ -72,6 +75,9 @@ class MinuteAggregator {
     std::vector<double> sampleValues_;
     // Points in the order they were added; ordered by X when taken.
     std::array<std::vector<ChartPoint>, kSeriesCount> series_;
+    std::vector<MinuteReading> minutes_;
+    // The index of each minute's strength sample, for its trend; none for a minute without one.
+    std::vector<std::optional<std::size_t>> minuteSamples_;
 };
 
 }  // namespace marlix::core

@@ -84,6 +84,24 @@ struct DayTotals {
     }
 };
 
+// One closed minute as the receiver reported it, for exports and the cursor readout: the readings
+// of the minute without the zero points of the gap rule. Values derived from the 4-byte sums are
+// kept as 4-byte floats; a reading the minute did not add a point for is empty.
+struct MinuteReading {
+    DayTime time = 0;  // the minute close, at its record at second 01
+    std::optional<float> strength;
+    std::optional<float> numGood;
+    std::optional<FixState> fix;
+    std::optional<float> trend;
+    std::optional<std::int32_t> pdop;
+    std::optional<float> signal;
+    std::optional<LockMode> mode;
+    // The gap rule put zero points at this minute: no record in the eight minutes before it (also
+    // the first minute of every load), or none in the eight minutes after it.
+    bool gapEnds = false;
+    bool gapBegins = false;
+};
+
 struct DayAnalysis {
     // Each series holds its points in the order an ascending series would hold them after
     // adding them one by one (equal X keep insertion order; the trend is added latest-first).
@@ -97,6 +115,7 @@ struct DayAnalysis {
     std::string summary;                     // two or three lines joined by "\r"
     DayTotals totals;                        // the figures the texts are made from
     std::optional<SatelliteDay> satellites;  // only when the load asked for it
+    std::vector<MinuteReading> minutes;      // in time order, one per closed minute
 
     const std::vector<ChartPoint>& Points(SeriesId id) const { return series[static_cast<int>(id)]; }
 };
