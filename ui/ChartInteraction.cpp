@@ -85,9 +85,11 @@ QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool cont
                                         [](double t, const MinuteReading& m) { return t < m.time; });
     if (after != minutes.begin() && after != minutes.end()) {
         const MinuteReading& before = *(after - 1);
-        // Half a minute off either edge of a gap the cursor is over no record at all.
-        if (before.gapBegins && after->gapEnds && time > before.time + kMinute / 2 &&
-            time < after->time - kMinute / 2) {
+        // Closes fall at second 01: the minutes named "no records" run from the minute after the
+        // last close before the gap to the minute before the first close after it.
+        constexpr double kSecond = 1.0 / 86400;
+        if (before.gapBegins && after->gapEnds && time >= before.time + kMinute - kSecond &&
+            time < after->time - kSecond) {
             lines << "no records " + HourMinute(before.time + kMinute) + QStringLiteral("\u2013") +
                          HourMinute(after->time - kMinute);
             return lines.join('\n');

@@ -341,8 +341,12 @@ TEST_F(ReadoutTest, InsideAGapSaysNoRecordsInsteadOfTheZeroPointsAndAtItsEdgesTh
         "Strength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: \u2014\nPDOP: 2\nSignal: 83.33\nMode: Fine";
     EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 19, 31)),
               "10:19:31 UTC\nMinute 10:18\n" + edge);
-    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 39, 32)),
-              "10:39:32 UTC\nMinute 10:39\n" + edge);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 20)),
+              "10:20:00 UTC\n" + gap);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 19, 59)),
+              "10:19:59 UTC\nMinute 10:18\n" + edge);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 40)),
+              "10:40:00 UTC\nMinute 10:39\n" + edge);
     EXPECT_EQ(
         CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 45)),
         "10:45:00 UTC\nMinute 10:44\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: \u2014\nPDOP: 2\n"
