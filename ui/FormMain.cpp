@@ -33,6 +33,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 #include "ChartInteraction.h"
@@ -402,6 +403,16 @@ int TFormMain::NoticeLineHeight() const {
     return labelNotice_->fontMetrics().height() + 2;
 }
 
+int TFormMain::MinimumChartHeight() const {
+    // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
+    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
+    // the charts' default font on this screen.
+    const QFontMetrics metrics(QFont("Arial", 8), chartStrength_);
+    const int ink = metrics.tightBoundingRect("No fix 2D 3D Inactive Coarse Fine Control").height();
+    constexpr double kNearestLabels = 0.8 / 10;
+    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
+}
+
 QSize TFormMain::MinimumFormSize() const {
     // The widest texts the labels beside the buttons can hold: a day of 86,400 fix lines evenly
     // spread, with a control word, and the notes line of a day that runs into the next.
@@ -417,7 +428,7 @@ QSize TFormMain::MinimumFormSize() const {
     // summary may not fit even there, and the start size must stay.
     const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
     // The charts above the buttons, with room for the notice line.
-    const int height = chartStrength_->y() + kMinimumChartsHeight + 8 + NoticeLineHeight() +
+    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + 8 + NoticeLineHeight() +
                        (kDesignHeight - buttonToday_->y());
     return {width, height};
 }
@@ -692,6 +703,11 @@ void TFormMain::FormResize() {
     chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
     chartMode_->setGeometry(chartMode_->x(), top + 2 * h, chartMode_->width(), h);
     charts_->AlignCharts();
+    const int plotHeight = chartStrength_->Chart().PlotRect().Height();
+    if (plotHeight > 0 && h - plotHeight != chartOverhead_) {
+        chartOverhead_ = h - plotHeight;
+        setMinimumSize(MinimumFormSize());
+    }
 }
 
 void TFormMain::contextMenuEvent(QContextMenuEvent* event) {

@@ -124,9 +124,6 @@ class TFormMain : public QWidget {
 
     static constexpr int kDesignWidth = 772;
     static constexpr int kDesignHeight = 556;
-    // The least height of the three charts together at which the right-axis labels of the fix and
-    // lock-mode values (0.8 and 10 units apart) keep apart in the charts' 8-point font: measured.
-    static constexpr int kMinimumChartsHeight = 3 * 143;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -157,6 +154,7 @@ class TFormMain : public QWidget {
     void OpenFiles(const QStringList& files);
     QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
     QSize MinimumFormSize() const;
+    int MinimumChartHeight() const;
     int NoticeLineHeight() const;
 
     TFormMainOptions options_;
@@ -200,6 +198,9 @@ class TFormMain : public QWidget {
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
     std::vector<Anchored> anchored_;
+    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
+    // each alignment; the design's until the first drawing pass.
+    int chartOverhead_ = 46;
 };
 
 }  // namespace marlix::ui
