@@ -420,7 +420,7 @@ QSize TFormMain::MinimumFormSize() const {
     const int textWidth = std::max(
         {metrics.horizontalAdvance("Fixes: none/2D/3D:  33%, 33%, 33%  (28800, 28800, 28800)"),
          metrics.horizontalAdvance("Control: inactive/coarse/fine:  33%, 33%, 33%  (28800, 28800, 28800)"),
-         metrics.horizontalAdvance("Average PDOP: 2.00   GPS seeking: 100%"),
+         metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
          metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
     // Summary left edge, its text, a gap, then the Close button with its right margin.
     const int closeMargin = kDesignWidth - buttonClose_->x();
