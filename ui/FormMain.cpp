@@ -51,6 +51,7 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
+constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
@@ -428,7 +429,7 @@ QSize TFormMain::MinimumFormSize() const {
     // summary may not fit even there, and the start size must stay.
     const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
     // The charts above the buttons, with room for the notice line.
-    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + 8 + NoticeLineHeight() +
+    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
                        (kDesignHeight - buttonToday_->y());
     return {width, height};
 }
@@ -692,12 +693,13 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 
 void TFormMain::FormResize() {
     const int top = chartStrength_->y();
-    // A shown notice takes a line between the charts and the buttons.
+    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
     const int noticeHeight = labelNotice_->isVisible() ? NoticeLineHeight() : 0;
-    const int h = std::max(0, (buttonToday_->y() - top - 8 - noticeHeight) / 3);
+    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
+    const int h = std::max(0, (buttonToday_->y() - top - gap) / 3);
     if (noticeHeight > 0) {
-        labelNotice_->setGeometry(chartStrength_->x(), top + 3 * h + 4, chartStrength_->width(),
-                                  noticeHeight);
+        labelNotice_->setGeometry(chartStrength_->x(), buttonToday_->y() - kNoticeGap - noticeHeight,
+                                  chartStrength_->width(), noticeHeight);
     }
     chartStrength_->setGeometry(chartStrength_->x(), top, chartStrength_->width(), h);
     chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
