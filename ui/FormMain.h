@@ -60,6 +60,9 @@ struct TFormMainOptions {
     std::function<void(std::stop_token)> beforeAnalysis;
     // The same before each day that History reads.
     std::function<void(std::stop_token)> beforeHistoryDay;
+    // Asks for a data folder, starting at the current one; an empty answer cancels. A folder dialog by
+    // default.
+    std::function<QString(const QString& caption, const QString& current)> askFolder;
 };
 
 // The main window: three signal charts, the day summary and the day navigation.
@@ -100,6 +103,7 @@ class TFormMain : public QWidget {
     void DropFileTarget1Drop(const QStringList& files);
     void PopupHistoryClick();
     void PopupSatellitesClick();
+    void PopupOpenFolderClick();
     THistoryWindow* HistoryWindow() const { return historyWindow_; }
     // Blocks until the History reading has ended and shows what it read, without running the
     // event loop.
@@ -129,6 +133,10 @@ class TFormMain : public QWidget {
     chart::TChartPanel* ChartMode() const { return chartMode_; }
     QLabel* LabelSummary() const { return labelSummary_; }
     QLabel* LabelNotes() const { return labelNotes_; }
+    // The line that says when the view is not what was asked for; hidden while it is.
+    QLabel* LabelNotice() const { return labelNotice_; }
+    // The closed minutes of the shown view, as the load read them.
+    const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -159,6 +167,7 @@ class TFormMain : public QWidget {
         QStringList files;
         core::LoadResult result;
         std::exception_ptr error;  // a fault that left the analysis, shown once like a handler's
+        QString folderNotice;      // what the request found wrong with the data folder, shown instead
     };
     // One step of the History reading: the number of days, then each day as it is read.
     struct THistoryArrival {
@@ -186,6 +195,15 @@ class TFormMain : public QWidget {
     void RequestHistory();
     void ApplyHistoryDays();
     core::LocaleConventions Locale() const;
+    // Called where a load's outcome is applied: says why the view is not what was asked for, or
+    // takes that line away after a successful load.
+    void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
+    void SetNotice(const QString& text);
+    void OpenFiles(const QStringList& files);
+    QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
+    QSize MinimumFormSize() const;
+    int MinimumChartHeight() const;
+    int NoticeLineHeight() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -197,11 +215,16 @@ class TFormMain : public QWidget {
     int rememberedMinute_ = -1;
     int loadCount_ = 0;
     std::optional<core::LoadFailure> lastFailure_;
+    std::vector<core::MinuteReading> minutes_;
+    // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.
+    QString shownName_;
     bool centred_ = false;
     bool keyPreview_ = false;
     // The files of the newest request and the ticket of its load, 0 when none is in flight.
     QStringList requestedFiles_;
     std::uint64_t loadTicket_ = 0;
+    // A notice about the data folder for the next request to show with its outcome.
+    QString folderNotice_;
     std::uint64_t historyTicket_ = 0;
     int historyDaysRead_ = 0;
     std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
@@ -222,6 +245,7 @@ class TFormMain : public QWidget {
     QCheckBox* checkBoxAutoRefresh_ = nullptr;
     QLabel* labelSummary_ = nullptr;
     QLabel* labelNotes_ = nullptr;
+    QLabel* labelNotice_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
@@ -233,6 +257,9 @@ class TFormMain : public QWidget {
     QTimer timerProgressDelay_;
     QTimer timerProgressPoll_;
     std::vector<Anchored> anchored_;
+    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
+    // each alignment; the design's until the first drawing pass.
+    int chartOverhead_ = 46;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
     std::unique_ptr<jobs::TJobRunner> historyRunner_ = std::make_unique<jobs::TJobRunner>();
