@@ -14,16 +14,16 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://marlix.io/sqa/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's font; found by name, so no library dependency names it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# The extended description; CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "signal quality charts of a satellite-timing receiver's logs
- A desktop viewer for the daily plain-text logs of a Marlix 2931T
- satellite-timing receiver. For one UTC day it draws three charts on one
- time scale (signal strength with good satellites, fix state and trend;
- PDOP; share of satellites with signal and lock mode) and a summary of the
- day.
- .
- The command marlix-sqa-cli prints the same summaries, tables of day
- metrics for spreadsheets, simulated logs and pictures of the window for
- scripts and cron.")
+    "A desktop viewer for the daily plain-text logs of a Marlix 2931T
+satellite-timing receiver. For one UTC day it draws three charts on one
+time scale (signal strength with good satellites, fix state and trend;
+PDOP; share of satellites with signal and lock mode) and a summary of the
+day.
+
+The command marlix-sqa-cli prints the same summaries, tables of day
+metrics for spreadsheets, simulated logs and pictures of the window for
+scripts and cron.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
