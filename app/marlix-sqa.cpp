@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     // Error boxes carry the application's title; equal to the caption, so that no
     // window manager appends it to the caption a second time.
     QApplication::setApplicationDisplayName("Marlix 2931T - Signal Quality Analysis");
-    QApplication::setDesktopFileName("marlix-sqa");
+    QApplication::setDesktopFileName("io.marlix.sqa");
 
     // Qt's own options (-platform and the like) are gone from the arguments by now.
     QCommandLineParser parser;

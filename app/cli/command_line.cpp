@@ -144,9 +144,10 @@ std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::o
         }
     } catch (const CLI::RequiresError& e) {
         problem = e.what();
+        // Named in the order of the description, whichever of the two is missing.
         for (const CLI::Option* option : app.get_options()) {
             for (const CLI::Option* needed : option->get_needs()) {
-                if (option->count() != 0 && needed->count() == 0)
+                if ((option->count() == 0) != (needed->count() == 0) && problem == e.what())
                     problem = option->get_name() + " and " + needed->get_name() + " go together";
             }
         }
