@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installed files besides the programs, each checked by its ecosystem's own tool:
-#   desktop_files_test.sh SOURCE-DATA-DIR GENERATED-DATA-DIR MARLIX-SQA-CLI
+#   desktop_files_test.sh SOURCE-DATA-DIR GENERATED-DATA-DIR MARLIX-SQA-CLI MARLIX-SQA
+# and the window program's own command line, which the desktop entry uses.
 # Exits 77 (skipped) when a tool is missing; scripts/test installs them.
 set -euo pipefail
-src=$1 gen=$2 cli=$3
+src=$1 gen=$2 cli=$3 window=$4
 for tool in desktop-file-validate appstreamcli update-mime-database man xmllint; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -44,4 +45,14 @@ complete_words() {
 [ "$(complete_words marlix-sqa-cli report --fo)" = --format ] || fail "completion of an option"
 [ "$(complete_words marlix-sqa-cli table --format '')" = "tsv csv json" ] || fail "completion of a value"
 [ "$(complete_words marlix-sqa-cli simulate --control --d)" = "--days" ] || fail "completion after a flag"
+# The window answers --help and --version without a display; a bad option is exit 2.
+version=$("$cli" --version | cut -d' ' -f2)
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$window" --version)" = "marlix-sqa $version" ] ||
+    fail "marlix-sqa --version"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$window" --help >"$tmp/help.txt" || fail "marlix-sqa --help"
+grep -q '^Usage: marlix-sqa \[options\] \[DIR | FILE...\]$' "$tmp/help.txt" || fail "marlix-sqa --help: $(head -1 "$tmp/help.txt")"
+status=0
+QT_QPA_PLATFORM=offscreen "$window" --frobnicate >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "marlix-sqa --frobnicate exits $status"
+
 echo "desktop entry, metainfo, icon, MIME type, man pages and completion are valid"
