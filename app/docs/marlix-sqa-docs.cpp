@@ -1,6 +1,6 @@
 // Writes the man pages of both programs and the bash completion of marlix-sqa-cli from the same
 // descriptions that --help prints, so that they cannot drift apart. Run by the build:
-//   marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-INSTALLED-PATH
+//   marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-PATH-UNDER-THE-PREFIX
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -94,7 +94,8 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
     std::string rest = files.str();
     const std::string helperEntry =
         ".TP\n.I " + Roff(helperPath) +
-        "\nThe Qt half of the program, which runs \\fBrender\\fR.\n.SH ENVIRONMENT";
+        "\nThe Qt half of the program, which runs \\fBrender\\fR, under the installation prefix (/usr for "
+        "the Debian package).\n.SH ENVIRONMENT";
     rest.replace(rest.find(".SH ENVIRONMENT"), 15, helperEntry);
     man << rest;
 }
@@ -206,7 +207,7 @@ bool Write(const std::string& path, void (*write)(std::ostream&, const std::stri
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-INSTALLED-PATH\n";
+        std::cerr << "usage: marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-PATH-UNDER-THE-PREFIX\n";
         return 2;
     }
     const std::string dir = std::string(argv[1]) + '/';
