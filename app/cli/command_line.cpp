@@ -73,11 +73,10 @@ std::string OptionLabel(const CLI::Option& option) {
     if (!option.nonpositional()) {
         return option.get_name(true) + (option.get_items_expected_max() > 1 ? "..." : "");
     }
-    if (!IsFlag(option)) return ValueLabel(option);
     std::string label;
     for (const std::string& s : option.get_snames()) label += (label.empty() ? "-" : ", -") + s;
     for (const std::string& l : option.get_lnames()) label += (label.empty() ? "--" : ", --") + l;
-    return label;
+    return IsFlag(option) ? label : label + ' ' + option.get_type_name();
 }
 
 std::vector<const CLI::Option*> DescribedOptions(const CLI::App& app) {

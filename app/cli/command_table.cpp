@@ -1,5 +1,7 @@
 #include "command_table.h"
 
+#include "check.h"
+#include "metrics.h"
 #include "render.h"
 #include "table.h"
 
@@ -15,6 +17,8 @@ constexpr Command kCommands[] = {
     {"simulate", DescribeOnly<SimulateOptions, DescribeSimulate>, RunSimulate},
     {"table", DescribeOnly<TableOptions, DescribeTable>, RunTable},
     {"render", DescribeOnly<RenderOptions, DescribeRender>, RenderInQtHelper},
+    {"metrics", DescribeOnly<MetricsOptions, DescribeMetrics>, RunMetrics},
+    {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck},
 };
 
 }  // namespace

@@ -73,6 +73,7 @@ struct SimulateOptions {
     std::optional<std::string> seed;
     bool control = false;
     bool live = false;
+    bool force = false;
 };
 void DescribeSimulate(CLI::App& app, SimulateOptions& options);
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err);
@@ -87,10 +88,12 @@ struct LiveClock {
 LiveClock SystemLiveClock();
 
 // Appends the simulated receiver's block of every second to the day file of the current UTC day in
-// the directory, one write per block, and moves to the next day's file at midnight. An existing file
-// is continued, never truncated. Names each file on `out` as it starts writing it.
+// the directory, one write per block, and moves to the next day's file at midnight. It writes only to
+// files it created itself in this run; with appendToExisting it continues an existing file (never
+// truncating it). Names each file on `out` as it starts writing it.
 int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
-                  const LiveClock& clock, std::ostream& out, std::ostream& err);
+                  const LiveClock& clock, std::ostream& out, std::ostream& err,
+                  bool appendToExisting = false);
 
 // The user's month names and decimal separator (from the environment's locale); the time separator
 // stays ":".

@@ -39,7 +39,8 @@ void PrintHelp(std::span<const Command> commands, std::ostream& out) {
             << CommandSummary(command) << '\n';
     }
     out << "\n'marlix-sqa-cli COMMAND --help' shows the options of a command.\n"
-           "Exit status: 0 success, 1 a file could not be read or written, 2 bad arguments.\n";
+           "Exit status: 0 success, 1 a file could not be read or written, 2 bad arguments; check exits\n"
+           "with its plugin state, 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.\n";
 }
 
 }  // namespace

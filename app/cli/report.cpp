@@ -231,7 +231,8 @@ void DescribeReport(CLI::App& app, ReportOptions& o) {
     app.add_option("--data-dir", o.dataDirectory,
                    "folder of the day logs, in front of every FILE (with --date: default the current folder)")
         ->type_name("DIR");
-    app.add_option("--date", o.date, "the UTC day whose log YYYY-MM-DD_rx_data.txt is read")
+    app.add_option("--date", o.date,
+                   "the UTC day whose log YYYY-MM-DD_rx_data.txt is read (default yesterday, without FILEs)")
         ->type_name("YYYY-MM-DD");
     app.add_option(
            "--format", o.format,
@@ -260,7 +261,8 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
     request.files = o.files;
     std::optional<std::string> dataDirectory = o.dataDirectory;
     if (date && !request.files.empty()) return usage("give either --date or files, not both");
-    if (!date && request.files.empty()) return usage("give --date or at least one file");
+    // Without a day or files, the day the window opens on.
+    if (!date && request.files.empty()) date = YesterdayUtc();
     if (date) {
         request.files.push_back(core::DayFileName(*date));
         if (!dataDirectory) dataDirectory = ".";

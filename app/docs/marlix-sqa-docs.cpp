@@ -30,11 +30,11 @@ std::string Roff(std::string_view text) {
 }
 
 // "--data-dir DIR" as bold name and italic value.
+// "-w, --warning LIST" as bold names and an italic value; a positional "FILE..." in italics.
 std::string RoffLabel(const std::string& label) {
-    const std::size_t space = label.find(' ');
     if (label.rfind("-", 0) != 0) return "\\fI" + Roff(label) + "\\fR";
-    if (space == std::string::npos || label.find(", ") != std::string::npos)
-        return "\\fB" + Roff(label) + "\\fR";
+    const std::size_t space = label.rfind(' ');
+    if (space == std::string::npos || label[space + 1] == '-') return "\\fB" + Roff(label) + "\\fR";
     return "\\fB" + Roff(label.substr(0, space)) + "\\fR \\fI" + Roff(label.substr(space + 1)) + "\\fR";
 }
 
@@ -82,7 +82,9 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
            ".TP\n.B 0\nSuccess.\n"
            ".TP\n.B 1\nA file could not be read or written; one line on standard error names it and the "
            "reason.\n"
-           ".TP\n.B 2\nBad arguments; the problem and the usage are printed on standard error.\n";
+           ".TP\n.B 2\nBad arguments; the problem and the usage are printed on standard error.\n"
+           ".PP\n\\fBcheck\\fR, a monitoring plugin, exits with its state instead: 0 OK, 1 WARNING, 2 "
+           "CRITICAL, 3 UNKNOWN (also for bad arguments).\n";
     man << ".SH EXAMPLES\n.nf\n"
         << Roff("marlix-sqa-cli simulate --out logs --days 5 --end 2024-03-05") << '\n'
         << Roff("marlix-sqa-cli report --data-dir logs --date 2024-03-05") << '\n'
@@ -178,8 +180,10 @@ void WriteCompletion(std::ostream& out) {
             for (const std::string& s : option->get_snames()) flags += "-" + s + ' ';
             for (const std::string& l : option->get_lnames()) flags += "--" + l + ' ';
             if (option->get_expected_max() == 0) continue;
-            out << "        --" << option->get_lnames().front() << ") " << ValueCompletion(*option)
-                << "; return ;;\n";
+            std::string pattern;
+            for (const std::string& s : option->get_snames()) pattern += (pattern.empty() ? "-" : "|-") + s;
+            for (const std::string& l : option->get_lnames()) pattern += (pattern.empty() ? "--" : "|--") + l;
+            out << "        " << pattern << ") " << ValueCompletion(*option) << "; return ;;\n";
         }
         out << "        esac\n"
                "        if [[ $cur == -* ]]; then\n"
