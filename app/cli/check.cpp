@@ -15,6 +15,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "command_line.h"
 #include "marlix/core/day_texts.h"
 #include "monitoring.h"
 
@@ -197,11 +198,13 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
 
 int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     CheckOptions o;
-    CLI::App app("", "marlix-sqa-cli check");
+    CLI::App app;
+    PrepareCommand(app, "check");
     DescribeCheck(app, o);
     // A plugin answers bad arguments, help and version with UNKNOWN, and always with a status line.
     std::ostringstream problems;
-    if (const auto status = ParseCommandLine(app, args, out, problems, 3, 3)) {
+    if (const auto status = ParseCommandLine(app, args, out, problems, static_cast<int>(PluginState::Unknown),
+                                             static_cast<int>(PluginState::Unknown))) {
         if (!problems.str().empty()) {
             err << problems.str();
             const std::string first = problems.str().substr(0, problems.str().find('\n'));

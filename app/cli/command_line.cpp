@@ -124,7 +124,7 @@ int UsageError(const CLI::App& app, std::ostream& err, std::string_view problem,
 }
 
 std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
-                                    std::ostream& err, int usageStatus) {
+                                    std::ostream& err, int usageStatus, int helpStatus) {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
     std::string problem;
     try {
@@ -132,7 +132,7 @@ std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::o
     } catch (const CLI::CallForHelp&) {
         out << HelpText(app);
         out.flush();
-        return out ? kExitOk : kExitFailure;
+        return out ? helpStatus : kExitFailure;
     } catch (const CLI::RequiredError& e) {
         problem = e.what();
         for (const CLI::Option* option : app.get_options()) {

@@ -31,10 +31,11 @@ std::string OptionLabel(const CLI::Option& option);
 std::vector<const CLI::Option*> DescribedOptions(const CLI::App& app);
 
 // Parses the arguments into the options the description is bound to. Returns nothing when the command
-// should run; otherwise the exit status after printing the help (0, on `out`) or the problem and the
-// usage (usageStatus, on `err`).
+// should run; otherwise the exit status after printing the help (helpStatus, on `out`) or the problem
+// and the usage (usageStatus, on `err`).
 std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
-                                    std::ostream& err, int usageStatus = kExitUsage);
+                                    std::ostream& err, int usageStatus = kExitUsage,
+                                    int helpStatus = kExitOk);
 
 // "marlix-sqa-cli NAME: PROBLEM" and the usage line on err; returns usageStatus.
 int UsageError(const CLI::App& app, std::ostream& err, std::string_view problem,

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "command_line.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -245,9 +246,10 @@ std::optional<std::string> ReplaceFileAtomically(const std::string& path, const 
 
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     MetricsOptions o;
-    CLI::App app("", "marlix-sqa-cli metrics");
+    CLI::App app;
+    PrepareCommand(app, "metrics");
     DescribeMetrics(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err, kExitOk, kExitUsage)) return *status;
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
 
     const core::DayTime day =
         o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);
