@@ -142,35 +142,39 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     WriteMeasures(e, "marlix_sqa_recent_", "the recent window", m.recentTotals);
 
     if (a.minutes.empty()) return e.Text();
-    const core::MinuteFigures& newest = a.minutes.back();
-    const auto value = [&](core::SeriesId id) { return newest.values[static_cast<int>(id)]; };
+    const core::MinuteReading& newest = a.minutes.back();
+    const auto value = [](const auto& reading) -> std::optional<double> {
+        if (!reading) return std::nullopt;
+        return static_cast<double>(*reading);
+    };
     e.Family("marlix_sqa_minute_timestamp_seconds",
              "Close time of the newest minute (hh:mm:01 of the next one).");
     e.Sample(UnixSeconds(newest.time));
     e.Family("marlix_sqa_minute_strength", "Mean signal level of the newest minute (scale 0 to 9).");
-    e.Sample(value(core::SeriesId::Strength));
+    e.Sample(value(newest.strength));
     e.Family("marlix_sqa_minute_num_good", "Satellites with level 4 or more per level line, newest minute.");
-    e.Sample(value(core::SeriesId::NumGood));
+    e.Sample(value(newest.numGood));
     e.Family("marlix_sqa_minute_trend", "Mean of the last 45 strength samples at the newest minute.");
-    e.Sample(value(core::SeriesId::Trend));
+    e.Sample(value(newest.trend));
     e.Family("marlix_sqa_minute_pdop", "Smallest PDOP of the newest minute.");
-    e.Sample(value(core::SeriesId::Pdop));
+    e.Sample(value(newest.pdop));
     e.Family("marlix_sqa_minute_signal_ratio", "Share of numbered satellites with signal, newest minute.");
-    e.Sample(Percent(value(core::SeriesId::Signal)));
-    // The chart draws states as heights; here each state is a series of its own, 1 for the current one.
+    e.Sample(Percent(value(newest.signal)));
+    // Each state is a series of its own, 1 for the current one.
     e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
-    if (const auto fix = value(core::SeriesId::Fix)) {
-        static constexpr std::pair<const char*, double> kFixes[] = {{"none", 0}, {"2d", 0.8}, {"3d", 1.6}};
-        for (const auto& [name, height] : kFixes) e.Sample(*fix == height ? 1.0 : 0.0, "fix", name);
+    if (const auto fix = newest.fix) {
+        static constexpr std::pair<const char*, core::FixState> kFixes[] = {
+            {"none", core::FixState::None}, {"2d", core::FixState::Fix2D}, {"3d", core::FixState::Fix3D}};
+        for (const auto& [name, state] : kFixes) e.Sample(*fix == state ? 1.0 : 0.0, "fix", name);
     }
     e.Family("marlix_sqa_minute_lock_mode", "Lock mode of the newest minute (1 for the current mode).");
-    if (const auto mode = value(core::SeriesId::Mode)) {
-        e.Sample(*mode == 0 ? 1.0 : 0.0, "mode", "inactive");
+    if (const auto mode = newest.mode) {
+        e.Sample(*mode == core::LockMode::Inactive ? 1.0 : 0.0, "mode", "inactive");
         if (a.controlFormat) {
-            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "control");
+            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "control");
         } else {
-            e.Sample(*mode == 10 ? 1.0 : 0.0, "mode", "coarse");
-            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "fine");
+            e.Sample(*mode == core::LockMode::Coarse ? 1.0 : 0.0, "mode", "coarse");
+            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "fine");
         }
     }
     return e.Text();

@@ -127,12 +127,12 @@ TEST_F(Monitoring, MinutesAddUpToTheDayAndCountTheMinutesWithoutRecords) {
     EXPECT_EQ(all.NumGoodMean(), a.totals.NumGoodMean());
     EXPECT_EQ(all.NumGoodMinimum(), a.totals.NumGoodMinimum());
     // Each minute holds the values of its own points, the trend included.
-    const core::MinuteFigures& last = a.minutes.back();
-    ASSERT_TRUE(last.values[static_cast<int>(core::SeriesId::Trend)]);
+    const core::MinuteReading& last = a.minutes.back();
+    ASSERT_TRUE(last.trend);
     EXPECT_EQ(a.Points(core::SeriesId::Trend).back().x, last.time);
-    EXPECT_EQ(*last.values[static_cast<int>(core::SeriesId::Trend)],
-              a.Points(core::SeriesId::Trend).back().y);
-    EXPECT_EQ(*last.values[static_cast<int>(core::SeriesId::Pdop)], a.Points(core::SeriesId::Pdop).back().y);
+    EXPECT_EQ(*last.trend, a.Points(core::SeriesId::Trend).back().y);
+    ASSERT_TRUE(last.pdop);
+    EXPECT_EQ(*last.pdop, a.Points(core::SeriesId::Pdop).back().y);
     // Only the unfinished last minute's lines are in no minute.
     const std::int64_t unclosed = a.totals.fixCounts[0] + a.totals.fixCounts[1] + a.totals.fixCounts[2] -
                                   (all.fixCounts[0] + all.fixCounts[1] + all.fixCounts[2]);
