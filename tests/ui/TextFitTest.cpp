@@ -72,7 +72,6 @@ TEST_P(TextFit, EveryControlShowsItsWholeText) {
     const QDate shown(2024, 11, 15);
     WriteDay(shown);
     const auto form = MakeForm();
-    ASSERT_EQ(form->size(), QSize(TFormMain::kDesignWidth, TFormMain::kDesignHeight));
     form->SetPickerDate(shown);
     form->DateTimePickerChange();
     QApplication::processEvents();
@@ -84,6 +83,13 @@ TEST_P(TextFit, EveryControlShowsItsWholeText) {
     // After a load, so that the labels hold a day's summary and notes.
     ExpectLabelTextFits(form->findChild<QLabel*>("LabelSummary"));
     ExpectLabelTextFits(form->findChild<QLabel*>("LabelNotes"));
+    // A day without a log shows the notice line.
+    form->SetPickerDate(shown.addDays(1));
+    form->DateTimePickerChange();
+    QApplication::processEvents();
+    const auto* notice = form->findChild<QLabel*>("LabelNotice");
+    ASSERT_TRUE(notice != nullptr && notice->isVisible() && !notice->text().isEmpty());
+    ExpectLabelTextFits(notice);
     // The widest date of each month: two-digit day, the month's name or number.
     for (int month = 1; month <= 12; ++month) {
         form->SetPickerDate(QDate(2024, month, 28));
