@@ -44,6 +44,7 @@
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
 #include "SignalCharts.h"
+#include "WindowFont.h"
 
 namespace marlix::ui {
 
@@ -142,7 +143,7 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
         };
     }
     setWindowTitle(kCaption);
-    setFont(QFont("Tahoma", 8));
+    setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
     CreateControls();
     setMinimumSize(MinimumFormSize());
@@ -209,8 +210,8 @@ void TFormMain::CreateControls() {
     dateTimePicker_ = new QDateEdit(this);
     dateTimePicker_->setObjectName("DateTimePicker");
     dateTimePicker_->setCalendarPopup(true);
-    dateTimePicker_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     place(dateTimePicker_, QRect(104, 492, 89, 21), akLeft | akBottom);
+    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
     connect(dateTimePicker_, &QDateEdit::dateChanged, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
 
