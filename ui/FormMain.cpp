@@ -6,12 +6,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,9 +32,12 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "ChartInteraction.h"
 #include "DayExport.h"
@@ -52,6 +55,7 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
+constexpr int kProgressPollMs = 100;
 constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
@@ -159,9 +163,18 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     timerReloadDelay_.setInterval(options_.reloadDelayMs);
     connect(&timerReloadDelay_, &QTimer::timeout, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
+    timerProgressDelay_.setSingleShot(true);
+    connect(&timerProgressDelay_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
+    timerProgressPoll_.setInterval(kProgressPollMs);
+    connect(&timerProgressPoll_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // The workers go first: a load or a History read in flight stops at its next step.
+    if (historyWindow_) historyWindow_->disconnect(this);
+    loadRunner_.reset();
+    historyRunner_.reset();
+}
 
 void TFormMain::CreateControls() {
     auto place = [this](QWidget* widget, QRect design, int anchors) {
@@ -308,39 +321,95 @@ core::LocaleConventions TFormMain::Locale() const {
 }
 
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
-    // A load started from inside a running one (a timer during its progress display) is dropped:
-    // the running load ends by showing the current day anyway.
-    if (loading_) return;
-    loading_ = true;
-    cancelRequested_ = false;
-    const auto finish = qScopeGuard([this] {
-        loading_ = false;
-        progressBar_->hide();
-    });
-
+    requestedFiles_ = fileList;
+    // The satellite levels cost extra and are read only while their window is open.
+    const bool satellites = satelliteView_ && satelliteView_->isVisible();
     std::vector<std::string> names;
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
-    core::LoadOptions loadOptions;
-    // The satellite levels cost extra and are read only while their window is open.
-    loadOptions.satellites = satelliteView_ && satelliteView_->isVisible();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    loadOptions.progress = [this, &elapsed](std::uint64_t done, std::uint64_t total) {
-        return ShowLoadProgress(elapsed.elapsed(), done, total);
-    };
-    const core::LoadResult result =
-        core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale(), loadOptions);
-    lastFailure_ = result.failure;
-    ShowLoadOutcome(fileList, result);
-    if (!result.analysis) return;  // An unreadable file or a cancelled load keeps the previous view.
+    const std::string directory = QFile::encodeName(dataDirectory_).toStdString();
+    // Requests for the same files of the same folder share one load, unless only the newer one
+    // wants the satellite levels.
+    std::string key = directory + (satellites ? "\n+satellites" : "\n");
+    for (const std::string& name : names) key += '\n' + name;
 
-    const core::DayAnalysis& day = *result.analysis;
+    auto job = [this, names, directory, locale = Locale(), satellites, files = fileList,
+                notice = std::exchange(folderNotice_, QString()), progress = loadProgress_,
+                runner = loadRunner_.get(),
+                hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
+        TLoadOutcome outcome{ticket, files, {}, {}, notice};
+        try {
+            if (hold) hold(stop);
+            progress->done = 0;
+            progress->total = 0;
+            core::LoadOptions loadOptions;
+            loadOptions.satellites = satellites;
+            loadOptions.progress = [&progress, &stop](std::uint64_t done, std::uint64_t total) {
+                progress->done = done;
+                progress->total = total;
+                return !stop.stop_requested();
+            };
+            if (stop.stop_requested()) {
+                outcome.result.failure = core::LoadFailure{{}, "cancelled", true};
+            } else {
+                outcome.result = core::AnalyseFiles(names, directory, locale, loadOptions);
+            }
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        runner->Finishing(ticket);
+        finishedLoad_.Put(std::move(outcome));
+        QMetaObject::invokeMethod(
+            this, [this] { Guarded([this] { ApplyFinishedLoad(); }); }, Qt::QueuedConnection);
+    };
+    const bool wasLoading = Loading();
+    loadTicket_ = loadRunner_->Submit(std::move(key), std::move(job));
+    // The progress display counts from the first request of a busy spell.
+    if (!wasLoading) timerProgressDelay_.start(options_.progressAfterMs);
+}
+
+void TFormMain::WaitForLoad() {
+    loadRunner_->WaitIdle();
+    Guarded([this] { ApplyFinishedLoad(); });
+}
+
+void TFormMain::CancelLoad() {
+    if (!Loading()) return;
+    loadRunner_->Cancel();
+    TLoadOutcome cancelled;
+    cancelled.result.failure = core::LoadFailure{{}, "cancelled", true};
+    loadTicket_ = 0;
+    EndLoadDisplay();
+    ApplyLoad(cancelled);
+}
+
+void TFormMain::ApplyFinishedLoad() {
+    const std::optional<TLoadOutcome> outcome = finishedLoad_.Take();
+    // An outcome of a request that a newer one superseded is dropped, and so is one that was
+    // already applied by WaitForLoad.
+    if (!outcome || outcome->ticket != loadTicket_) return;
+    loadTicket_ = 0;
+    EndLoadDisplay();
+    ApplyLoad(*outcome);
+}
+
+void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
+    if (outcome.error) {
+        lastFailure_.reset();
+        std::rethrow_exception(outcome.error);  // shown by Guarded, once: this is the newest request
+    }
+    lastFailure_ = outcome.result.failure;
+    ShowLoadOutcome(outcome.files, outcome.result);
+    if (!outcome.folderNotice.isEmpty()) SetNotice(outcome.folderNotice);
+    // An unreadable file or a cancelled load keeps the previous view and its files.
+    if (!outcome.result.analysis) return;
+
+    const core::DayAnalysis& day = *outcome.result.analysis;
     minutes_ = day.minutes;
     ++loadCount_;
     charts_->Plot(day);
-    const bool sameDay = fileList == plottedFiles_;
-    plottedFiles_ = fileList;
+    const bool sameDay = outcome.files == plottedFiles_;
+    plottedFiles_ = outcome.files;
     interaction_->DayPlotted(sameDay);
     if (day.satellites && satelliteView_) {
         satelliteView_->SetDay(*day.satellites);
@@ -351,7 +420,7 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     labelNotes_->setText(QString::fromStdString(day.notes));
     labelNotes_->adjustSize();
     QStringList paths;
-    for (const QString& name : fileList)
+    for (const QString& name : outcome.files)
         paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataDirectory_ + name);
     labelNotes_->setToolTip(paths.join('\n'));
     summaryText_ = QString::fromStdString(day.summary);
@@ -435,19 +504,25 @@ QSize TFormMain::MinimumFormSize() const {
     return {width, height};
 }
 
-bool TFormMain::ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) {
-    // Short loads show nothing; a long one (a month of dropped files) shows its progress and
-    // keeps the window painting, with Escape to cancel.
-    if (elapsedMs < options_.progressAfterMs && progressBar_->isHidden()) return true;
+void TFormMain::ShowLoadProgress() {
+    // Short loads show nothing; a long one (a month of dropped files) shows how far it got, with
+    // Escape to cancel.
+    if (!Loading()) return;
     if (progressBar_->isHidden()) {
         progressBar_->setGeometry(labelNotes_->x(), labelNotes_->y(), 300, 16);
         progressBar_->show();
         progressBar_->raise();
+        timerProgressPoll_.start();
     }
-    progressBar_->setValue(
-        total ? static_cast<int>(1000.0 * static_cast<double>(done) / static_cast<double>(total)) : 0);
-    QCoreApplication::processEvents();
-    return !cancelRequested_;
+    const auto done = static_cast<double>(loadProgress_->done.load());
+    const auto total = static_cast<double>(loadProgress_->total.load());
+    progressBar_->setValue(total > 0 ? static_cast<int>(1000.0 * done / total) : 0);
+}
+
+void TFormMain::EndLoadDisplay() {
+    timerProgressDelay_.stop();
+    timerProgressPoll_.stop();
+    progressBar_->hide();
 }
 
 bool TFormMain::ControlFormat() const {
@@ -532,8 +607,8 @@ void TFormMain::TimerRunTimer() {
             folderNotice = "Folder not found: " + QDir::toNativeSeparators(first);
         }
     }
+    folderNotice_ = folderNotice;
     ButtonYesterdayClick();
-    if (!folderNotice.isEmpty()) SetNotice(folderNotice);
 }
 
 void TFormMain::OpenFiles(const QStringList& files) {
@@ -557,8 +632,8 @@ void TFormMain::PopupOpenFolderClick() {
     } else {
         SetPickerDate(DayOfLog(logs.last()));
     }
+    if (logs.isEmpty()) folderNotice_ = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
     DateTimePickerChange();
-    if (logs.isEmpty()) SetNotice("No day logs in " + QDir::toNativeSeparators(dataDirectory_));
 }
 
 void TFormMain::CheckBoxAutoRefreshClick() {
@@ -619,14 +694,89 @@ void TFormMain::PopupHistoryClick() {
             Guarded([this, day] {
                 SetPickerDate(day);
                 DateTimePickerChange();
-                historyWindow_->SetDays(historyWindow_->Days(), day);
+                historyWindow_->SetShownDay(day);
             });
         });
+        // Closing the window stops its reading.
+        connect(historyWindow_, &THistoryWindow::Hidden, this, [this] {
+            historyRunner_->Cancel();
+            historyTicket_ = 0;
+        });
     }
-    const QDate shown = PickerDate();
-    historyWindow_->SetDays(LoadHistoryDays(dataDirectory_, shown), shown);
     historyWindow_->show();
     historyWindow_->raise();
+    RequestHistory();
+}
+
+void TFormMain::RequestHistory() {
+    // The window opens at once and fills in as the days are read on the History worker.
+    const QDate shown = PickerDate();
+    const QString directory = dataDirectory_;
+    auto job = [this, directory, shown, hold = options_.beforeHistoryDay](std::stop_token stop,
+                                                                          std::uint64_t ticket) {
+        const std::vector<QDate> dates = HistoryDates(directory, shown);
+        const int total = static_cast<int>(dates.size());
+        const auto hand = [this](THistoryArrival arrival) {
+            historyArrivals_.Push(std::move(arrival));
+            QMetaObject::invokeMethod(
+                this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
+        };
+        hand({ticket, std::nullopt, total, dates.empty() ? QDate() : dates.front(),
+              dates.empty() ? QDate() : dates.back()});
+        // The days are independent: every core takes the next unread one, and each day is
+        // handed over as soon as it is read (the window puts it in date order).
+        std::atomic<std::size_t> next{0};
+        const auto read = [&] {
+            core::LoadOptions options;
+            options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
+            for (;;) {
+                const std::size_t i = next++;
+                if (i >= dates.size()) return;
+                THistoryDay day{dates[i], std::nullopt, {}};
+                try {
+                    if (hold) hold(stop);
+                    if (stop.stop_requested()) return;
+                    day = ReadHistoryDay(directory, dates[i], options);
+                } catch (const std::exception& e) {
+                    day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
+                }
+                if (stop.stop_requested()) return;
+                hand({ticket, std::move(day), total, {}, {}});
+            }
+        };
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < cores && i < dates.size(); ++i) helpers.emplace_back(read);
+        read();
+    };
+    const std::uint64_t ticket = historyRunner_->Submit(
+        (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
+    // These days are being read already, or were all read by a job that is just ending.
+    if (ticket == historyTicket_ || ticket == historyReadTicket_) return;
+    historyTicket_ = ticket;
+    historyDaysRead_ = 0;
+    historyWindow_->SetDays({}, shown);
+    historyWindow_->SetProgress(0, 1);
+}
+
+void TFormMain::ApplyHistoryDays() {
+    for (THistoryArrival& arrival : historyArrivals_.TakeAll()) {
+        // Days of a reading that was superseded or stopped are dropped.
+        if (arrival.ticket != historyTicket_ || !historyWindow_) continue;
+        if (arrival.day) {
+            historyWindow_->AddDay(std::move(*arrival.day));
+            ++historyDaysRead_;
+        } else {
+            historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
+        }
+        historyWindow_->SetProgress(historyDaysRead_, arrival.total);
+        if (historyDaysRead_ == arrival.total) historyReadTicket_ = std::exchange(historyTicket_, 0);
+    }
+}
+
+void TFormMain::WaitForHistory() {
+    historyRunner_->WaitIdle();
+    ApplyHistoryDays();
 }
 
 void TFormMain::PopupSatellitesClick() {
@@ -639,8 +789,10 @@ void TFormMain::PopupSatellitesClick() {
     }
     satelliteView_->show();
     satelliteView_->raise();
-    // The shown day once more, this time with the levels of each satellite.
-    if (!plottedFiles_.isEmpty()) LoadAndPlot(plottedFiles_);
+    // The day once more, this time with the levels of each satellite: the day that is loading if
+    // there is one (the newest request wins), else the shown one.
+    const QStringList files = Loading() ? requestedFiles_ : plottedFiles_;
+    if (!files.isEmpty()) LoadAndPlot(files);
 }
 
 void TFormMain::UpdateSatelliteSpan() {
@@ -657,6 +809,14 @@ void TFormMain::DropFileTarget1Drop(const QStringList& files) {
     if (files.isEmpty()) return;
     fileList_ = files;
     LoadAndPlot(fileList_);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    // Nothing in flight outlives the window for long: both workers stop at their next step.
+    CancelLoad();
+    historyRunner_->Cancel();
+    historyTicket_ = 0;
+    QWidget::closeEvent(event);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -764,12 +924,16 @@ void TFormMain::dropEvent(QDropEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (loading_) return FilterInputWhileLoading(watched, event);
     // The window's own native window sees every key once, before it goes on to the
     // focused control; nothing here consumes it.
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         bool consumed = false;
+        // Escape stops a load that shows its progress, and does nothing else then.
+        if (key->key() == Qt::Key_Escape && progressBar_->isVisible()) {
+            CancelLoad();
+            return true;
+        }
         Guarded([this, key, &consumed] {
             // Copy and save act for the whole window: a focused control must not copy its own text over it.
             consumed = FormShortcut(key->key(), key->modifiers());
@@ -780,28 +944,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         if (consumed) return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-bool TFormMain::FilterInputWhileLoading(QObject* watched, QEvent* event) {
-    // While a long load shows its progress, the window takes no other input: Escape cancels.
-    if (watched != windowHandle()) return false;
-    switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancelRequested_ = true;
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::Close:
-            return true;
-        default:
-            return false;
-    }
 }
 
 void TFormMain::FormKeyDown(int key) {

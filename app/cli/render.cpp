@@ -195,16 +195,17 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
     form.resize(request.width, request.height);
     form.show();
-    QApplication::processEvents();
 
     if (request.files.empty()) {
         const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
         form.SetPickerDate(QDate(day.year, day.month, day.day));
         form.DateTimePickerChange();
+        form.WaitForLoad();
     } else {
         QStringList files;
         for (const std::string& file : request.files) files << QFile::decodeName(file.c_str());
         form.DropFileTarget1Drop(files);
+        form.WaitForLoad();
         // Like the window, which opens on yesterday before any drop, but naming the day of the files read
         // rather than the picker's empty default.
         const core::CivilDate day =

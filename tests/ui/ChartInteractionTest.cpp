@@ -35,6 +35,7 @@ class InteractionTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(date);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         Settle(*form);
         return form;
     }
@@ -185,15 +186,19 @@ TEST_F(ResetZoomTest, ReloadOfTheSameDayKeepsTheZoomAndAnotherDayShowsItsWholeRa
     const double from = At(yesterday, 10, 30), to = At(yesterday, 11, 0);
     form->Interaction().ZoomTo(from, to);
     QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 2);
     ExpectRange(*form, from, to);
     form->DateTimePickerChange();  // as the automatic refresh reloads
+    form->WaitForLoad();
     ExpectRange(*form, from, to);
 
     QTest::keyClick(form->windowHandle(), '.');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     ExpectDayRange(*form, today);
     QTest::keyClick(form->windowHandle(), ',');
+    form->WaitForLoad();
     ExpectDayRange(*form, yesterday);  // the zoom of a day is not remembered once another was shown
 }
 
@@ -331,6 +336,7 @@ TEST_F(ReadoutTest, InsideAGapSaysNoRecordsInsteadOfTheZeroPointsAndAtItsEdgesTh
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     // The last minute closes at 10:19:01; the records at 10:20:00 and 10:40:00 close at 10:40:01.
     const QString gap = QString("no records 10:20\u201310:39");
     EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 25)),
@@ -365,6 +371,7 @@ TEST_F(ReadoutTest, ControlFormatNamesTheModeControlAndEmptyDayShowsDashes) {
               "10:02:00 UTC\n" + dashes);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_TRUE(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 2))
                     .endsWith("\nMode: Control"));
 }

@@ -60,6 +60,7 @@ class ExportTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(yesterday);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         return form;
     }
     // A window whose save dialog answers `answer` and records what it proposed.
@@ -179,6 +180,7 @@ TEST_F(ExportTest, ParsedAsRfc4180AControlDayAcrossMidnightWithAGapGivesEachMinu
         RecordBlocks(QDateTime(next, QTime(0, 0), Qt::UTC), QDateTime(next, QTime(1, 10), Qt::UTC), true));
     auto form = MakeForm();
     form->DropFileTarget1Drop({second, first});
+    form->WaitForLoad();
     bool ok = false;
     const std::vector<QStringList> rows = ParseRfc4180(Csv(*form), ok);
     ASSERT_TRUE(ok);
@@ -222,6 +224,7 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QAction* exportCsv = form->PopupMenu()->findChild<QAction*>("PopupExportCsv");
     ASSERT_NE(exportCsv, nullptr);
 
@@ -256,6 +259,7 @@ TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedCont
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     answer = dataDir.path() + "/shot.png";
     QTest::keyClick(form->windowHandle(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{"Save image | " + dataDir.path() + "/2026-03-14_rx_data.png"});

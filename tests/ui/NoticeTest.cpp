@@ -58,11 +58,13 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "");
     const QString notes = form->LabelNotes()->text();
     const QString clipboard = form->ClipboardText();
 
     form->ButtonTodayClick();  // no log for today yet
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026: showing 2026-Mar-14");
     EXPECT_EQ(form->LabelNotes()->text(), notes);
     EXPECT_EQ(form->ClipboardText(), clipboard);
@@ -73,10 +75,12 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
 
     form->SetPickerDate(QDate(2020, 1, 1));  // before the oldest day
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "No log for 1 Jan 2020: showing 2026-Mar-14");
 
     WriteDay(today);
     form->ButtonTodayClick();
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "");
     EXPECT_FALSE(form->LabelNotice()->isVisible());
     EXPECT_NE(form->LabelNotes()->text(), notes);
@@ -89,9 +93,12 @@ TEST_F(NoticeTest, UnreadableDayAndDroppedFileNameTheFileAndTheReason) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     form->ButtonTodayClick();
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + '/' + DayName(today) + ": Is a directory");
     form->DropFileTarget1Drop({dataDir.path() + "/gone.txt"});
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + "/gone.txt: No such file or directory");
 }
 
@@ -100,6 +107,7 @@ TEST_F(NoticeTest, AutoRefreshAfterUtcMidnightSaysSoUntilTodaysLogAppears) {
     auto form = MakeForm();
     clock->utc = QDateTime(today, QTime(0, 0, 30), Qt::UTC);
     form->ButtonTodayClick();
+    form->WaitForLoad();
     form->CheckBoxAutoRefresh()->click();
     EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026");  // nothing shown yet
 
@@ -119,17 +127,20 @@ TEST_F(NoticeTest, AutoRefreshAfterUtcMidnightSaysSoUntilTodaysLogAppears) {
 TEST_F(NoticeTest, StartupNamesAMissingFolderOrOneWithoutDayLogs) {
     auto missing = MakeFolderForm({dataDir.path() + "/no/such"});
     missing->TimerRunTimer();
+    missing->WaitForLoad();
     EXPECT_EQ(Notice(*missing), "Folder not found: " + dataDir.path() + "/no/such");
     EXPECT_EQ(missing->DataDirectory(), programDir.path() + '/');
 
     WriteFile(dataDir.path(), "readme.txt", "x");
     auto empty = MakeFolderForm({dataDir.path()});
     empty->TimerRunTimer();
+    empty->WaitForLoad();
     EXPECT_EQ(Notice(*empty), "No day logs in " + dataDir.path() + '/');
 
     WriteDay(yesterday);
     auto good = MakeFolderForm({dataDir.path()});
     good->TimerRunTimer();
+    good->WaitForLoad();
     EXPECT_EQ(Notice(*good), "");
     EXPECT_EQ(good->LabelNotes()->toolTip(), dataDir.path() + '/' + DayName(yesterday));
     EXPECT_TRUE(errors.empty());
@@ -140,6 +151,7 @@ TEST_F(NoticeTest, LogFileArgumentsOpenLikeADropAmongTheirFolder) {
     const QString b = WriteDay(yesterday.addDays(-2));
     auto form = MakeFolderForm({b, a});
     form->TimerRunTimer();
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
     EXPECT_EQ(Notice(*form), "");
     EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/');
@@ -161,6 +173,7 @@ TEST_F(NoticeTest, OpenFolderShowsYesterdayOrElseTheNewestDayOfTheChosenFolder) 
     form->SetDataDirectory(dataDir.path());
     folderAnswer = other.path();
     QTest::keyClick(form->windowHandle(), Qt::Key_O, Qt::ControlModifier);
+    form->WaitForLoad();
     EXPECT_EQ(form->DataDirectory(), other.path() + '/');
     EXPECT_EQ(form->PickerDate(), yesterday.addDays(-4));
     EXPECT_TRUE(form->LabelNotes()->text().startsWith("2026-Mar-10"));
@@ -169,16 +182,19 @@ TEST_F(NoticeTest, OpenFolderShowsYesterdayOrElseTheNewestDayOfTheChosenFolder) 
     WriteDay(yesterday);
     folderAnswer = dataDir.path();
     form->PopupMenu()->findChild<QAction*>("PopupOpenFolder")->trigger();
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), yesterday);
     EXPECT_EQ(Notice(*form), "");
 
     folderAnswer.clear();  // cancelled
     form->PopupOpenFolderClick();
+    form->WaitForLoad();
     EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/');
 
     QTemporaryDir none;
     folderAnswer = none.path();
     form->PopupOpenFolderClick();
+    form->WaitForLoad();
     EXPECT_EQ(Notice(*form), "No day logs in " + none.path() + '/');
     EXPECT_TRUE(errors.empty());
 }
@@ -188,7 +204,9 @@ TEST_F(NoticeTest, AtTheMinimumSizeNoTextIsCutOrOverlapped) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     form->ButtonTodayClick();  // the notice line takes its room too
+    form->WaitForLoad();
     ASSERT_TRUE(form->LabelNotice()->isVisible());
     form->resize(1, 1);
     QApplication::processEvents();
@@ -217,8 +235,10 @@ TEST_F(NoticeTest, HistoryAndSatellitesCloseWithEscapeOrTheCloseKeys) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     form->PopupHistoryClick();
     form->PopupSatellitesClick();
+    form->WaitForLoad();
     QWidget* history = form->HistoryWindow();
     QWidget* satellites = form->SatelliteView();
     // Shortcuts reach the active window, as the user's keys do.

@@ -74,6 +74,7 @@ TEST_P(TextFit, EveryControlShowsItsWholeText) {
     const auto form = MakeForm();
     form->SetPickerDate(shown);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QApplication::processEvents();
     ASSERT_TRUE(errors.empty());
 
@@ -86,6 +87,7 @@ TEST_P(TextFit, EveryControlShowsItsWholeText) {
     // A day without a log shows the notice line.
     form->SetPickerDate(shown.addDays(1));
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QApplication::processEvents();
     const auto* notice = form->findChild<QLabel*>("LabelNotice");
     ASSERT_TRUE(notice != nullptr && notice->isVisible() && !notice->text().isEmpty());
