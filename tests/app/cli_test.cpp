@@ -469,7 +469,9 @@ TEST_F(TerminalCliRunner, FewFilesShowNoProgress) {
 
 TEST_F(TerminalCliRunner, AFailureErasesTheProgressBeforeItsLine) {
     // Two files big enough for progress reports before the missing third one fails the load.
-    for (const char* name : {"a.txt", "b.txt"}) std::ofstream(dir_ / name) << std::string(5'000'000, 'x');
+    std::string fiveMegabytes;
+    for (int i = 0; i < 50'000; ++i) fiveMegabytes += std::string(99, 'x') + '\n';
+    for (const char* name : {"a.txt", "b.txt"}) std::ofstream(dir_ / name) << fiveMegabytes;
     const CliRun run =
         Cli({"report", "--data-dir", dir_.string(), "a.txt", "b.txt", "zz_missing.txt"}, terminal_);
     EXPECT_EQ(run.status, 1);

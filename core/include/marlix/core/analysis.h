@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +113,8 @@ struct LoadOptions {
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
     // Also the level of each satellite minute by minute (SatelliteDay), at some extra cost.
     bool satellites = false;
+    // Threads that read the files; 0: one per core. The result does not depend on it.
+    unsigned threads = 0;
 };
 
 // Exactly one of the two is set.
@@ -130,6 +133,7 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
                         const LocaleConventions& locale, const LoadOptions& options = {});
 
 class MinuteAggregator;
+struct LineRecord;
 
 // The analysis of one load fed line by line. A line holds one byte per character (see LineReader).
 class DayAnalyser {
@@ -140,6 +144,8 @@ class DayAnalyser {
     DayAnalyser& operator=(const DayAnalyser&) = delete;
 
     void AddLine(std::string_view line);
+    // Lines already reduced (the record lines among them, and the count of all of them).
+    void AddReduced(std::span<const LineRecord> records, std::int64_t lines);
     // Makes the hint, the trend, the notes and the summary; the analyser is spent afterwards.
     DayAnalysis Finish();
 

@@ -13,7 +13,15 @@
 
 namespace marlix::core {
 
-enum class RecordKind { None, Time, Pdop, PdopWithSatellites, SatelliteNumbers, SatelliteLevels, FixMode };
+enum class RecordKind : std::uint8_t {
+    None,
+    Time,
+    Pdop,
+    PdopWithSatellites,
+    SatelliteNumbers,
+    SatelliteLevels,
+    FixMode
+};
 
 inline constexpr char kTimePrefix[] = "UTC Time  : ";
 inline constexpr char kPdopPrefix[] = "PDOP      : ";
