@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -97,11 +98,17 @@ bool RunInOrder(std::size_t count, unsigned workers, std::size_t window, Work&& 
                 for (std::jthread& thread : threads) thread.join();
             }
         } stopper{mutex, stopped, changed, threads};
-        for (unsigned w = 0; w < workers; ++w) threads.emplace_back(workerLoop);
+        try {
+            for (unsigned w = 0; w < workers; ++w) threads.emplace_back(workerLoop);
+        } catch (const std::system_error&) {
+            // Out of threads: those that started do the work, or the calling thread when none did.
+        }
 
         for (std::size_t i = 0; i < count; ++i) {
             JobOutcome<Result> outcome;
-            {
+            if (threads.empty()) {
+                outcome = runOne(i);
+            } else {
                 std::unique_lock lock(mutex);
                 changed.wait(lock, [&] { return done[i].has_value(); });
                 outcome = std::move(*done[i]);
