@@ -101,6 +101,14 @@ DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const Local
     return analyser.Finish();
 }
 
+DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
+                                 unsigned threads) {
+    DayAnalyser analyser;
+    ReduceTexts(files, pieceBytes, threads,
+                [&analyser](const ReducedLines& lines) { analyser.AddReduced(lines.records, lines.lines); });
+    return analyser.Finish();
+}
+
 DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale,
                         const LoadOptions& options) {
     return AnalyseTexts({fileBytes}, locale, options);

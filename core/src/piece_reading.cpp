@@ -53,7 +53,8 @@ class FileDescriptor {
 struct PlannedFile {
     std::string path;
     FileDescriptor fd;
-    std::optional<LoadFailure> failure;  // reported when the reading reaches this file
+    std::optional<std::string_view> bytes;  // a text held in memory instead of a file
+    std::optional<LoadFailure> failure;     // reported when the reading reaches this file
     TextEncoding encoding = TextEncoding::Ansi;
     std::uint64_t size = 0;
 };
@@ -97,11 +98,19 @@ ssize_t ReadAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
     }
 }
 
+ssize_t ReadAt(const PlannedFile& file, char* buffer, std::size_t size, std::uint64_t offset) {
+    if (!file.bytes) return ReadAt(file.fd.Get(), buffer, size, offset);
+    if (offset >= file.bytes->size()) return 0;
+    const std::size_t n = std::min(size, file.bytes->size() - static_cast<std::size_t>(offset));
+    std::memcpy(buffer, file.bytes->data() + offset, n);
+    return static_cast<ssize_t>(n);
+}
+
 std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece& piece, char* buffer,
                                             ReducedPiece& result) {
     std::uint64_t pos = piece.begin - 1;
     while (pos + 1 < piece.end) {
-        const ssize_t got = ReadAt(file.fd.Get(), buffer, kReadSize, pos);
+        const ssize_t got = ReadAt(file, buffer, kReadSize, pos);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
             return std::nullopt;
@@ -122,7 +131,8 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
 
 ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece) {
     ReducedPiece result;
-    const auto buffer = std::make_unique<char[]>(kReadSize);
+    // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
+    thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
     std::uint64_t pos = 0;
     if (piece.begin > 0) {
         const auto start = FirstLineStart(file, piece, buffer.get(), result);
@@ -135,7 +145,7 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece) {
     LineReader reader = piece.begin == 0 ? LineReader() : LineReader(file.encoding);
     RecordSink sink(result);
     for (;;) {
-        const ssize_t got = ReadAt(file.fd.Get(), buffer.get(), kReadSize, pos);
+        const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
             return result;
@@ -206,28 +216,29 @@ PlannedFile PlanFile(const std::string& path) {
     return file;
 }
 
-void AddPieces(const PlannedFile& file, std::size_t index, std::vector<Piece>& pieces) {
+void AddPieces(const PlannedFile& file, std::size_t index, std::uint64_t pieceSize,
+               std::vector<Piece>& pieces) {
     // UTF-16 would need its line ends found on code units; such logs are rare and read whole.
     const bool canCut = file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8;
     const std::uint64_t count =
-        canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + kPieceSize - 1) / kPieceSize) : 1;
+        canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + pieceSize - 1) / pieceSize) : 1;
     for (std::uint64_t i = 0; i < count; ++i) {
-        pieces.push_back({index, i * kPieceSize, i + 1 == count ? kToEndOfFile : (i + 1) * kPieceSize});
+        pieces.push_back({index, i * pieceSize, i + 1 == count ? kToEndOfFile : (i + 1) * pieceSize});
     }
 }
 
 }  // namespace
 
-std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths, const LoadOptions& options,
-                                          const std::function<void(const ReducedLines&)>& aggregate) {
-    std::vector<PlannedFile> files;
-    files.reserve(paths.size());
+namespace {
+
+std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, std::uint64_t pieceSize,
+                                              const LoadOptions& options,
+                                              const std::function<void(const ReducedLines&)>& aggregate) {
     std::vector<Piece> pieces;
     std::uint64_t total = 0;
-    for (const std::string& path : paths) {
-        files.push_back(PlanFile(path));
-        AddPieces(files.back(), files.size() - 1, pieces);
-        total += files.back().size;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        AddPieces(files[i], i, pieceSize, pieces);
+        total += files[i].size;
     }
 
     std::uint64_t done = 0;
@@ -270,9 +281,32 @@ std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths,
         });
     if (failure) return failure;
     if (options.progress && !options.progress(done, std::max(done, total))) {
-        return LoadFailure{paths.empty() ? std::string() : paths.back(), "cancelled", true};
+        return LoadFailure{files.empty() ? std::string() : files.back().path, "cancelled", true};
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths, const LoadOptions& options,
+                                          const std::function<void(const ReducedLines&)>& aggregate) {
+    std::vector<PlannedFile> files;
+    files.reserve(paths.size());
+    for (const std::string& path : paths) files.push_back(PlanFile(path));
+    return ReducePlannedFiles(files, kPieceSize, options, aggregate);
+}
+
+void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t pieceSize, unsigned threads,
+                 const std::function<void(const ReducedLines&)>& aggregate) {
+    std::vector<PlannedFile> files(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        files[i].bytes = texts[i];
+        files[i].size = texts[i].size();
+        files[i].encoding = EncodingOfMark(texts[i].substr(0, 3));
+    }
+    LoadOptions options;
+    options.threads = threads;
+    ReducePlannedFiles(files, std::max<std::uint64_t>(pieceSize, 1), options, aggregate);
 }
 
 }  // namespace marlix::core

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "marlix/core/aggregation.h"
@@ -27,5 +28,9 @@ struct ReducedLines {
 // cannot be read, or of a cancelled load; an exception of a reading thread is thrown again here.
 std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths, const LoadOptions& options,
                                           const std::function<void(const ReducedLines&)>& aggregate);
+
+// The same for texts held in memory, cut into pieces of the given size (to check the cutting).
+void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t pieceSize, unsigned threads,
+                 const std::function<void(const ReducedLines&)>& aggregate);
 
 }  // namespace marlix::core

@@ -100,6 +100,28 @@ void ExpectSameDay(const DayAnalysis& actual, const DayAnalysis& expected, const
     EXPECT_EQ(actual.summary, expected.summary) << what;
 }
 
+TEST(PiecesOfTexts, EveryFixtureCutAnywhereReadsAsOneLog) {
+    std::vector<std::string> fixtures;
+    for (const auto& entry : fs::recursive_directory_iterator(TEST_DATA_DIR)) {
+        if (entry.is_regular_file())
+            fixtures.push_back(test::ReadFixture(fs::relative(entry.path(), TEST_DATA_DIR).string()));
+    }
+    ASSERT_GE(fixtures.size(), 10u);
+    for (std::size_t f = 0; f < fixtures.size(); ++f) {
+        // Each fixture alone and followed by the next, so that the cuts also meet a file end.
+        const std::vector<std::vector<std::string_view>> lists = {
+            {fixtures[f]}, {fixtures[f], fixtures[(f + 1) % fixtures.size()]}};
+        for (const auto& texts : lists) {
+            const DayAnalysis expected = AnalyseTexts(texts);
+            for (const std::uint64_t piece : {1, 2, 3, 5, 8, 13, 31, 64, 200}) {
+                ExpectSameDay(AnalyseTextsInPieces(texts, piece, piece % 2 == 0 ? 3 : 1), expected,
+                              "fixture " + std::to_string(f) + " of " + std::to_string(texts.size()) +
+                                  " in pieces of " + std::to_string(piece));
+            }
+        }
+    }
+}
+
 class PiecesOfFiles : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {

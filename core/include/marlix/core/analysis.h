@@ -160,6 +160,10 @@ class DayAnalyser {
 // read in the order given.
 DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale = {},
                          const LoadOptions& options = {});
+// The same, each text cut into pieces of pieceBytes that `threads` threads read in parallel, as files
+// are; the result is that of AnalyseTexts whatever the sizes.
+DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
+                                 unsigned threads);
 DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale = {},
                         const LoadOptions& options = {});
 
