@@ -109,8 +109,11 @@ ssize_t ReadAt(const PlannedFile& file, char* buffer, std::size_t size, std::uin
 std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece& piece, char* buffer,
                                             ReducedPiece& result) {
     std::uint64_t pos = piece.begin - 1;
+    // Lines are short: a small read nearly always holds the LF, and only a long line reads more.
+    std::size_t readSize = 4096;
     while (pos + 1 < piece.end) {
-        const ssize_t got = ReadAt(file, buffer, kReadSize, pos);
+        const ssize_t got = ReadAt(file, buffer, readSize, pos);
+        readSize = std::min(readSize * 4, kReadSize);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
             return std::nullopt;
