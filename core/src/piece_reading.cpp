@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "marlix/core/line_reader.h"
@@ -25,7 +26,7 @@ constexpr std::size_t kReadSize = std::size_t{1} << 17;
 constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
 constexpr std::uint64_t kToEndOfFile = std::numeric_limits<std::uint64_t>::max();
 // Pieces reduced ahead of the one being aggregated, per worker.
-constexpr std::size_t kPiecesAheadPerWorker = 4;
+constexpr std::size_t kPiecesAheadPerWorker = 2;
 
 LoadFailure Failure(const std::string& path, int error) {
     return {path, std::strerror(error), false};
@@ -133,8 +134,10 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
     return std::nullopt;
 }
 
-ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece) {
+ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vector<LineRecord> records) {
     ReducedPiece result;
+    result.records = std::move(records);
+    result.records.clear();
     // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
     thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
     std::uint64_t pos = 0;
@@ -250,12 +253,25 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
     std::optional<LoadFailure> failure;
     std::size_t endedFile = std::numeric_limits<std::size_t>::max();  // the file whose text a NUL ended
     const unsigned workers = options.threads == 0 ? DefaultWorkerCount() : options.threads;
+    // Record buffers of aggregated pieces go back to the reading threads: fresh ones would be
+    // page-faulted for every piece. There are never more than the pieces in flight.
+    std::mutex spareMutex;
+    std::vector<std::vector<LineRecord>> spare;
     RunInOrder<ReducedPiece>(
         pieces.size(), workers, kPiecesAheadPerWorker * workers,
         [&](std::size_t i) {
             const Piece& piece = pieces[i];
             const PlannedFile& file = files[piece.file];
-            return file.failure ? ReducedPiece{} : ReducePiece(file, piece);
+            if (file.failure) return ReducedPiece{};
+            std::vector<LineRecord> records;
+            {
+                const std::lock_guard lock(spareMutex);
+                if (!spare.empty()) {
+                    records = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            return ReducePiece(file, piece, std::move(records));
         },
         [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
             if (outcome.error) std::rethrow_exception(outcome.error);
@@ -272,6 +288,10 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                 return false;
             }
             aggregate({reduced.records, reduced.lines});
+            {
+                const std::lock_guard lock(spareMutex);
+                spare.push_back(std::move(reduced.records));
+            }
             if (reduced.textEnded) endedFile = piece.file;
             done += reduced.bytes;
             if (options.progress && done >= nextReport) {

@@ -124,36 +124,14 @@ std::int32_t PdopValue(std::string_view line) {
 
 FixModeRecord ParseFixMode(std::string_view line) {
     // These words are searched in the whole line, so the reader keeps them of an overlong line: a
-    // word added here belongs in kLineWords too. One pass over the line finds them all: each starts
-    // with a character that starts no other.
-    bool has2D = false, has3D = false, hasCoarse = false, hasFine = false, hasControl = false;
-    const auto at = [line](std::size_t i, std::string_view word) {
-        return line.substr(i, word.size()) == word;
-    };
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        switch (line[i]) {
-            case '2':
-                has2D = has2D || at(i, "2D");
-                break;
-            case '3':
-                has3D = has3D || at(i, "3D");
-                break;
-            case 'C':
-                hasCoarse = hasCoarse || at(i, "Coarse");
-                hasControl = hasControl || at(i, "Control");
-                break;
-            case 'F':
-                hasFine = hasFine || at(i, "Fine");
-                break;
-            default:
-                break;
-        }
-    }
+    // word added here belongs in kLineWords too.
+    const auto has = [line](std::string_view word) { return line.find(word) != std::string_view::npos; };
     FixModeRecord record{FixState::None, LockMode::Inactive};
-    if (has2D) record.fix = FixState::Fix2D;
-    if (has3D) record.fix = FixState::Fix3D;
-    if (hasCoarse) record.mode = LockMode::Coarse;
-    if (hasFine || hasControl) record.mode = LockMode::FineOrControl;
+    if (has("2D")) record.fix = FixState::Fix2D;
+    if (has("3D")) record.fix = FixState::Fix3D;
+    if (has("Coarse")) record.mode = LockMode::Coarse;
+    if (has("Fine")) record.mode = LockMode::FineOrControl;
+    if (has("Control")) record.mode = LockMode::FineOrControl;
     return record;
 }
 
