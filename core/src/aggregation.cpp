@@ -56,8 +56,10 @@ LineRecord ReduceTimeRecord(const TimeRecord& record) {
 LineRecord ReduceLine(std::string_view line) {
     LineRecord r;
     switch (ClassifyRecord(line)) {
-        case RecordKind::Time:
-            return ReduceTimeRecord(ParseTimeRecord(line));
+        case RecordKind::Time: {
+            thread_local DateMemo memo;
+            return ReduceTimeRecord(ParseTimeRecord(line, memo));
+        }
         case RecordKind::Pdop:
             r.kind = RecordKind::Pdop;
             r.value = PdopValue(line);

@@ -203,6 +203,20 @@ TEST(TimeRecordFields, KeepTheTimeOfDayWhenOnlyTheDateFails) {
     EXPECT_EQ(ParseTimeRecord("UTC Time  : 12:00:00 29/02/24").status, TimeRecord::Status::Ok);
 }
 
+TEST(TimeRecordFields, TheRememberedDateGivesWhatTheFullReadingGives) {
+    DateMemo memo;
+    for (const char* line : {"UTC Time  : 12:00:00 05/03/24", "UTC Time  : 12:00:01 05/03/24",
+                             "UTC Time  : 12:00:02 05/03/2", "UTC Time  : 99:00:03 05/03/24",
+                             "UTC Time  : 12:00:04 05/03/24 and more", "UTC Time  : 12:00:05 06/03/24",
+                             "UTC Time  : 12:00:06 05-03-24", "UTC Time  : 12:00:07 35/03/24"}) {
+        const TimeRecord expected = ParseTimeRecord(line);
+        const TimeRecord r = ParseTimeRecord(line, memo);
+        EXPECT_EQ(r.status, expected.status) << line;
+        EXPECT_EQ(r.timeOfDay, expected.timeOfDay) << line;
+        EXPECT_EQ(r.dateTime, expected.dateTime) << line;
+    }
+}
+
 TEST(TimeRecordFields, AYearCutShortIsABadDate) {
     // "20" alone or "20" and one digit would be a year of antiquity: a half-written line fails instead.
     for (const char* line : {"UTC Time  : 12:00:00 05/03/", "UTC Time  : 12:00:00 05/03/2"}) {

@@ -90,6 +90,13 @@ struct TimeRecord {
     std::string_view hourText, minuteText, secondText;
 };
 TimeRecord ParseTimeRecord(std::string_view line);
+// The date of the last good Time line read, by its text: a log's date changes once a day.
+struct DateMemo {
+    char text[8] = {};
+    DayTime date = 0;
+    bool valid = false;
+};
+TimeRecord ParseTimeRecord(std::string_view line, DateMemo& memo);
 
 // PDOP value of either PDOP line: characters 13-14, 11 when they are no integer.
 std::int32_t PdopValue(std::string_view line);
