@@ -151,6 +151,7 @@ TEST(ListSplitting, ConvertsTheLoggersPlainShapeAsTheGeneralRulesDo) {
     EXPECT_EQ(values("17, 12, 02, 3"), (V{17, 12, 2, 3}));
     EXPECT_EQ(values("123456789, 0"), (V{123456789, 0}));
     EXPECT_EQ(values("2147483648, 1"), (V{-7, 1}));
+    EXPECT_EQ(values("1, 4444444444444444"), (V{1, -7}));
     EXPECT_EQ(values("1, 2, "), (V{1, 2}));
     EXPECT_EQ(values("1, 2,"), (V{1, 2, -7}));
     EXPECT_EQ(values("1,  2"), (V{1, 2}));

@@ -185,8 +185,11 @@ inline bool ReadPlainList(std::string_view list, std::int32_t (&values)[64], int
     for (;;) {
         const char* const start = p;
         std::int32_t value = 0;
-        while (p != end && static_cast<unsigned>(*p - '0') <= 9) value = value * 10 + (*p++ - '0');
-        if (p == start || p - start > 9 || count == 64) return false;
+        while (p != end && static_cast<unsigned>(*p - '0') <= 9) {
+            if (p - start == 9) return false;  // a tenth digit could leave 32 bits
+            value = value * 10 + (*p++ - '0');
+        }
+        if (p == start || count == 64) return false;
         values[count++] = value;
         if (p == end) return true;
         if (end - p < 3 || p[0] != ',' || p[1] != ' ') return false;
