@@ -35,20 +35,36 @@ QString ReadoutNumber(double value) {
     return text == "-0" ? "0" : text;
 }
 
-// The words of the right-axis labels for the values the fix and mode series take.
-QString FixWord(double value) {
-    if (value == 0) return "No fix";
-    if (value == 0.8) return "2D";
-    if (value == 1.6) return "3D";
-    return ReadoutNumber(value);
+QString FixWord(core::FixState fix) {
+    switch (fix) {
+        case core::FixState::Fix2D:
+            return "2D";
+        case core::FixState::Fix3D:
+            return "3D";
+        default:
+            return "No fix";
+    }
 }
 
-QString ModeWord(double value, bool controlFormat) {
-    if (value == 0) return "Inactive";
-    if (controlFormat && value == 20) return "Control";
-    if (!controlFormat && value == 10) return "Coarse";
-    if (!controlFormat && value == 20) return "Fine";
-    return ReadoutNumber(value);
+QString ModeWord(core::LockMode mode, bool controlFormat) {
+    switch (mode) {
+        case core::LockMode::Coarse:
+            return "Coarse";
+        case core::LockMode::FineOrControl:
+            return controlFormat ? "Control" : "Fine";
+        default:
+            return "Inactive";
+    }
+}
+
+QString HourMinute(double time) {
+    const core::CivilDateTime t = core::DecodeDateTime(time);
+    return QString("%1:%2").arg(t.hour, 2, 10, QChar('0')).arg(t.minute, 2, 10, QChar('0'));
+}
+
+template <typename T, typename Format>
+QString Reading(const std::optional<T>& value, Format format) {
+    return value ? format(*value) : QStringLiteral("\u2014");
 }
 
 QString ClockTime(double time) {
@@ -61,25 +77,38 @@ QString ClockTime(double time) {
 
 }  // namespace
 
-QString CursorReadout(TSignalCharts& charts, double time) {
+QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time) {
+    using core::MinuteReading;
+    constexpr double kMinute = 1.0 / 1440;
     QStringList lines{ClockTime(time) + " UTC"};
-    for (int s = 0; s < core::kSeriesCount; ++s) {
-        const auto id = static_cast<core::SeriesId>(s);
-        const TChartSeries& series = charts.SeriesFor(id);
-        const int index = NearestPointIndex(series, time);
-        QString value = QStringLiteral("\u2014");
-        if (index >= 0) {
-            const double y = series.YValues().Value(index);
-            if (id == core::SeriesId::Fix) {
-                value = FixWord(y);
-            } else if (id == core::SeriesId::Mode) {
-                value = ModeWord(y, charts.ControlFormat());
-            } else {
-                value = ReadoutNumber(y);
-            }
+    const auto after = std::upper_bound(minutes.begin(), minutes.end(), time,
+                                        [](double t, const MinuteReading& m) { return t < m.time; });
+    if (after != minutes.begin() && after != minutes.end()) {
+        const MinuteReading& before = *(after - 1);
+        // Closes fall at second 01: the minutes named "no records" run from the minute after the
+        // last close before the gap to the minute before the first close after it.
+        constexpr double kSecond = 1.0 / 86400;
+        if (before.gapBegins && after->gapEnds && time >= before.time + kMinute - kSecond &&
+            time < after->time - kSecond) {
+            lines << "no records " + HourMinute(before.time + kMinute) + QStringLiteral("\u2013") +
+                         HourMinute(after->time - kMinute);
+            return lines.join('\n');
         }
-        lines << QString::fromStdString(series.Title()) + ": " + value;
     }
+    const MinuteReading* nearest = nullptr;
+    if (after != minutes.end()) nearest = &*after;
+    if (after != minutes.begin() && (!nearest || time - (after - 1)->time < after->time - time))
+        nearest = &*(after - 1);
+    const MinuteReading none;
+    const MinuteReading& m = nearest ? *nearest : none;
+    if (nearest) lines << "Minute " + HourMinute(m.time - kMinute);
+    const auto number = [](auto v) { return ReadoutNumber(static_cast<double>(v)); };
+    lines << "Strength: " + Reading(m.strength, number) << "Num good: " + Reading(m.numGood, number)
+          << "2D/3D fix: " + Reading(m.fix, FixWord) << "Trend: " + Reading(m.trend, number)
+          << "PDOP: " + Reading(m.pdop, number) << "Signal: " + Reading(m.signal, number)
+          << "Mode: " + Reading(m.mode, [controlFormat](core::LockMode mode) {
+                 return ModeWord(mode, controlFormat);
+             });
     return lines.join('\n');
 }
 
@@ -221,7 +250,7 @@ void TChartInteraction::UpdateReadout(QPoint pointerInParent) {
         readout_->hide();
         return;
     }
-    readout_->setText(CursorReadout(charts_, *cursor_));
+    readout_->setText(CursorReadout(minutes_, charts_.ControlFormat(), *cursor_));
     readout_->adjustSize();
     // Beside the pointer, on whichever side keeps the box inside the window.
     const QWidget* parent = readout_->parentWidget();

@@ -25,6 +25,7 @@
 #include <QPolygon>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -32,6 +33,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 #include "ChartInteraction.h"
@@ -39,6 +41,7 @@
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
 #include "SignalCharts.h"
+#include "WindowFont.h"
 
 namespace marlix::ui {
 
@@ -49,6 +52,7 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
+constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
@@ -74,6 +78,27 @@ QString DayFileName(QDate date) {
 }
 
 // The first separator character of the locale's short time format, ":" when it has none.
+// The windows beside the main one close from the keyboard: Escape or any of the platform's Close
+// keys. Keys their views leave unused reach the window itself.
+class TCloseOnKeys : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape && !key->matches(QKeySequence::Close)) return false;
+        static_cast<QWidget*>(watched)->close();
+        return true;
+    }
+};
+
+void CloseOnKeys(QWidget& window) {
+    window.setFocusPolicy(Qt::StrongFocus);
+    window.installEventFilter(new TCloseOnKeys(&window));
+}
+
 std::string TimeSeparator(const QLocale& locale) {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
     for (qsizetype i = 0; i < format.size(); ++i) {
@@ -102,6 +127,11 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
             QMessageBox::critical(this, title, message);
         };
     }
+    if (!options_.askFolder) {
+        options_.askFolder = [this](const QString& caption, const QString& current) {
+            return QFileDialog::getExistingDirectory(this, caption, current);
+        };
+    }
     if (!options_.askSavePath) {
         options_.askSavePath = [this](const QString& caption, const QString& proposed,
                                       const QString& filter) {
@@ -109,10 +139,10 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
         };
     }
     setWindowTitle(kCaption);
-    setFont(QFont("Tahoma", 8));
+    setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
-    setMinimumSize(320, 240);
     CreateControls();
+    setMinimumSize(MinimumFormSize());
 
     // FormCreate: drop target, file list, the shared day-button hint.
     setAcceptDrops(true);
@@ -167,8 +197,8 @@ void TFormMain::CreateControls() {
     dateTimePicker_ = new QDateEdit(this);
     dateTimePicker_->setObjectName("DateTimePicker");
     dateTimePicker_->setCalendarPopup(true);
-    dateTimePicker_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     place(dateTimePicker_, QRect(104, 492, 89, 21), akLeft | akBottom);
+    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
     connect(dateTimePicker_, &QDateEdit::dateChanged, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
 
@@ -210,6 +240,13 @@ void TFormMain::CreateControls() {
     place(buttonClose_, QRect(683, 523, 81, 25), akRight | akBottom);
     connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
 
+    // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
+    labelNotice_ = new QLabel(this);
+    labelNotice_->setObjectName("LabelNotice");
+    labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
+    labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labelNotice_->hide();
+
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName("ProgressBarLoad");
     progressBar_->setRange(0, 1000);
@@ -218,11 +255,14 @@ void TFormMain::CreateControls() {
 
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName("PopupMenu");
+    // The shortcuts shown here are taken by FormShortcut for the whole window.
     QAction* copy = popupMenu_->addAction("Copy");
     copy->setObjectName("PopupCopy");
+    copy->setShortcut(QKeySequence("Ctrl+C"));
     connect(copy, &QAction::triggered, this, [this] { Guarded([this] { PopupCopyClick(); }); });
     QAction* saveImage = popupMenu_->addAction("Save image...");
     saveImage->setObjectName("PopupSaveImage");
+    saveImage->setShortcut(QKeySequence("Ctrl+S"));
     connect(saveImage, &QAction::triggered, this, [this] { Guarded([this] { PopupSaveImageClick(); }); });
     QAction* exportCsv = popupMenu_->addAction("Export CSV...");
     exportCsv->setObjectName("PopupExportCsv");
@@ -238,6 +278,11 @@ void TFormMain::CreateControls() {
     QAction* satellites = popupMenu_->addAction("Satellites...");
     satellites->setObjectName("PopupSatellites");
     connect(satellites, &QAction::triggered, this, [this] { Guarded([this] { PopupSatellitesClick(); }); });
+    popupMenu_->addSeparator();
+    QAction* openFolder = popupMenu_->addAction("Open folder...");
+    openFolder->setObjectName("PopupOpenFolder");
+    openFolder->setShortcut(QKeySequence("Ctrl+O"));
+    connect(openFolder, &QAction::triggered, this, [this] { Guarded([this] { PopupOpenFolderClick(); }); });
     connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { UpdateSatelliteSpan(); });
 }
 
@@ -287,9 +332,11 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     const core::LoadResult result =
         core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale(), loadOptions);
     lastFailure_ = result.failure;
+    ShowLoadOutcome(fileList, result);
     if (!result.analysis) return;  // An unreadable file or a cancelled load keeps the previous view.
 
     const core::DayAnalysis& day = *result.analysis;
+    minutes_ = day.minutes;
     ++loadCount_;
     charts_->Plot(day);
     const bool sameDay = fileList == plottedFiles_;
@@ -299,12 +346,93 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
         satelliteView_->SetDay(*day.satellites);
         UpdateSatelliteSpan();
     }
+    interaction_->SetMinutes(minutes_);
     labelSummary_->setToolTip(QString::fromStdString(day.hint));
     labelNotes_->setText(QString::fromStdString(day.notes));
     labelNotes_->adjustSize();
+    QStringList paths;
+    for (const QString& name : fileList)
+        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataDirectory_ + name);
+    labelNotes_->setToolTip(paths.join('\n'));
     summaryText_ = QString::fromStdString(day.summary);
     labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
     labelSummary_->adjustSize();
+}
+
+QString TFormMain::ShownName(const QStringList& fileList, const core::DayAnalysis& day) const {
+    if (day.firstDay != 0) {
+        const core::CivilDate d = core::DecodeDate(day.firstDay);
+        return QString("%1-%2-%3")
+            .arg(d.year, 4, 10, QChar('0'))
+            .arg(QLocale().monthName(d.month, QLocale::ShortFormat))
+            .arg(d.day, 2, 10, QChar('0'));
+    }
+    return fileList.isEmpty() ? QString() : QFileInfo(fileList.first()).fileName();
+}
+
+void TFormMain::ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result) {
+    if (result.analysis) {
+        shownName_ = ShownName(fileList, *result.analysis);
+        SetNotice({});
+        return;
+    }
+    if (!result.failure) return;
+    const core::LoadFailure& failure = *result.failure;
+    const QString shown = shownName_.isEmpty() ? QString() : ": showing " + shownName_;
+    if (failure.cancelled) {
+        SetNotice("Reading cancelled" + shown);
+        return;
+    }
+    const QString file = QFile::decodeName(QByteArray::fromStdString(failure.file));
+    const bool pickerDay = fileList.size() == 1 && fileList.first() == DayFileName(PickerDate());
+    if (pickerDay && !QFileInfo::exists(file)) {
+        SetNotice("No log for " + QLocale().toString(PickerDate(), "d MMM yyyy") + shown);
+        return;
+    }
+    SetNotice("Cannot read " + QDir::toNativeSeparators(file) + ": " +
+              QString::fromStdString(failure.reason));
+}
+
+void TFormMain::SetNotice(const QString& text) {
+    if (text == labelNotice_->text() && labelNotice_->isHidden() == text.isEmpty()) return;
+    labelNotice_->setText(text);
+    labelNotice_->setToolTip(text);
+    labelNotice_->setVisible(!text.isEmpty());
+    Guarded([this] { FormResize(); });
+}
+
+int TFormMain::NoticeLineHeight() const {
+    return labelNotice_->fontMetrics().height() + 2;
+}
+
+int TFormMain::MinimumChartHeight() const {
+    // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
+    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
+    // the charts' default font on this screen.
+    const QFontMetrics metrics(QFont("Arial", 8), chartStrength_);
+    const int ink = metrics.tightBoundingRect("No fix 2D 3D Inactive Coarse Fine Control").height();
+    constexpr double kNearestLabels = 0.8 / 10;
+    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
+}
+
+QSize TFormMain::MinimumFormSize() const {
+    // The widest texts the labels beside the buttons can hold: a day of 86,400 fix lines evenly
+    // spread, with a control word, and the notes line of a day that runs into the next.
+    const QFontMetrics metrics(labelSummary_->font());
+    const int textWidth = std::max(
+        {metrics.horizontalAdvance("Fixes: none/2D/3D:  33%, 33%, 33%  (28800, 28800, 28800)"),
+         metrics.horizontalAdvance("Control: inactive/coarse/fine:  33%, 33%, 33%  (28800, 28800, 28800)"),
+         metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
+         metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
+    // Summary left edge, its text, a gap, then the Close button with its right margin.
+    const int closeMargin = kDesignWidth - buttonClose_->x();
+    // The design width is where the window starts; with a wide fallback font the widest conceivable
+    // summary may not fit even there, and the start size must stay.
+    const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
+    // The charts above the buttons, with room for the notice line.
+    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
+                       (kDesignHeight - buttonToday_->y());
+    return {width, height};
 }
 
 bool TFormMain::ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) {
@@ -366,16 +494,71 @@ void TFormMain::BitBtnDayChangeClick(QObject* sender) {
     DateTimePickerChange();
 }
 
+namespace {
+
+// The day log files of a folder, oldest first.
+QStringList DayLogs(const QString& directory) {
+    QStringList logs;
+    const QRegularExpression dayName("^\\d{4}-\\d{2}-\\d{2}_rx_data\\.txt$");
+    for (const QString& name : QDir(directory).entryList(QDir::Files, QDir::Name)) {
+        if (dayName.match(name).hasMatch()) logs << name;
+    }
+    return logs;
+}
+
+QDate DayOfLog(const QString& name) {
+    return QDate::fromString(QFileInfo(name).fileName().left(10), "yyyy-MM-dd");
+}
+
+}  // namespace
+
 void TFormMain::TimerRunTimer() {
     timerRun_.stop();
     SetDataDirectory(options_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
                                                          : options_.programDirectory);
+    QString folderNotice;
     if (!options_.arguments.isEmpty()) {
-        QString candidate = options_.arguments.first();
-        if (!candidate.endsWith('/')) candidate += '/';
-        if (QFileInfo(candidate).isDir()) dataDirectory_ = candidate;
+        const QString first = options_.arguments.first();
+        const QFileInfo info(first);
+        if (info.isDir()) {
+            SetDataDirectory(first);
+            if (DayLogs(dataDirectory_).isEmpty())
+                folderNotice = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
+        } else if (options_.arguments.size() > 1 || info.exists()) {
+            // Log files in place of a folder are opened as a drop of them.
+            OpenFiles(options_.arguments);
+            return;
+        } else {
+            folderNotice = "Folder not found: " + QDir::toNativeSeparators(first);
+        }
     }
     ButtonYesterdayClick();
+    if (!folderNotice.isEmpty()) SetNotice(folderNotice);
+}
+
+void TFormMain::OpenFiles(const QStringList& files) {
+    QStringList paths;
+    for (const QString& file : files) paths << QFileInfo(file).absoluteFilePath();
+    // Navigation goes on among the files' neighbours, from the day of the first one when it has one.
+    SetDataDirectory(QFileInfo(paths.first()).absolutePath());
+    const QDate day = DayOfLog(paths.first());
+    SetPickerDate(day.isValid() ? day : clock_->NowUTC().date().addDays(-1));
+    DropFileTarget1Drop(paths);
+}
+
+void TFormMain::PopupOpenFolderClick() {
+    const QString folder = options_.askFolder("Open folder", dataDirectory_);
+    if (folder.isEmpty()) return;
+    SetDataDirectory(folder);
+    const QStringList logs = DayLogs(dataDirectory_);
+    const QDate yesterday = clock_->NowUTC().date().addDays(-1);
+    if (logs.isEmpty() || logs.contains(DayFileName(yesterday))) {
+        SetPickerDate(yesterday);
+    } else {
+        SetPickerDate(DayOfLog(logs.last()));
+    }
+    DateTimePickerChange();
+    if (logs.isEmpty()) SetNotice("No day logs in " + QDir::toNativeSeparators(dataDirectory_));
 }
 
 void TFormMain::CheckBoxAutoRefreshClick() {
@@ -419,7 +602,7 @@ void TFormMain::PopupSaveImageClick() {
 
 void TFormMain::PopupExportCsvClick() {
     const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
-    if (!path.isEmpty()) ExportVisiblePointsCsv(*charts_, path);
+    if (!path.isEmpty()) ExportMinutesCsv(minutes_, charts_->ControlFormat(), charts_->VisibleSpan(), path);
 }
 
 void TFormMain::PopupResetZoomClick() {
@@ -431,6 +614,7 @@ void TFormMain::PopupHistoryClick() {
         historyWindow_ = new THistoryWindow(this);
         historyWindow_->setWindowFlag(Qt::Window);
         historyWindow_->setWindowTitle("History");
+        CloseOnKeys(*historyWindow_);
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
                 SetPickerDate(day);
@@ -450,6 +634,7 @@ void TFormMain::PopupSatellitesClick() {
         satelliteView_ = new TSatelliteView(this);
         satelliteView_->setWindowFlag(Qt::Window);
         satelliteView_->setWindowTitle("Satellites");
+        CloseOnKeys(*satelliteView_);
         satelliteView_->resize(chartStrength_->width(), 360);
     }
     satelliteView_->show();
@@ -509,11 +694,23 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 
 void TFormMain::FormResize() {
     const int top = chartStrength_->y();
-    const int h = std::max(0, (buttonToday_->y() - top - 8) / 3);
+    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
+    const int noticeHeight = labelNotice_->isVisible() ? NoticeLineHeight() : 0;
+    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
+    const int h = std::max(0, (buttonToday_->y() - top - gap) / 3);
+    if (noticeHeight > 0) {
+        labelNotice_->setGeometry(chartStrength_->x(), buttonToday_->y() - kNoticeGap - noticeHeight,
+                                  chartStrength_->width(), noticeHeight);
+    }
     chartStrength_->setGeometry(chartStrength_->x(), top, chartStrength_->width(), h);
     chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
     chartMode_->setGeometry(chartMode_->x(), top + 2 * h, chartMode_->width(), h);
     charts_->AlignCharts();
+    const int plotHeight = chartStrength_->Chart().PlotRect().Height();
+    if (plotHeight > 0 && h - plotHeight != chartOverhead_) {
+        chartOverhead_ = h - plotHeight;
+        setMinimumSize(MinimumFormSize());
+    }
 }
 
 void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
@@ -624,6 +821,10 @@ bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
     }
     if (key == Qt::Key_H) {
         PopupHistoryClick();
+        return true;
+    }
+    if (key == Qt::Key_O) {
+        PopupOpenFolderClick();
         return true;
     }
     return false;

@@ -50,6 +50,9 @@ struct TFormMainOptions {
     // Asks where to save an export, proposing a path; an empty answer cancels. A file dialog by default.
     std::function<QString(const QString& caption, const QString& proposed, const QString& filter)>
         askSavePath;
+    // Asks for a data folder, starting at the current one; an empty answer cancels. A folder dialog by
+    // default.
+    std::function<QString(const QString& caption, const QString& current)> askFolder;
 };
 
 // The main window: three signal charts, the day summary and the day navigation.
@@ -79,6 +82,7 @@ class TFormMain : public QWidget {
     void DropFileTarget1Drop(const QStringList& files);
     void PopupHistoryClick();
     void PopupSatellitesClick();
+    void PopupOpenFolderClick();
     THistoryWindow* HistoryWindow() const { return historyWindow_; }
     TSatelliteView* SatelliteView() const { return satelliteView_; }
 
@@ -105,6 +109,10 @@ class TFormMain : public QWidget {
     chart::TChartPanel* ChartMode() const { return chartMode_; }
     QLabel* LabelSummary() const { return labelSummary_; }
     QLabel* LabelNotes() const { return labelNotes_; }
+    // The line that says when the view is not what was asked for; hidden while it is.
+    QLabel* LabelNotice() const { return labelNotice_; }
+    // The closed minutes of the shown view, as the load read them.
+    const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -139,6 +147,15 @@ class TFormMain : public QWidget {
     bool ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total);
     bool FilterInputWhileLoading(QObject* watched, QEvent* event);
     core::LocaleConventions Locale() const;
+    // Called where a load's outcome is applied: says why the view is not what was asked for, or
+    // takes that line away after a successful load.
+    void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
+    void SetNotice(const QString& text);
+    void OpenFiles(const QStringList& files);
+    QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
+    QSize MinimumFormSize() const;
+    int MinimumChartHeight() const;
+    int NoticeLineHeight() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -150,6 +167,9 @@ class TFormMain : public QWidget {
     int rememberedMinute_ = -1;
     int loadCount_ = 0;
     std::optional<core::LoadFailure> lastFailure_;
+    std::vector<core::MinuteReading> minutes_;
+    // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.
+    QString shownName_;
     bool centred_ = false;
     bool keyPreview_ = false;
     bool loading_ = false;
@@ -168,6 +188,7 @@ class TFormMain : public QWidget {
     QCheckBox* checkBoxAutoRefresh_ = nullptr;
     QLabel* labelSummary_ = nullptr;
     QLabel* labelNotes_ = nullptr;
+    QLabel* labelNotice_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
@@ -177,6 +198,9 @@ class TFormMain : public QWidget {
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
     std::vector<Anchored> anchored_;
+    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
+    // each alignment; the design's until the first drawing pass.
+    int chartOverhead_ = 46;
 };
 
 }  // namespace marlix::ui
