@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Times the analysis of one simulated day file against `wc -l` on the same file (best of several
-# runs, file in the page cache), and with --month the memory of a 31-file report.
+# Whole-process timings of `report` against `wc -l` on the same input, as interleaved pairs (one of
+# each, alternately), so that a shared machine's load falls on both alike. Prints the median ratio
+# with its quartiles over the pairs, and the load average before and after.
 #
-#   bench/analysis-vs-wc.sh [--month] [--runs N]
+#   bench/analysis-vs-wc.sh [--month] [--pairs N]
 #
-# The program is taken from $MARLIX_CLI, else from build/release or build/core-dev.
+#   one day:   report --format json of one simulated day against wc -l of the file
+#   --month:   also report over 31 simulated day files against wc -l over the same files, and the
+#              peak memory (max RSS) of that report above the report of an empty file
+#
+# The program is taken from $MARLIX_CLI, else from build/release or build/core-dev. Set $MARLIX_CLI_REF
+# to a second build to have it timed in the same pairs (for before/after figures).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 month=false
-runs=7
+pairs=21
 while [ $# -gt 0 ]; do
     case "$1" in
         --month) month=true ;;
-        --runs) runs=$2; shift ;;
-        *) echo "usage: $0 [--month] [--runs N]" >&2; exit 2 ;;
+        --pairs | --runs) pairs=$2; shift ;;
+        *) echo "usage: $0 [--month] [--pairs N]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -29,48 +35,87 @@ if [ -z "$cli" ] || [ ! -x "$cli" ]; then
     echo "no marlix-sqa-cli found: build it (cmake --build --preset release --target marlix-sqa-cli) or set MARLIX_CLI" >&2
     exit 1
 fi
+ref=${MARLIX_CLI_REF:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/marlix-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C
 
-# Best wall time of a command in milliseconds, its output discarded.
-best_ms() {
-    local best="" start end elapsed i
-    for ((i = 0; i < runs; i++)); do
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        elapsed=$(( (end - start) / 1000 ))
-        if [ -z "$best" ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
-    done
-    awk -v us="$best" 'BEGIN { printf "%.2f", us / 1000 }'
+# Wall time of one run in microseconds, output discarded (bash's own clock: no extra process).
+micros() {
+    local start end
+    start=${EPOCHREALTIME/./}
+    "$@" >/dev/null
+    end=${EPOCHREALTIME/./}
+    echo $((end - start))
 }
 
+# median, first and third quartile of the numbers on stdin
+quartiles() {
+    sort -g | awk '{ v[NR] = $1 } END {
+        n = NR
+        printf "%.2f %.2f %.2f\n", v[int((n + 1) / 2)], v[int((n + 3) / 4)], v[int((3 * n + 1) / 4)] }'
+}
+
+# pairs NAME CMD_A... -- CMD_B...: times both in alternation and prints medians and the ratio B / A.
+compare() {
+    local name=$1 i a b r
+    shift
+    local -a first=() second=() third=()
+    while [ "$1" != -- ]; do first+=("$1"); shift; done
+    shift
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do second+=("$1"); shift; done
+    if [ $# -gt 0 ]; then shift; third=("$@"); fi
+    : >"$work/a" && : >"$work/b" && : >"$work/r" && : >"$work/c" && : >"$work/rc"
+    "${first[@]}" >/dev/null && "${second[@]}" >/dev/null  # warm the cache
+    for ((i = 0; i < pairs; i++)); do
+        a=$(micros "${first[@]}")
+        b=$(micros "${second[@]}")
+        echo "$a" >>"$work/a"
+        echo "$b" >>"$work/b"
+        awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f\n", b / a }' >>"$work/r"
+        if [ ${#third[@]} -gt 0 ]; then
+            c=$(micros "${third[@]}")
+            echo "$c" >>"$work/c"
+            awk -v a="$a" -v c="$c" 'BEGIN { printf "%.4f\n", c / a }' >>"$work/rc"
+        fi
+    done
+    read -r am _ _ < <(awk '{ print $1 / 1000 }' "$work/a" | quartiles)
+    read -r bm _ _ < <(awk '{ print $1 / 1000 }' "$work/b" | quartiles)
+    read -r rm rq1 rq3 < <(quartiles <"$work/r")
+    echo "$name: wc -l ${am} ms, report ${bm} ms (medians of $pairs interleaved pairs)"
+    echo "$name: ratio report / wc -l: median ${rm}, quartiles ${rq1}-${rq3}"
+    if [ ${#third[@]} -gt 0 ]; then
+        read -r cm _ _ < <(awk '{ print $1 / 1000 }' "$work/c" | quartiles)
+        read -r cr cq1 cq3 < <(quartiles <"$work/rc")
+        echo "$name: reference build ${cm} ms, ratio to wc -l: median ${cr}, quartiles ${cq1}-${cq3}"
+    fi
+}
+
+echo "machine: $(nproc) cores; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$cli" simulate --out "$work/day" --end 2024-03-05 >/dev/null
 file="$work/day/2024-03-05_rx_data.txt"
-cat "$file" >/dev/null
-size=$(stat -c %s "$file")
-lines=$(wc -l <"$file")
-echo "day file: $size bytes, $lines lines"
-
-wc_ms=$(best_ms wc -l "$file")
-report_ms=$(best_ms "$cli" report --format text "$file")
-echo "wc -l:                  $wc_ms ms (best of $runs)"
-echo "report --format text:   $report_ms ms (best of $runs)"
-awk -v a="$report_ms" -v b="$wc_ms" 'BEGIN { printf "ratio report / wc -l:   %.2f\n", a / b }'
+echo "day file: $(stat -c %s "$file") bytes, $(wc -l <"$file") lines"
+refday=()
+[ -n "$ref" ] && refday=(-- "$ref" report --format json "$file")
+compare "one day" wc -l "$file" -- "$cli" report --format json "$file" "${refday[@]}"
 
 if $month; then
     "$cli" simulate --out "$work/month" --days 31 --end 2024-03-31 >/dev/null
+    files=("$work"/month/*_rx_data.txt)
+    echo "month: ${#files[@]} files, $(cat "${files[@]}" | wc -c) bytes"
+    refmonth=()
+    [ -n "$ref" ] && refmonth=(-- "$ref" report --format json "${files[@]}")
+    compare "month" wc -l "${files[@]}" -- "$cli" report --format json "${files[@]}" "${refmonth[@]}"
     : >"$work/empty.txt"
-    rss_kib() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'; }
-    elapsed() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Elapsed \(wall clock\)/ { print $2 }'; }
-    cat "$work"/month/*.txt >/dev/null
-    base=$(rss_kib "$cli" report --format text "$work/empty.txt")
-    month_rss=$(rss_kib "$cli" report --format text "$work"/month/*.txt)
-    month_time=$(elapsed "$cli" report --format text "$work"/month/*.txt)
-    month_bytes=$(cat "$work"/month/*.txt | wc -c)
-    echo "31 files ($month_bytes bytes): elapsed $month_time, max RSS $month_rss KiB"
-    echo "empty file: max RSS $base KiB"
-    awk -v m="$month_rss" -v b="$base" 'BEGIN { printf "above start: %.1f MiB\n", (m - b) / 1024 }'
+    rss_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+    base=$(rss_kib "$cli" report --format json "$work/empty.txt")
+    peak=0
+    for ((i = 0; i < 3; i++)); do
+        m=$(rss_kib "$cli" report --format json "${files[@]}")
+        [ "$m" -gt "$peak" ] && peak=$m
+    done
+    awk -v m="$peak" -v b="$base" \
+        'BEGIN { printf "month: max RSS %d KiB (highest of 3), empty file %d KiB: %.1f MiB above\n", m, b, (m - b) / 1024 }'
 fi
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

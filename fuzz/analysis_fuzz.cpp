@@ -1,11 +1,14 @@
 // Bytes of one log file -> day analysis -> texts and reports. Points must be finite and in ascending
-// X, the line count must be the reader's, and the texts and reports must be printable and whole.
+// X, the line count must be the reader's, and the texts and reports must be printable and whole. The
+// bytes cut into two files, read in pieces on one thread and on several, must give the analysis of
+// the two files read one line after the other.
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands.h"
 #include "fuzz_checks.h"
@@ -40,6 +43,18 @@ bool IsPlainText(std::string_view text, bool crAllowed) {
     return true;
 }
 
+bool SameAnalysis(const core::DayAnalysis& a, const core::DayAnalysis& b) {
+    for (std::size_t s = 0; s < a.series.size(); ++s) {
+        if (a.series[s].size() != b.series[s].size()) return false;
+        for (std::size_t i = 0; i < a.series[s].size(); ++i) {
+            if (a.series[s][i].x != b.series[s][i].x || a.series[s][i].y != b.series[s][i].y) return false;
+        }
+    }
+    return a.lineCount == b.lineCount && a.firstDay == b.firstDay && a.latestDay == b.latestDay &&
+           a.controlFormat == b.controlFormat && a.hint == b.hint && a.notes == b.notes &&
+           a.summary == b.summary;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,6 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(IsPlainText(analysis.hint, false));
     FUZZ_CHECK(IsPlainText(analysis.notes, false));
     FUZZ_CHECK(IsPlainText(analysis.summary, true));
+
+    // The first two bytes steer where the text is cut into two files and how large the pieces are.
+    const std::size_t cut = size < 2 ? 0 : data[0] * size / 256;
+    const std::uint64_t piece = size < 2 ? 1 : 1 + data[1] % 61;
+    const std::vector<std::string_view> files = {bytes.substr(0, cut), bytes.substr(cut)};
+    const core::DayAnalysis sequential = core::AnalyseTexts(files);
+    FUZZ_CHECK(SameAnalysis(core::AnalyseTextsInPieces(files, piece, 1), sequential));
+    FUZZ_CHECK(SameAnalysis(core::AnalyseTextsInPieces(files, piece, 3), sequential));
 
     const std::string text = cli::ReportText(analysis);
     FUZZ_CHECK(!text.empty() && text.back() == '\n');

@@ -2,15 +2,15 @@
 #include "table.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
-#include <thread>
 #include <tuple>
 
 #include "command_line.h"
 #include "marlix/core/day_texts.h"
+#include "marlix/core/log_files.h"
+#include "marlix/core/ordered_work.h"
 
 namespace marlix::cli {
 namespace {
@@ -173,30 +173,19 @@ std::vector<DayRow> FindDayFiles(const TableRequest& request, std::string& probl
     return rows;
 }
 
-void AnalyseRow(DayRow& row, const std::string& dataDirectory) {
-    core::LoadResult result = core::AnalyseFiles({row.path}, dataDirectory, core::LocaleConventions{});
-    if (result.failure) {
-        row.error = ReadFailureText(*result.failure);
-    } else {
-        row.analysis = std::move(result.analysis);
-    }
-}
-
-// Each day is read and analysed on its own, so the days are shared out to one worker per core.
 void AnalyseRows(std::vector<DayRow>& rows, const std::string& dataDirectory, unsigned jobs) {
-    if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, rows.size()));
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < rows.size(); i = next++) AnalyseRow(rows[i], dataDirectory);
-    };
-    if (jobs <= 1) {
-        work();
-        return;
+    std::vector<std::string> paths;
+    for (const DayRow& row : rows) paths.push_back(core::LogFilePath(row.path, dataDirectory));
+    std::vector<DayFileOutcome> outcomes =
+        AnalyseDayFiles(paths, jobs, [](const std::string& path, unsigned threads) {
+            core::LoadOptions options;
+            options.threads = threads;
+            return core::AnalyseFiles({path}, std::string(), core::LocaleConventions{}, options);
+        });
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].analysis = std::move(outcomes[i].analysis);
+        rows[i].error = std::move(outcomes[i].error);
     }
-    std::vector<std::thread> workers;
-    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
-    for (std::thread& worker : workers) worker.join();
 }
 
 // Tabs and line breaks would break a row of the tab-separated table.
@@ -260,6 +249,36 @@ void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
 }
 
 }  // namespace
+
+std::vector<DayFileOutcome> AnalyseDayFiles(const std::vector<std::string>& paths, unsigned jobs,
+                                            const DayFileAnalyser& analyse) {
+    if (jobs == 0) jobs = core::DefaultWorkerCount();
+    // The days are shared out; a day reads its own pieces in parallel only when there are fewer days
+    // than threads.
+    const unsigned threadsPerDay = paths.size() >= jobs ? 1 : jobs;
+    std::vector<DayFileOutcome> outcomes(paths.size());
+    core::RunInOrder<core::LoadResult>(
+        paths.size(), jobs, 2 * static_cast<std::size_t>(jobs),
+        [&](std::size_t i) { return analyse(paths[i], threadsPerDay); },
+        [&](std::size_t i, core::JobOutcome<core::LoadResult>&& outcome) {
+            DayFileOutcome& day = outcomes[i];
+            if (outcome.error) {
+                try {
+                    std::rethrow_exception(outcome.error);
+                } catch (const std::exception& e) {
+                    day.error = "cannot analyse " + paths[i] + ": " + e.what();
+                } catch (...) {
+                    day.error = "cannot analyse " + paths[i] + ": unknown error";
+                }
+            } else if (outcome.value->failure) {
+                day.error = ReadFailureText(*outcome.value->failure);
+            } else {
+                day.analysis = std::move(outcome.value->analysis);
+            }
+            return true;
+        });
+    return outcomes;
+}
 
 void DescribeTable(CLI::App& app, TableOptions& o) {
     app.description(

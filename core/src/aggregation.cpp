@@ -41,21 +41,112 @@ void AddToFloat(float& sum, double value) {
 
 }  // namespace
 
+LineRecord ReduceTimeRecord(const TimeRecord& record) {
+    LineRecord r;
+    r.kind = RecordKind::Time;
+    r.flags = static_cast<std::uint8_t>(record.status);
+    if (record.status == TimeRecord::Status::BadTime) return r;
+    r.number = record.timeOfDay;
+    if (record.status == TimeRecord::Status::BadDate) return r;
+    r.number = record.dateTime;
+    if (record.hourText != "00" && record.minuteText != "00") r.flags |= kTimeMovesLatestDay;
+    if (record.secondText == "00") r.flags |= kTimeSecond00;
+    if (record.secondText == "01") r.flags |= kTimeSecond01;
+    return r;
+}
+
+LineRecord ReduceLine(std::string_view line) {
+    LineRecord r;
+    switch (ClassifyRecord(line)) {
+        case RecordKind::Time: {
+            thread_local DateMemo memo;
+            return ReduceTimeRecord(ParseTimeRecord(line, memo));
+        }
+        case RecordKind::Pdop:
+            r.kind = RecordKind::Pdop;
+            r.value = PdopValue(line);
+            return r;
+        case RecordKind::PdopWithSatellites:
+            r.kind = RecordKind::Pdop;
+            r.flags = 1;
+            r.value = PdopValue(line);
+            return r;
+        case RecordKind::SatelliteNumbers: {
+            r.kind = RecordKind::SatelliteNumbers;
+            std::int32_t numbered = 0;
+            r.items = static_cast<std::uint16_t>(
+                ForEachListItem(ListField(line), 0, [&](std::int32_t prn) { numbered += prn > 0; }));
+            r.value = numbered;
+            return r;
+        }
+        case RecordKind::SatelliteLevels: {
+            r.kind = RecordKind::SatelliteLevels;
+            std::int64_t lineSum = 0;
+            std::int32_t withSignal = 0;
+            std::int32_t good = 0;
+            r.items = static_cast<std::uint16_t>(ForEachListItem(ListField(line), 0, [&](std::int32_t level) {
+                withSignal += level > 0;
+                good += level > 3;
+                lineSum += level;
+            }));
+            r.value = withSignal | good << 16;
+            r.number = static_cast<double>(lineSum);
+            return r;
+        }
+        case RecordKind::FixMode: {
+            const FixModeRecord fixMode = ParseFixMode(line);
+            r.kind = RecordKind::FixMode;
+            r.value = static_cast<std::int32_t>(fixMode.fix) | static_cast<std::int32_t>(fixMode.mode) << 8;
+            return r;
+        }
+        case RecordKind::None:
+            break;
+    }
+    return r;
+}
+
+void MinuteAggregator::Apply(const LineRecord& record) {
+    switch (record.kind) {
+        case RecordKind::Time:
+            OnTime(record);
+            break;
+        case RecordKind::Pdop:
+        case RecordKind::PdopWithSatellites:
+            OnPdopRecord(record.value, record.flags != 0);
+            break;
+        case RecordKind::SatelliteNumbers:
+            OnNumbersList(record.items, record.value);
+            break;
+        case RecordKind::SatelliteLevels:
+            OnLevelsList(record.items, record.value & 0xFFFF, record.value >> 16, record.number);
+            break;
+        case RecordKind::FixMode:
+            OnFixMode({static_cast<FixState>(record.value & 0xFF), static_cast<LockMode>(record.value >> 8)});
+            break;
+        case RecordKind::None:
+            break;
+    }
+}
+
 void MinuteAggregator::OnTimeRecord(const TimeRecord& record) {
-    if (record.status == TimeRecord::Status::BadTime) return;
+    OnTime(ReduceTimeRecord(record));
+}
+
+void MinuteAggregator::OnTime(const LineRecord& record) {
+    const auto status = static_cast<TimeRecord::Status>(record.flags & kTimeStatusBits);
+    if (status == TimeRecord::Status::BadTime) return;
     // A bad date leaves the bare time of day as the current time until the next good Time line.
-    currentTime_ = record.timeOfDay;
-    if (record.status == TimeRecord::Status::BadDate) return;
-    currentTime_ = record.dateTime;
+    currentTime_ = record.number;
+    if (status == TimeRecord::Status::BadDate) return;
     if (firstTime_ == 0) firstTime_ = currentTime_;
     if (firstDay_ == 0) firstDay_ = std::trunc(currentTime_);
     if (const std::int64_t minute = MinuteNumber(currentTime_);
         recordMinutes_.empty() || recordMinutes_.back() != minute) {
         recordMinutes_.push_back(minute);
     }
-    if (record.hourText != "00" && record.minuteText != "00") latestDay_ = std::trunc(currentTime_);
-    if (record.secondText == "00") minuteState_ = minuteState_ == 0 ? 1 : 2;
-    if (record.secondText == "01" && minuteState_ == 2) {
+    if ((record.flags & kTimeMovesLatestDay) != 0) latestDay_ = std::trunc(currentTime_);
+    if ((record.flags & kTimeSecond00) != 0) minuteState_ = minuteState_ == 0 ? 1 : 2;
+    if ((record.flags & kTimeSecond01) != 0 && minuteState_ == 2) {
         FlushMinute(currentTime_);
         minuteState_ = 1;
         minute_ = MinuteAccumulators{};
@@ -73,9 +164,12 @@ void MinuteAggregator::OnPdopRecord(std::int32_t value, bool withSatellites) {
 }
 
 void MinuteAggregator::OnSatelliteNumbers(std::string_view list) {
-    minute_.numberedSatellites = 0;
     std::int64_t numbered = 0;
     const int items = ForEachListItem(list, 0, [&](std::int32_t prn) { numbered += prn > 0; });
+    OnNumbersList(items, numbered);
+}
+
+void MinuteAggregator::OnNumbersList(int items, std::int64_t numbered) {
     if (items == 6) {
         ++totals_.sixItemLists;
     } else if (items == 8) {
@@ -85,21 +179,27 @@ void MinuteAggregator::OnSatelliteNumbers(std::string_view list) {
 }
 
 void MinuteAggregator::OnSatelliteLevels(std::string_view list) {
-    ++minute_.levelLines;
     std::int64_t lineSum = 0;
     std::int64_t withSignal = 0;
+    std::int64_t good = 0;
     const int items = ForEachListItem(list, 0, [&](std::int32_t level) {
         withSignal += level > 0;
-        minute_.goodCount += level > 3;
+        good += level > 3;
         lineSum += level;
     });
+    OnLevelsList(items, withSignal, good, static_cast<double>(lineSum));
+}
+
+void MinuteAggregator::OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineSum) {
+    ++minute_.levelLines;
+    minute_.goodCount += good;
     if (minute_.numberedSatellites > 0) {
         AddToFloat(minute_.signalShareSum,
                    static_cast<double>(withSignal) / static_cast<double>(minute_.numberedSatellites));
     }
     if (items > 0) {
         ++minute_.nonEmptyLevelLines;
-        AddToFloat(minute_.strengthSum, static_cast<double>(lineSum) / items);
+        AddToFloat(minute_.strengthSum, lineSum / items);
     }
 }
 

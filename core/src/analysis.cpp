@@ -7,6 +7,7 @@
 #include "marlix/core/line_reader.h"
 #include "marlix/core/log_files.h"
 #include "marlix/core/records.h"
+#include "piece_reading.h"
 
 namespace marlix::core {
 namespace {
@@ -44,38 +45,27 @@ DayAnalyser::~DayAnalyser() = default;
 
 void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
-    MinuteAggregator& a = *aggregator_;
-    switch (ClassifyRecord(line)) {
-        case RecordKind::Time: {
-            const TimeRecord record = ParseTimeRecord(line);
-            a.OnTimeRecord(record);
-            if (satellites_) satellites_->OnTimeRecord(record);
+    const LineRecord record = ReduceLine(line);
+    aggregator_->Apply(record);
+    if (!satellites_) return;
+    switch (record.kind) {
+        case RecordKind::Time:
+            satellites_->OnTimeRecord(ParseTimeRecord(line));
             break;
-        }
-        case RecordKind::Pdop:
-            a.OnPdopRecord(PdopValue(line), false);
+        case RecordKind::SatelliteNumbers:
+            satellites_->OnSatelliteNumbers(ListField(line));
             break;
-        case RecordKind::PdopWithSatellites:
-            a.OnPdopRecord(PdopValue(line), true);
+        case RecordKind::SatelliteLevels:
+            satellites_->OnSatelliteLevels(ListField(line));
             break;
-        case RecordKind::SatelliteNumbers: {
-            const std::string_view list = ListField(line);
-            a.OnSatelliteNumbers(list);
-            if (satellites_) satellites_->OnSatelliteNumbers(list);
-            break;
-        }
-        case RecordKind::SatelliteLevels: {
-            const std::string_view list = ListField(line);
-            a.OnSatelliteLevels(list);
-            if (satellites_) satellites_->OnSatelliteLevels(list);
-            break;
-        }
-        case RecordKind::FixMode:
-            a.OnFixMode(ParseFixMode(line));
-            break;
-        case RecordKind::None:
+        default:
             break;
     }
+}
+
+void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines) {
+    for (const LineRecord& record : records) aggregator_->Apply(record);
+    lineCount_ += lines;
 }
 
 DayAnalysis DayAnalyser::Finish() {
@@ -113,6 +103,14 @@ DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const Local
     return analyser.Finish();
 }
 
+DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
+                                 unsigned threads) {
+    DayAnalyser analyser;
+    ReduceTexts(files, pieceBytes, threads,
+                [&analyser](const ReducedLines& lines) { analyser.AddReduced(lines.records, lines.lines); });
+    return analyser.Finish();
+}
+
 DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale,
                         const LoadOptions& options) {
     return AnalyseTexts({fileBytes}, locale, options);
@@ -123,8 +121,17 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
     std::vector<std::string> paths;
     for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
     DayAnalyser analyser(locale, options.satellites);
-    AnalyserSink sink(analyser);
-    if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
+    if (options.satellites) {
+        // The satellite levels need the list texts, which the reduced records do not keep.
+        AnalyserSink sink(analyser);
+        if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
+    } else {
+        const auto aggregate = [&analyser](const ReducedLines& lines) {
+            analyser.AddReduced(lines.records, lines.lines);
+        };
+        if (auto failure = ReduceLogFiles(paths, options, aggregate))
+            return {std::nullopt, std::move(*failure)};
+    }
     return {analyser.Finish(), std::nullopt};
 }
 

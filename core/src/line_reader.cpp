@@ -48,6 +48,13 @@ char CharacterOfCodeUnit(unsigned unit) {
 
 }  // namespace
 
+TextEncoding EncodingOfMark(std::string_view firstBytes) {
+    if (firstBytes.size() >= 3 && firstBytes.substr(0, 3) == "\xEF\xBB\xBF") return TextEncoding::Utf8;
+    if (firstBytes.size() >= 2 && firstBytes.substr(0, 2) == "\xFF\xFE") return TextEncoding::Utf16LE;
+    if (firstBytes.size() >= 2 && firstBytes.substr(0, 2) == "\xFE\xFF") return TextEncoding::Utf16BE;
+    return TextEncoding::Ansi;
+}
+
 void LineReader::Feed(std::string_view bytes, LineSink& sink) {
     if (ended_ || bytes.empty()) return;
     if (encoding_ != TextEncoding::Unknown) {
@@ -60,19 +67,8 @@ void LineReader::Feed(std::string_view bytes, LineSink& sink) {
     bytes.remove_prefix(taken);
     if (head_.size() < 3) return;
     const std::string_view head = head_;
-    std::size_t markLength = 0;
-    if (head == "\xEF\xBB\xBF") {
-        encoding_ = TextEncoding::Utf8;
-        markLength = 3;
-    } else if (head.substr(0, 2) == "\xFF\xFE") {
-        encoding_ = TextEncoding::Utf16LE;
-        markLength = 2;
-    } else if (head.substr(0, 2) == "\xFE\xFF") {
-        encoding_ = TextEncoding::Utf16BE;
-        markLength = 2;
-    } else {
-        encoding_ = TextEncoding::Ansi;
-    }
+    encoding_ = EncodingOfMark(head);
+    const std::size_t markLength = MarkLength(encoding_);
     Decode(head.substr(markLength), sink);
     head_.clear();
     Decode(bytes, sink);
@@ -82,14 +78,8 @@ void LineReader::Finish(LineSink& sink) {
     if (encoding_ == TextEncoding::Unknown) {
         // Shorter than three bytes: a two-byte UTF-16 mark alone, or plain text.
         const std::string_view head = head_;
-        if (head == "\xFF\xFE") {
-            encoding_ = TextEncoding::Utf16LE;
-        } else if (head == "\xFE\xFF") {
-            encoding_ = TextEncoding::Utf16BE;
-        } else {
-            encoding_ = TextEncoding::Ansi;
-            Decode(head, sink);
-        }
+        encoding_ = EncodingOfMark(head);
+        if (encoding_ == TextEncoding::Ansi) Decode(head, sink);
         head_.clear();
     }
     // An unfinished UTF-8 sequence at the end still stands for one character.

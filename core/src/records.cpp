@@ -91,6 +91,11 @@ std::vector<std::string> SplitList(std::string_view list) {
 }
 
 TimeRecord ParseTimeRecord(std::string_view line) {
+    DateMemo memo;
+    return ParseTimeRecord(line, memo);
+}
+
+TimeRecord ParseTimeRecord(std::string_view line, DateMemo& memo) {
     TimeRecord record;
     record.hourText = Field(line, 13, 2);
     record.minuteText = Field(line, 16, 2);
@@ -103,6 +108,14 @@ TimeRecord ParseTimeRecord(std::string_view line) {
     record.status = TimeRecord::Status::BadDate;
     record.timeOfDay = EncodeTime(hour, minute, second);
 
+    // Characters 22 to 29 hold the whole date; the same text gives the same date as last time.
+    constexpr std::size_t kDateStart = 21;
+    if (memo.valid && line.size() >= kDateStart + sizeof memo.text &&
+        std::memcmp(line.data() + kDateStart, memo.text, sizeof memo.text) == 0) {
+        record.status = TimeRecord::Status::Ok;
+        record.dateTime = memo.date + record.timeOfDay;
+        return record;
+    }
     // A year cut short (a line half written when the power went) would read as year 20 or 20x and put
     // the points in antiquity, so it fails the date like any other bad field.
     const std::string_view yearDigits = Field(line, 28, 2);
@@ -113,8 +126,12 @@ TimeRecord ParseTimeRecord(std::string_view line) {
         !TryParseInteger(std::string_view(yearText, 4), year) || !IsValidDate(year, month, day)) {
         return record;
     }
+    const DayTime date = EncodeDate(year, month, day);
     record.status = TimeRecord::Status::Ok;
-    record.dateTime = EncodeDate(year, month, day) + record.timeOfDay;
+    record.dateTime = date + record.timeOfDay;
+    std::memcpy(memo.text, line.data() + kDateStart, sizeof memo.text);
+    memo.date = date;
+    memo.valid = true;
     return record;
 }
 

@@ -249,9 +249,11 @@ class ChangingFile : public DamagedFile {
         day_ = SimulateDay(test::kMarch5, SimulationOptions{});
         path_ = Write("2024-03-05_rx_data.txt", day_);
     }
-    // Loads the file, calling change once at the first progress report.
-    LoadResult LoadChangingOnce(const std::function<void()>& change) {
+    // Loads the file, calling change once at the first progress report. With one reading thread the
+    // change lands between two reads at a known point; with more, pieces may be read ahead of it.
+    LoadResult LoadChangingOnce(const std::function<void()>& change, unsigned threads = 1) {
         LoadOptions options;
+        options.threads = threads;
         bool changed = false;
         options.progress = [&](std::uint64_t done, std::uint64_t) {
             if (!changed) {
@@ -273,6 +275,24 @@ TEST_F(ChangingFile, TruncatedWhileReadGivesTheRemainingPrefix) {
     const LoadResult result = LoadChangingOnce([&] { ASSERT_EQ(::truncate(path_.c_str(), kept), 0); });
     ASSERT_TRUE(result.analysis);
     ExpectSameAnalysis(*result.analysis, AnalyseText(std::string_view(day_).substr(0, kept)));
+}
+
+TEST_F(ChangingFile, TruncatedWhileReadInParallelGivesAPrefixWithoutHoles) {
+    const std::size_t kept = (std::size_t{4} << 20) + 1000;
+    const LoadResult result = LoadChangingOnce([&] { ASSERT_EQ(::truncate(path_.c_str(), kept), 0); }, 2);
+    ASSERT_TRUE(result.analysis);
+    // Pieces read ahead of the truncation keep their whole lines; nothing follows a piece that met the
+    // new end, so the result is the truncated file or a longer prefix of whole lines, never holed.
+    const DayAnalysis truncated = AnalyseText(std::string_view(day_).substr(0, kept));
+    const std::int64_t lines = result.analysis->lineCount;
+    if (lines == truncated.lineCount) {
+        ExpectSameAnalysis(*result.analysis, truncated);
+        return;
+    }
+    ASSERT_GT(lines, truncated.lineCount);
+    std::size_t end = 0;
+    for (std::int64_t i = 0; i < lines; ++i) end = day_.find('\n', end) + 1;
+    ExpectSameAnalysis(*result.analysis, AnalyseText(std::string_view(day_).substr(0, end)));
 }
 
 TEST_F(ChangingFile, DeletedWhileReadIsReadToItsEnd) {

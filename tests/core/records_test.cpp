@@ -139,6 +139,27 @@ TEST(ListSplitting, ConvertsItemsWithDefaultZero) {
     EXPECT_EQ(values, (std::vector<std::int32_t>{7, 0, 4, 0, 15, 3, 0}));
 }
 
+TEST(ListSplitting, ConvertsTheLoggersPlainShapeAsTheGeneralRulesDo) {
+    // The logger's own "n, n, n" lists take a quicker way; near misses of that shape must not.
+    const auto values = [](std::string_view list) {
+        std::vector<std::int32_t> v;
+        const int count = ForEachListItem(list, -7, [&](std::int32_t x) { v.push_back(x); });
+        EXPECT_EQ(static_cast<std::size_t>(count), v.size()) << list;
+        return v;
+    };
+    using V = std::vector<std::int32_t>;
+    EXPECT_EQ(values("17, 12, 02, 3"), (V{17, 12, 2, 3}));
+    EXPECT_EQ(values("123456789, 0"), (V{123456789, 0}));
+    EXPECT_EQ(values("2147483648, 1"), (V{-7, 1}));
+    EXPECT_EQ(values("1, 4444444444444444"), (V{1, -7}));
+    EXPECT_EQ(values("1, 2, "), (V{1, 2}));
+    EXPECT_EQ(values("1, 2,"), (V{1, 2, -7}));
+    EXPECT_EQ(values("1,  2"), (V{1, 2}));
+    EXPECT_EQ(values("1, -2, x"), (V{1, -2, -7}));
+    EXPECT_EQ(values("1, $A"), (V{1, 10}));
+    EXPECT_EQ(values(std::string_view("4, 5\0, 6", 8)), (V{4, 5}));
+}
+
 TEST(ListSplitting, ReadsOnlyCharacters13To111OfTheLine) {
     // The comma at position 111 is the last character of the field, so it ends in an empty item;
     // the 6 behind it is cut off.
@@ -181,6 +202,20 @@ TEST(TimeRecordFields, KeepTheTimeOfDayWhenOnlyTheDateFails) {
         EXPECT_EQ(r.timeOfDay, 0.5) << line;
     }
     EXPECT_EQ(ParseTimeRecord("UTC Time  : 12:00:00 29/02/24").status, TimeRecord::Status::Ok);
+}
+
+TEST(TimeRecordFields, TheRememberedDateGivesWhatTheFullReadingGives) {
+    DateMemo memo;
+    for (const char* line : {"UTC Time  : 12:00:00 05/03/24", "UTC Time  : 12:00:01 05/03/24",
+                             "UTC Time  : 12:00:02 05/03/2", "UTC Time  : 99:00:03 05/03/24",
+                             "UTC Time  : 12:00:04 05/03/24 and more", "UTC Time  : 12:00:05 06/03/24",
+                             "UTC Time  : 12:00:06 05-03-24", "UTC Time  : 12:00:07 35/03/24"}) {
+        const TimeRecord expected = ParseTimeRecord(line);
+        const TimeRecord r = ParseTimeRecord(line, memo);
+        EXPECT_EQ(r.status, expected.status) << line;
+        EXPECT_EQ(r.timeOfDay, expected.timeOfDay) << line;
+        EXPECT_EQ(r.dateTime, expected.dateTime) << line;
+    }
 }
 
 TEST(TimeRecordFields, AYearCutShortIsABadDate) {

@@ -27,8 +27,33 @@ struct MinuteAccumulators {
     std::int64_t numberedSatellites = 0;  // also reset by every Satellite numbers line
 };
 
+// A line reduced to what the minute aggregation takes from it: small and self-contained, so that the
+// lines of a load can be reduced on several threads and then aggregated in their order.
+struct LineRecord {
+    RecordKind kind = RecordKind::None;
+    // Time: the TimeRecord status and the kTime* bits; PDOP: 1 for "PDOP; sats: ".
+    std::uint8_t flags = 0;
+    std::uint16_t items = 0;  // list items (a list field of 99 characters holds at most 100)
+    // Time: unused; PDOP: the value; Satellite numbers: items above 0; Satellite levels: items above 0
+    // in the low 16 bits and items above 3 in the high 16 bits; Fix and mode: FixState | LockMode << 8.
+    std::int32_t value = 0;
+    // Time: the date and time when the status is Ok, the time of day on a bad date; Satellite levels:
+    // the sum of the items (exact in a double).
+    double number = 0;
+};
+inline constexpr std::uint8_t kTimeStatusBits = 3;
+inline constexpr std::uint8_t kTimeMovesLatestDay = 4;  // hour text and minute text both other than "00"
+inline constexpr std::uint8_t kTimeSecond00 = 8;
+inline constexpr std::uint8_t kTimeSecond01 = 16;
+
+// The record of any line; kind None for a line that is no record.
+LineRecord ReduceLine(std::string_view line);
+LineRecord ReduceTimeRecord(const TimeRecord& record);
+
 class MinuteAggregator {
   public:
+    void Apply(const LineRecord& record);
+
     void OnTimeRecord(const TimeRecord& record);
     void OnPdopRecord(std::int32_t value, bool withSatellites);
     void OnSatelliteNumbers(std::string_view list);
@@ -56,6 +81,9 @@ class MinuteAggregator {
     std::vector<std::int64_t> TakeRecordMinutes();
 
   private:
+    void OnTime(const LineRecord& record);
+    void OnNumbersList(int items, std::int64_t numbered);
+    void OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineSum);
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -142,6 +143,8 @@ struct LoadOptions {
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
     // Also the level of each satellite minute by minute (SatelliteDay), at some extra cost.
     bool satellites = false;
+    // Threads that read the files; 0: one per core. The result does not depend on it.
+    unsigned threads = 0;
 };
 
 // Exactly one of the two is set.
@@ -160,6 +163,7 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
                         const LocaleConventions& locale, const LoadOptions& options = {});
 
 class MinuteAggregator;
+struct LineRecord;
 
 // The analysis of one load fed line by line. A line holds one byte per character (see LineReader).
 class DayAnalyser {
@@ -170,6 +174,8 @@ class DayAnalyser {
     DayAnalyser& operator=(const DayAnalyser&) = delete;
 
     void AddLine(std::string_view line);
+    // Lines already reduced (the record lines among them, and the count of all of them).
+    void AddReduced(std::span<const LineRecord> records, std::int64_t lines);
     // Makes the hint, the trend, the notes and the summary; the analyser is spent afterwards.
     DayAnalysis Finish();
 
@@ -184,6 +190,10 @@ class DayAnalyser {
 // read in the order given.
 DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const LocaleConventions& locale = {},
                          const LoadOptions& options = {});
+// The same, each text cut into pieces of pieceBytes that `threads` threads read in parallel, as files
+// are; the result is that of AnalyseTexts whatever the sizes.
+DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
+                                 unsigned threads);
 DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale = {},
                         const LoadOptions& options = {});
 

@@ -35,13 +35,25 @@ inline constexpr char kNonAsciiCharacter = '\xFF';
 inline constexpr std::size_t kKeptLineLength = 4096;
 inline constexpr std::string_view kLineWords[] = {"2D", "3D", "Coarse", "Fine", "Control"};
 
+// The encoding that a file's first three bytes (or all of a shorter file) announce.
+TextEncoding EncodingOfMark(std::string_view firstBytes);
+inline std::size_t MarkLength(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? 3 : encoding == TextEncoding::Ansi ? 0 : 2;
+}
+
 class LineReader {
   public:
+    LineReader() = default;
+    // Reads text that continues a file of that encoding from the start of a line: no mark is looked for.
+    explicit LineReader(TextEncoding encoding) : encoding_(encoding) {}
+
     void Feed(std::string_view bytes, LineSink& sink);
     // Ends the file: hands over a last line without an ending.
     void Finish(LineSink& sink);
 
     TextEncoding Encoding() const { return encoding_; }
+    // A NUL ended the text (or Finish was called): nothing more is read.
+    bool Ended() const { return ended_; }
 
   private:
     void Decode(std::string_view bytes, LineSink& sink);

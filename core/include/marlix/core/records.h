@@ -13,7 +13,15 @@
 
 namespace marlix::core {
 
-enum class RecordKind { None, Time, Pdop, PdopWithSatellites, SatelliteNumbers, SatelliteLevels, FixMode };
+enum class RecordKind : std::uint8_t {
+    None,
+    Time,
+    Pdop,
+    PdopWithSatellites,
+    SatelliteNumbers,
+    SatelliteLevels,
+    FixMode
+};
 
 inline constexpr char kTimePrefix[] = "UTC Time  : ";
 inline constexpr char kPdopPrefix[] = "PDOP      : ";
@@ -82,6 +90,13 @@ struct TimeRecord {
     std::string_view hourText, minuteText, secondText;
 };
 TimeRecord ParseTimeRecord(std::string_view line);
+// The date of the last good Time line read, by its text: a log's date changes once a day.
+struct DateMemo {
+    char text[8] = {};
+    DayTime date = 0;
+    bool valid = false;
+};
+TimeRecord ParseTimeRecord(std::string_view line, DateMemo& memo);
 
 // PDOP value of either PDOP line: characters 13-14, 11 when they are no integer.
 std::int32_t PdopValue(std::string_view line);
@@ -159,8 +174,38 @@ int ForEachListItemText(std::string_view list, OnText&& onText) {
     return count;
 }
 
+namespace detail {
+// The logger's own shape of a list, numbers of one to nine digits joined by ", ", read in one pass
+// into values; false for any other shape, which the general walk then reads (to the same items).
+inline bool ReadPlainList(std::string_view list, std::int32_t (&values)[64], int& count) {
+    const char* p = list.data();
+    const char* const end = p + list.size();
+    count = 0;
+    if (p == end) return false;
+    for (;;) {
+        const char* const start = p;
+        std::int32_t value = 0;
+        while (p != end && static_cast<unsigned>(*p - '0') <= 9) {
+            if (p - start == 9) return false;  // a tenth digit could leave 32 bits
+            value = value * 10 + (*p++ - '0');
+        }
+        if (p == start || count == 64) return false;
+        values[count++] = value;
+        if (p == end) return true;
+        if (end - p < 3 || p[0] != ',' || p[1] != ' ') return false;
+        p += 2;
+    }
+}
+}  // namespace detail
+
 template <class OnItem>
 int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem) {
+    std::int32_t values[64];
+    int count = 0;
+    if (detail::ReadPlainList(list, values, count)) {
+        for (int i = 0; i < count; ++i) onItem(values[i]);
+        return count;
+    }
     return ForEachListItemText(list, [&](std::string_view text, bool escaped) {
         // A doubled quote leaves a quote in the item, which is then no integer.
         onItem(escaped ? fallback : ParseIntegerOr(text, fallback));

@@ -1,0 +1,336 @@
+#include "piece_reading.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "marlix/core/line_reader.h"
+#include "marlix/core/ordered_work.h"
+
+namespace marlix::core {
+namespace {
+
+// A piece is about this much of a file. Small enough that two cores share a day evenly and that the
+// records waiting to be aggregated stay few; large enough that a piece's fixed costs do not count.
+constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 20;
+// Reads small enough that the bytes copied in are still in the core's cache when they are split.
+constexpr std::size_t kReadSize = std::size_t{1} << 17;
+constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
+constexpr std::uint64_t kToEndOfFile = std::numeric_limits<std::uint64_t>::max();
+// Pieces reduced ahead of the one being aggregated, per worker.
+constexpr std::size_t kPiecesAheadPerWorker = 2;
+
+LoadFailure Failure(const std::string& path, int error) {
+    return {path, std::strerror(error), false};
+}
+
+class FileDescriptor {
+  public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
+
+struct PlannedFile {
+    std::string path;
+    FileDescriptor fd;
+    std::optional<std::string_view> bytes;  // a text held in memory instead of a file
+    std::optional<LoadFailure> failure;     // reported when the reading reaches this file
+    TextEncoding encoding = TextEncoding::Ansi;
+    std::uint64_t size = 0;
+};
+
+// The lines of a piece are those that start at a byte in [begin, end) of the file. A line starts at
+// 0 and after every LF, whatever the encoding of a file that can be cut (ANSI or UTF-8, where an LF
+// byte is always a line ending and the decoder holds nothing after it); other line starts (after a
+// lone CR) stay inside the piece that holds the LF before them.
+struct Piece {
+    std::size_t file = 0;
+    std::uint64_t begin = 0;
+    std::uint64_t end = kToEndOfFile;
+};
+
+struct ReducedPiece {
+    std::vector<LineRecord> records;
+    std::int64_t lines = 0;
+    std::uint64_t bytes = 0;  // bytes handed to the line reader
+    bool textEnded = false;   // the file's text ended within this piece (a NUL, or the end came early)
+    std::optional<LoadFailure> failure;
+};
+
+class RecordSink final : public LineSink {
+  public:
+    explicit RecordSink(ReducedPiece& piece) : piece_(piece) {}
+    void AddLine(std::string_view line) override {
+        ++piece_.lines;
+        const LineRecord record = ReduceLine(line);
+        if (record.kind != RecordKind::None) piece_.records.push_back(record);
+    }
+
+  private:
+    ReducedPiece& piece_;
+};
+
+// pread that retries on EINTR; the byte count, or -1 with errno set.
+ssize_t ReadAt(int fd, char* buffer, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+ssize_t ReadAt(const PlannedFile& file, char* buffer, std::size_t size, std::uint64_t offset) {
+    if (!file.bytes) return ReadAt(file.fd.Get(), buffer, size, offset);
+    if (offset >= file.bytes->size()) return 0;
+    const std::size_t n = std::min(size, file.bytes->size() - static_cast<std::size_t>(offset));
+    std::memcpy(buffer, file.bytes->data() + offset, n);
+    return static_cast<ssize_t>(n);
+}
+
+std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece& piece, char* buffer,
+                                            ReducedPiece& result) {
+    std::uint64_t pos = piece.begin - 1;
+    // Lines are short: a small read nearly always holds the LF, and only a long line reads more.
+    std::size_t readSize = 4096;
+    while (pos + 1 < piece.end) {
+        const ssize_t got = ReadAt(file, buffer, readSize, pos);
+        readSize = std::min(readSize * 4, kReadSize);
+        if (got < 0) {
+            result.failure = Failure(file.path, errno);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            result.textEnded = true;  // the file is shorter than when the load began
+            return std::nullopt;
+        }
+        const auto* lf = static_cast<const char*>(std::memchr(buffer, '\n', static_cast<std::size_t>(got)));
+        if (lf != nullptr) {
+            const std::uint64_t start = pos + static_cast<std::uint64_t>(lf - buffer) + 1;
+            return start < piece.end ? std::optional(start) : std::nullopt;
+        }
+        pos += static_cast<std::uint64_t>(got);
+    }
+    return std::nullopt;
+}
+
+ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vector<LineRecord> records) {
+    ReducedPiece result;
+    result.records = std::move(records);
+    result.records.clear();
+    // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
+    thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
+    std::uint64_t pos = 0;
+    if (piece.begin > 0) {
+        const auto start = FirstLineStart(file, piece, buffer.get(), result);
+        if (!start) return result;
+        pos = *start;
+    }
+    if (piece.end != kToEndOfFile) {
+        result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
+    }
+    LineReader reader = piece.begin == 0 ? LineReader() : LineReader(file.encoding);
+    RecordSink sink(result);
+    for (;;) {
+        const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
+        if (got < 0) {
+            result.failure = Failure(file.path, errno);
+            return result;
+        }
+        if (got == 0) {
+            reader.Finish(sink);
+            // A piece before the last meeting the end: the file shrank, or its text has no LF after
+            // here. Either way the later pieces hold nothing of this reading.
+            result.textEnded = piece.end != kToEndOfFile;
+            return result;
+        }
+        std::string_view chunk(buffer.get(), static_cast<std::size_t>(got));
+        bool last = false;
+        if (piece.end != kToEndOfFile && pos + chunk.size() >= piece.end) {
+            // The piece ends at the first line start at or after its end.
+            const std::size_t from = pos + 1 >= piece.end ? 0 : static_cast<std::size_t>(piece.end - 1 - pos);
+            const std::size_t lf = chunk.find('\n', from);
+            if (lf != std::string_view::npos) {
+                chunk = chunk.substr(0, lf + 1);
+                last = true;
+            }
+        }
+        reader.Feed(chunk, sink);
+        result.bytes += chunk.size();
+        pos += chunk.size();
+        if (reader.Ended()) {
+            result.textEnded = true;
+            return result;
+        }
+        if (last) return result;
+    }
+}
+
+// Opens every file of the load at once, so that the pieces of all of them can be shared out; a file
+// that cannot be read keeps its failure until the reading reaches it.
+PlannedFile PlanFile(const std::string& path) {
+    PlannedFile file;
+    file.path = path;
+    // Non-blocking, so that a FIFO given as a log is opened at once and then refused instead of
+    // waiting for a writer; on a regular file the flag changes nothing.
+    file.fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.fd.Get() < 0) {
+        file.failure = Failure(path, errno);
+        return file;
+    }
+    struct stat info {};
+    if (::fstat(file.fd.Get(), &info) != 0) {
+        file.failure = Failure(path, errno);
+        return file;
+    }
+    // A directory, FIFO, socket or device is no log: reading it could block or never end.
+    if (S_ISDIR(info.st_mode)) {
+        file.failure = Failure(path, EISDIR);
+        return file;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        file.failure = LoadFailure{path, "Not a regular file", false};
+        return file;
+    }
+    file.size = static_cast<std::uint64_t>(info.st_size);
+    char head[3];
+    const ssize_t got = ReadAt(file.fd.Get(), head, sizeof head, 0);
+    if (got < 0) {
+        file.failure = Failure(path, errno);
+        return file;
+    }
+    file.encoding = EncodingOfMark(std::string_view(head, static_cast<std::size_t>(got)));
+    return file;
+}
+
+void AddPieces(const PlannedFile& file, std::size_t index, std::uint64_t pieceSize,
+               std::vector<Piece>& pieces) {
+    // UTF-16 would need its line ends found on code units; such logs are rare and read whole.
+    const bool canCut = file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8;
+    const std::uint64_t count =
+        canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + pieceSize - 1) / pieceSize) : 1;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        pieces.push_back({index, i * pieceSize, i + 1 == count ? kToEndOfFile : (i + 1) * pieceSize});
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, std::uint64_t pieceSize,
+                                              const LoadOptions& options,
+                                              const std::function<void(const ReducedLines&)>& aggregate) {
+    std::vector<Piece> pieces;
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        AddPieces(files[i], i, pieceSize, pieces);
+        total += files[i].size;
+    }
+
+    std::uint64_t done = 0;
+    std::uint64_t nextReport = kProgressStep;
+    std::optional<LoadFailure> failure;
+    std::size_t endedFile = std::numeric_limits<std::size_t>::max();  // the file whose text a NUL ended
+    const unsigned workers = options.threads == 0 ? DefaultWorkerCount() : options.threads;
+    // Record buffers of aggregated pieces go back to the reading threads: fresh ones would be
+    // page-faulted for every piece. There are never more than the pieces in flight.
+    std::mutex spareMutex;
+    std::vector<std::vector<LineRecord>> spare;
+    RunInOrder<ReducedPiece>(
+        pieces.size(), workers, kPiecesAheadPerWorker * workers,
+        [&](std::size_t i) {
+            const Piece& piece = pieces[i];
+            const PlannedFile& file = files[piece.file];
+            if (file.failure) return ReducedPiece{};
+            std::vector<LineRecord> records;
+            {
+                const std::lock_guard lock(spareMutex);
+                if (!spare.empty()) {
+                    records = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            return ReducePiece(file, piece, std::move(records));
+        },
+        [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
+            if (outcome.error) std::rethrow_exception(outcome.error);
+            const Piece& piece = pieces[i];
+            const PlannedFile& file = files[piece.file];
+            if (file.failure) {
+                failure = file.failure;
+                return false;
+            }
+            if (piece.file == endedFile) return true;
+            ReducedPiece& reduced = *outcome.value;
+            if (reduced.failure) {
+                failure = std::move(reduced.failure);
+                return false;
+            }
+            aggregate({reduced.records, reduced.lines});
+            {
+                const std::lock_guard lock(spareMutex);
+                spare.push_back(std::move(reduced.records));
+            }
+            if (reduced.textEnded) endedFile = piece.file;
+            done += reduced.bytes;
+            if (options.progress && done >= nextReport) {
+                nextReport = done + kProgressStep;
+                if (!options.progress(done, std::max(done, total))) {
+                    failure = LoadFailure{file.path, "cancelled", true};
+                    return false;
+                }
+            }
+            return true;
+        });
+    if (failure) return failure;
+    if (options.progress && !options.progress(done, std::max(done, total))) {
+        return LoadFailure{files.empty() ? std::string() : files.back().path, "cancelled", true};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths, const LoadOptions& options,
+                                          const std::function<void(const ReducedLines&)>& aggregate) {
+    std::vector<PlannedFile> files;
+    files.reserve(paths.size());
+    for (const std::string& path : paths) files.push_back(PlanFile(path));
+    return ReducePlannedFiles(files, kPieceSize, options, aggregate);
+}
+
+void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t pieceSize, unsigned threads,
+                 const std::function<void(const ReducedLines&)>& aggregate) {
+    std::vector<PlannedFile> files(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        files[i].bytes = texts[i];
+        files[i].size = texts[i].size();
+        files[i].encoding = EncodingOfMark(texts[i].substr(0, 3));
+    }
+    LoadOptions options;
+    options.threads = threads;
+    ReducePlannedFiles(files, std::max<std::uint64_t>(pieceSize, 1), options, aggregate);
+}
+
+}  // namespace marlix::core
