@@ -27,42 +27,38 @@ int NearestPointIndex(const TChartSeries& series, double x) {
 
 namespace {
 
-// Up to two decimals, without trailing zeros: the readout is read by eye.
-QString ReadoutNumber(double value) {
+// Up to two decimals, without trailing zeros, with the locale's decimal separator: the readout is
+// read by eye.
+QString ReadoutNumber(double value, const core::LocaleConventions& locale) {
     QString text = QString::number(value, 'f', 2);
     while (text.endsWith('0')) text.chop(1);
     if (text.endsWith('.')) text.chop(1);
-    return text == "-0" ? "0" : text;
+    if (text == "-0") return "0";
+    return text.replace('.', QString::fromStdString(locale.decimalSeparator));
 }
 
 // The words of the right-axis labels for the values the fix and mode series take.
-QString FixWord(double value) {
-    if (value == 0) return "No fix";
-    if (value == 0.8) return "2D";
-    if (value == 1.6) return "3D";
-    return ReadoutNumber(value);
+QString FixWord(double value, const core::LocaleConventions& locale) {
+    if (value == core::kFixNonePlotted) return "No fix";
+    if (value == core::kFix2DPlotted) return "2D";
+    if (value == core::kFix3DPlotted) return "3D";
+    return ReadoutNumber(value, locale);
 }
 
-QString ModeWord(double value, bool controlFormat) {
-    if (value == 0) return "Inactive";
-    if (controlFormat && value == 20) return "Control";
-    if (!controlFormat && value == 10) return "Coarse";
-    if (!controlFormat && value == 20) return "Fine";
-    return ReadoutNumber(value);
-}
-
-QString ClockTime(double time) {
-    const core::CivilDateTime t = core::DecodeDateTime(time);
-    return QString("%1:%2:%3")
-        .arg(t.hour, 2, 10, QChar('0'))
-        .arg(t.minute, 2, 10, QChar('0'))
-        .arg(t.second, 2, 10, QChar('0'));
+QString ModeWord(double value, bool controlFormat, const core::LocaleConventions& locale) {
+    if (value == core::kModeInactivePlotted) return "Inactive";
+    if (controlFormat && value == core::kModeFineOrControlPlotted) return "Control";
+    if (!controlFormat && value == core::kModeCoarsePlotted) return "Coarse";
+    if (!controlFormat && value == core::kModeFineOrControlPlotted) return "Fine";
+    return ReadoutNumber(value, locale);
 }
 
 }  // namespace
 
 QString CursorReadout(TSignalCharts& charts, double time) {
-    QStringList lines{ClockTime(time) + " UTC"};
+    const core::LocaleConventions& locale = charts.Locale();
+    QStringList lines{QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator, true)) +
+                      " UTC"};
     for (int s = 0; s < core::kSeriesCount; ++s) {
         const auto id = static_cast<core::SeriesId>(s);
         const TChartSeries& series = charts.SeriesFor(id);
@@ -71,11 +67,11 @@ QString CursorReadout(TSignalCharts& charts, double time) {
         if (index >= 0) {
             const double y = series.YValues().Value(index);
             if (id == core::SeriesId::Fix) {
-                value = FixWord(y);
+                value = FixWord(y, locale);
             } else if (id == core::SeriesId::Mode) {
-                value = ModeWord(y, charts.ControlFormat());
+                value = ModeWord(y, charts.ControlFormat(), locale);
             } else {
-                value = ReadoutNumber(y);
+                value = ReadoutNumber(y, locale);
             }
         }
         lines << QString::fromStdString(series.Title()) + ": " + value;

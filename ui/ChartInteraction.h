@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "SignalCharts.h"
+#include "signal_charts/SignalCharts.h"
 
 class QLabel;
 class QMouseEvent;

@@ -38,7 +38,7 @@
 #include "DayExport.h"
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
-#include "SignalCharts.h"
+#include "signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 
@@ -114,7 +114,7 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     setMinimumSize(320, 240);
     CreateControls();
 
-    // FormCreate: drop target, file list, the shared day-button hint.
+    // As the form is created: drop target, file list, the shared day-button hint.
     setAcceptDrops(true);
     bitBtnNext_->setToolTip(bitBtnPrev_->toolTip());
 
@@ -150,6 +150,7 @@ void TFormMain::CreateControls() {
     place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
+    charts_->SetLocale(Locale());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
 
@@ -431,6 +432,7 @@ void TFormMain::PopupHistoryClick() {
         historyWindow_ = new THistoryWindow(this);
         historyWindow_->setWindowFlag(Qt::Window);
         historyWindow_->setWindowTitle("History");
+        historyWindow_->SetLocale(Locale());
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
                 SetPickerDate(day);
@@ -450,6 +452,7 @@ void TFormMain::PopupSatellitesClick() {
         satelliteView_ = new TSatelliteView(this);
         satelliteView_->setWindowFlag(Qt::Window);
         satelliteView_->setWindowTitle("Satellites");
+        satelliteView_->SetLocale(Locale());
         satelliteView_->resize(chartStrength_->width(), 360);
     }
     satelliteView_->show();

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include "signal_charts/SignalCharts.h"
+
 namespace marlix::ui {
 namespace {
 
@@ -88,8 +90,7 @@ std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate sho
         if (result.analysis) {
             day.totals = result.analysis->totals;
         } else {
-            day.error =
-                QString::fromStdString("cannot read " + result.failure->file + ": " + result.failure->reason);
+            day.error = QString::fromStdString(core::ReadFailureText(*result.failure));
         }
         days.push_back(std::move(day));
     }
@@ -143,18 +144,15 @@ void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
             bottom.SetAutomatic(false);
             bottom.SetAutomaticMinimum(false);
             bottom.SetAutomaticMaximum(false);
-            const double first = DayTimeOf(days_.front().date) - 0.5;
-            const double last = DayTimeOf(days_.back().date) + 0.5;
-            if (first < bottom.Maximum()) {
-                bottom.SetMinimum(first);
-                bottom.SetMaximum(last);
-            } else {
-                bottom.SetMaximum(last);
-                bottom.SetMinimum(first);
-            }
+            bottom.SetMinMax(DayTimeOf(days_.front().date) - 0.5, DayTimeOf(days_.back().date) + 0.5);
         }
         Panel(metric).update();
     }
+}
+
+void THistoryWindow::SetLocale(const core::LocaleConventions& locale) {
+    const TFormatSettings settings = ChartFormatSettings(locale);
+    for (TChartPanel* panel : panels_) panel->Chart().SetFormatSettings(settings);
 }
 
 std::optional<QDate> THistoryWindow::DayAtPixel(THistoryMetric metric, int x) {

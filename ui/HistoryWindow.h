@@ -45,6 +45,8 @@ class THistoryWindow : public QWidget {
 
     // The days to chart (in date order) and the day the main window shows, which is marked.
     void SetDays(std::vector<THistoryDay> days, QDate shownDay);
+    // The decimal and time separators of the axis labels.
+    void SetLocale(const core::LocaleConventions& locale);
     const std::vector<THistoryDay>& Days() const { return days_; }
     QDate ShownDay() const { return shownDay_; }
 

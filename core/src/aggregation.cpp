@@ -7,28 +7,30 @@ namespace marlix::core {
 namespace {
 
 constexpr DayTime kGapLength = 1.0 / 180.0;  // eight minutes
+// 1982-02-18. An earlier previous point time is no point of a real day: it is the 0 a load starts
+// from (or a bare time of day after a bad date), and no zero points are drawn there.
 constexpr DayTime kFirstPlausibleDay = 30000;
 constexpr std::size_t kSamplesPerDay = 1440;
 
 double FixValue(FixState state) {
     switch (state) {
         case FixState::Fix2D:
-            return 0.8;
+            return kFix2DPlotted;
         case FixState::Fix3D:
-            return 1.6;
+            return kFix3DPlotted;
         default:
-            return 0;
+            return kFixNonePlotted;
     }
 }
 
 double ModeValue(LockMode mode) {
     switch (mode) {
         case LockMode::Coarse:
-            return 10;
+            return kModeCoarsePlotted;
         case LockMode::FineOrControl:
-            return 20;
+            return kModeFineOrControlPlotted;
         default:
-            return 0;
+            return kModeInactivePlotted;
     }
 }
 
