@@ -10,6 +10,12 @@ function(marlix_target_defaults target)
                                              -fno-sanitize-recover=all)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  if(MARLIX_FUZZ)
+    # Coverage for libFuzzer in every object; only the harness programs link the fuzzer's main.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                             -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
 endfunction()
 
 # Fails the configuration when a target links Qt, directly or through a library it links, so that the

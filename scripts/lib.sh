@@ -18,3 +18,5 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev fonts-liberation tzdata)
+# Tools of the checks in scripts/test only.
+CHECK_PACKAGES=(clang-format)

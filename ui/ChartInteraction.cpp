@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace marlix::ui {
 
@@ -312,6 +313,23 @@ bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
     const int index = PanelIndex(watched);
     if (index < 0) return QObject::eventFilter(watched, event);
     TChartPanel& panel = *panels_[static_cast<std::size_t>(index)];
+    bool used = false;
+    const auto handle = [&] { used = FilterPanelEvent(panel, event); };
+    try {
+        if (guard_) {
+            guard_(handle);
+        } else {
+            handle();
+        }
+    } catch (const std::exception& e) {
+        qWarning("Chart event dropped: %s", e.what());
+    } catch (...) {
+        qWarning("Chart event dropped: unknown exception");
+    }
+    return used;
+}
+
+bool TChartInteraction::FilterPanelEvent(TChartPanel& panel, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
             return MousePress(panel, *static_cast<QMouseEvent*>(event));
@@ -339,7 +357,7 @@ bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
             if (drag_ == DragMode::None) HideCursor();
             return false;
         default:
-            return QObject::eventFilter(watched, event);
+            return false;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "signal_charts/SignalCharts.h"
@@ -60,6 +61,12 @@ class TChartInteraction : public QObject {
     // Cursor, band and readout stay off while a picture of the window is taken.
     void SetOverlaysHidden(bool hidden);
 
+    // Runs the handling of each panel event; the window passes the guard of its own handlers, which
+    // shows an exception in its error box. No exception may reach Qt's event loop: one that the
+    // guard lets through (or, without a guard, any) is logged and dropped.
+    using Guard = std::function<void(const std::function<void()>& handler)>;
+    void SetGuard(Guard guard) { guard_ = std::move(guard); }
+
     static constexpr int kMinimumDragPixels = 5;
     static constexpr double kMinimumSpan = 5.0 / 1440;  // five minutes: a few points stay in view
     static constexpr double kWheelFactor = 0.8;         // span kept per notch when zooming in
@@ -70,6 +77,8 @@ class TChartInteraction : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // What an event on one of the panels does; true when it is used up.
+    virtual bool FilterPanelEvent(chart::TChartPanel& panel, QEvent* event);
 
   private:
     enum class DragMode { None, Select, Pan };
@@ -89,6 +98,7 @@ class TChartInteraction : public QObject {
 
     TSignalCharts& charts_;
     std::array<chart::TChartPanel*, 3> panels_;
+    Guard guard_;
     QLabel* readout_ = nullptr;
     std::optional<TTimeSpan> zoom_;
     std::optional<double> cursor_;

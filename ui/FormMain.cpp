@@ -153,6 +153,7 @@ void TFormMain::CreateControls() {
     charts_->SetLocale(Locale());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
+    interaction_->SetGuard([this](const std::function<void()>& handler) { Guarded(handler); });
 
     buttonToday_ = new QPushButton("Today", this);
     buttonToday_->setObjectName("ButtonToday");

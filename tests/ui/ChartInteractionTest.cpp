@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QWheelEvent>
+#include <stdexcept>
 
 #include "FormFixture.h"
 #include "signal_charts/SignalCharts.h"
@@ -369,6 +370,42 @@ TEST_F(NearestPointTest, PicksTheCloserNeighbourAndOnATieTheOneAtOrAfter) {
     EXPECT_EQ(NearestPointIndex(series, 2.9), 2);  // the last of equal X values before the cursor
     EXPECT_EQ(NearestPointIndex(series, 3.1), 3);
     EXPECT_EQ(NearestPointIndex(series, 9), 3);
+}
+
+// An exception from the handling of a panel event goes to the guard and never on into Qt's loop.
+class ThrowingInteraction : public TChartInteraction {
+  public:
+    using TChartInteraction::TChartInteraction;
+
+  protected:
+    bool FilterPanelEvent(TChartPanel&, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) throw std::runtime_error("Broken handler");
+        if (event->type() == QEvent::MouseButtonDblClick) throw 42;
+        return false;
+    }
+};
+
+TEST(ChartInteractionGuard, ExceptionsOfPanelEventsGoToTheGuardAndNoFurther) {
+    QWidget parent;
+    std::array<TChartPanel*, 3> panels{new TChartPanel(&parent), new TChartPanel(&parent),
+                                       new TChartPanel(&parent)};
+    TSignalCharts charts(panels[0]->Chart(), panels[1]->Chart(), panels[2]->Chart());
+    ThrowingInteraction interaction(charts, panels, &parent);
+    QStringList reported;
+    interaction.SetGuard([&](const std::function<void()>& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            reported << e.what();
+        }
+    });
+    QTest::mousePress(panels[1], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_EQ(reported, QStringList{"Broken handler"});
+    // Not even what the guard lets through leaves the filter.
+    QTest::mouseDClick(panels[1], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    interaction.SetGuard({});
+    QTest::mousePress(panels[2], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_EQ(reported, QStringList{"Broken handler"});
 }
 
 // The charts follow the decimal and time separators of the user's locale, as the texts do: Finnish
