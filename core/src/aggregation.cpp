@@ -143,11 +143,10 @@ void MinuteAggregator::AddNumGoodToTotals(double numGood) {
     ++totals_.numGoodMinutes;
 }
 
-std::optional<double> MinuteAggregator::MeanStrength() const {
-    // The same sum in the same order as the hint, so that both give the same figure.
+std::optional<double> MeanOfPositiveSamples(const std::vector<double>& sampleValues) {
     double sum = 0;
     std::int64_t count = 0;
-    for (const double value : sampleValues_) {
+    for (const double value : sampleValues) {
         if (value > 0) {
             sum += value;
             ++count;
@@ -155,6 +154,10 @@ std::optional<double> MinuteAggregator::MeanStrength() const {
     }
     if (count == 0) return std::nullopt;
     return sum / static_cast<double>(count);
+}
+
+std::optional<double> MinuteAggregator::MeanStrength() const {
+    return MeanOfPositiveSamples(sampleValues_);
 }
 
 void MinuteAggregator::AddZeroPoints(DayTime t) {

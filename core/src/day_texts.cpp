@@ -136,16 +136,9 @@ std::string FormatToTime(DayTime t, const LocaleConventions& locale) {
 }
 
 std::string MeanStrengthHint(const std::vector<double>& sampleValues, const LocaleConventions& locale) {
-    double sum = 0;
-    std::int64_t count = 0;
-    for (const double value : sampleValues) {
-        if (value > 0) {
-            sum += value;
-            ++count;
-        }
-    }
-    if (count == 0) return {};
-    return "Mean strength: " + FormatFixed(sum / static_cast<double>(count), 1, locale.decimalSeparator);
+    const std::optional<double> mean = MeanOfPositiveSamples(sampleValues);
+    if (!mean) return {};
+    return "Mean strength: " + FormatFixed(*mean, 1, locale.decimalSeparator);
 }
 
 std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,

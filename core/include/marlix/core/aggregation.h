@@ -27,6 +27,10 @@ struct MinuteAccumulators {
     std::int64_t numberedSatellites = 0;  // also reset by every Satellite numbers line
 };
 
+// The mean of the strength samples above 0, summed in their order; nothing without one. The
+// day's mean strength and its hint both come from here, so that they give the same figure.
+std::optional<double> MeanOfPositiveSamples(const std::vector<double>& sampleValues);
+
 class MinuteAggregator {
   public:
     void OnTimeRecord(const TimeRecord& record);
