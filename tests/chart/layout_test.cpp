@@ -112,6 +112,27 @@ TEST_F(ChartStrengthLayout, BottomAxisLabelsFromTheTopDown) {
     EXPECT_EQ(axis.TickPositions(), std::vector<int>(std::begin(positions), std::end(positions)));
 }
 
+TEST_F(ChartStrengthLayout, LocaleSeparatorsInTheLabelsAndOnlySingleBytesTaken) {
+    core::LocaleConventions finnish;
+    finnish.decimalSeparator = ",";
+    finnish.timeSeparator = ".";
+    const TFormatSettings settings = ui::ChartFormatSettings(finnish);
+    EXPECT_EQ(settings.DecimalSeparator, ',');
+    EXPECT_EQ(settings.TimeSeparator, '.');
+    EXPECT_EQ(settings.ThousandSeparator, '.');
+    chart.SetFormatSettings(settings);
+    Pass();
+    EXPECT_EQ(chart.BottomAxis().DrawnLabels().front().Text, "22.00");
+    EXPECT_EQ(chart.LeftAxis().LabelValue(2.5), "2,5");
+
+    core::LocaleConventions arabic;
+    arabic.decimalSeparator = "\u066b";  // two bytes in UTF-8: no chart label can hold it
+    const TFormatSettings fallback = ui::ChartFormatSettings(arabic);
+    EXPECT_EQ(fallback.DecimalSeparator, '.');
+    EXPECT_EQ(fallback.ThousandSeparator, ',');
+    EXPECT_EQ(fallback.TimeSeparator, ':');
+}
+
 TEST_F(ChartStrengthLayout, BottomTicksGridAndMinorTicks) {
     const auto& s = Pass();
     const auto ticks = s.With("line 542,");
