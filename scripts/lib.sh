@@ -17,6 +17,7 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev fonts-liberation tzdata)
-# Tools of the checks in scripts/test only.
-CHECK_PACKAGES=(clang-format)
+BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata)
+# Real components the monitoring tests run: promtool (in prometheus) and node_exporter; and
+# clang-format for the layout check of the C++ sources.
+TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format)

@@ -43,8 +43,8 @@ inline constexpr std::string_view kReportUsage =
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);
 
 inline constexpr std::string_view kSimulateUsage =
-    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control] | --live --out DIR [--seed S] "
-    "[--control]";
+    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control] [--force] | --live --out DIR [--seed S] "
+    "[--control] [--force]";
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // The clock of the live logger, injectable so that a test can pass midnight in milliseconds.
@@ -57,10 +57,12 @@ struct LiveClock {
 LiveClock SystemLiveClock();
 
 // Appends the simulated receiver's block of every second to the day file of the current UTC day in
-// the directory, one write per block, and moves to the next day's file at midnight. An existing file
-// is continued, never truncated. Names each file on `out` as it starts writing it.
+// the directory, one write per block, and moves to the next day's file at midnight. It writes only to
+// files it created itself in this run; with appendToExisting it continues an existing file (never
+// truncating it). Names each file on `out` as it starts writing it.
 int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
-                  const LiveClock& clock, std::ostream& out, std::ostream& err);
+                  const LiveClock& clock, std::ostream& out, std::ostream& err,
+                  bool appendToExisting = false);
 
 // The user's month names and decimal separator (from the environment's locale); the time separator
 // stays ":".

@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -125,7 +127,9 @@ std::string AxisLayout(const chart::TChartAxis& axis) {
 // The geometry of the picture: per chart its plot rectangle, margins, legend and axis labels.
 std::string LayoutJson(ui::TFormMain& form) {
     std::ostringstream s;
-    s << "{\"size\": [" << form.width() << ", " << form.height() << "], \"charts\": [";
+    s << "{\"size\": [" << form.width() << ", " << form.height()
+      << "], \"picker_date\": " << JsonString(form.PickerDate().toString(Qt::ISODate).toStdString())
+      << ", \"charts\": [";
     const chart::TChartPanel* panels[] = {form.ChartStrength(), form.ChartPDOP(), form.ChartMode()};
     const char* axisNames[] = {"bottom", "top", "left", "right"};
     for (std::size_t c = 0; c < std::size(panels); ++c) {
@@ -155,6 +159,16 @@ std::string LayoutJson(ui::TFormMain& form) {
     }
     s << "]}\n";
     return s.str();
+}
+
+// Writes the whole file or nothing (a temporary file renamed into place); on failure, the reason in
+// the system's words.
+std::optional<std::string> WriteWholeFile(const std::string& path,
+                                          const std::function<bool(QIODevice&)>& write) {
+    QSaveFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
+        return file.errorString().toStdString();
+    return std::nullopt;
 }
 
 // Qt's own notices (a missing runtime folder and the like) would break the rule of one
@@ -200,6 +214,11 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         QStringList files;
         for (const std::string& file : request.files) files << QFile::decodeName(file.c_str());
         form.DropFileTarget1Drop(files);
+        // Like the window, which opens on yesterday before any drop, but naming the day of the files read
+        // rather than the picker's empty default.
+        const core::CivilDate day =
+            core::DecodeDate(form.Charts().HasDay() ? form.Charts().DayStart() : YesterdayUtc());
+        form.SetPickerDate(QDate(day.year, day.month, day.day));
     }
     if (const auto& failure = form.LastLoadFailure()) {
         err << "marlix-sqa-cli: " << ReadFailureText(*failure) << '\n';
@@ -216,16 +235,18 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
 
     const QImage picture = ui::WindowPicture(form);
-    if (!picture.save(QFile::decodeName(request.out.c_str()), "PNG")) {
-        err << "marlix-sqa-cli: cannot write " << request.out << '\n';
+    if (const auto reason =
+            WriteWholeFile(request.out, [&picture](QIODevice& file) { return picture.save(&file, "PNG"); })) {
+        err << "marlix-sqa-cli: cannot write " << request.out << ": " << *reason << '\n';
         return kExitFailure;
     }
     if (!request.layout.empty()) {
-        QFile layout(QFile::decodeName(request.layout.c_str()));
         const std::string json = LayoutJson(form);
-        if (!layout.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            layout.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
-            err << "marlix-sqa-cli: cannot write " << request.layout << '\n';
+        if (const auto reason = WriteWholeFile(request.layout, [&json](QIODevice& file) {
+                return file.write(json.data(), static_cast<qint64>(json.size())) ==
+                       static_cast<qint64>(json.size());
+            })) {
+            err << "marlix-sqa-cli: cannot write " << request.layout << ": " << *reason << '\n';
             return kExitFailure;
         }
     }

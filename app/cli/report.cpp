@@ -251,7 +251,8 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
         }
     }
     if (date && !request.files.empty()) return Usage(err, "give either --date or files, not both");
-    if (!date && request.files.empty()) return Usage(err, "give --date or at least one file");
+    // Without a day or files, the day the window opens on.
+    if (!date && request.files.empty()) date = YesterdayUtc();
     if (date) {
         request.files.push_back(core::DayFileName(*date));
         if (!dataDirectory) dataDirectory = ".";

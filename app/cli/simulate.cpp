@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <thread>
 
 #include "commands.h"
@@ -36,8 +37,9 @@ std::optional<T> ParseUnsigned(const std::string& text) {
     return value;
 }
 
-bool WriteFile(const std::string& path, const std::string& bytes, std::string& reason) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+// Without replace, a file that appeared since the check is left alone ("x": create only).
+bool WriteFile(const std::string& path, const std::string& bytes, bool replace, std::string& reason) {
+    std::FILE* file = std::fopen(path.c_str(), replace ? "wb" : "wbx");
     if (file == nullptr) {
         reason = std::strerror(errno);
         return false;
@@ -77,9 +79,11 @@ class DayFile {
     ~DayFile() { Close(); }
     DayFile(const DayFile&) = delete;
     DayFile& operator=(const DayFile&) = delete;
-    bool Open(const std::string& path) {
+    // Unless appending to an existing file is allowed, only a file created by this open is written.
+    bool Open(const std::string& path, bool appendToExisting) {
         Close();
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        fd_ = ::open(path.c_str(),
+                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (appendToExisting ? 0 : O_EXCL), 0644);
         return fd_ >= 0;
     }
     void Close() {
@@ -93,6 +97,11 @@ class DayFile {
 };
 
 constexpr std::int64_t kSecondsPerDay = 86400;
+
+// A receiver's real log must never be lost to a simulation, so an existing day file is refused.
+std::string ExistingFileText(const std::string& path, std::string_view forceDoes) {
+    return "marlix-sqa-cli: " + path + " exists; give --force to " + std::string(forceDoes) + " it";
+}
 
 std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {
     return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
@@ -128,9 +137,10 @@ LiveClock SystemLiveClock() {
 }
 
 int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
-                  const LiveClock& clock, std::ostream& out, std::ostream& err) {
+                  const LiveClock& clock, std::ostream& out, std::ostream& err, bool appendToExisting) {
     const std::string prefix = directory.back() == '/' ? directory : directory + '/';
     DayFile file;
+    std::set<std::string> created;  // a clock set back may return to a day this run began
     std::unique_ptr<core::DaySimulation> simulation;
     std::int64_t currentDay = 0;
     while (!clock.stopRequested()) {
@@ -139,10 +149,15 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
         if (!simulation || dayNumber != currentDay) {
             const core::DayTime day = core::kUnixEpochDay + static_cast<double>(dayNumber);
             const std::string path = prefix + core::DayFileName(day);
-            if (!file.Open(path)) {
-                err << "marlix-sqa-cli: cannot write " << path << ": " << std::strerror(errno) << '\n';
+            if (!file.Open(path, appendToExisting || created.count(path) > 0)) {
+                if (errno == EEXIST) {
+                    err << ExistingFileText(path, "append to") << '\n';
+                } else {
+                    err << "marlix-sqa-cli: cannot write " << path << ": " << std::strerror(errno) << '\n';
+                }
                 return kExitFailure;
             }
+            created.insert(path);
             simulation = std::make_unique<core::DaySimulation>(day, options);
             currentDay = dayNumber;
             out << path << std::endl;
@@ -165,12 +180,14 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
     core::DayTime end = YesterdayUtc();
     core::SimulationOptions options;
     bool live = false;
+    bool force = false;
     bool dayRangeGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--control" || arg == "--live") {
+        if (arg == "--control" || arg == "--live" || arg == "--force") {
             options.controlFormat = options.controlFormat || arg == "--control";
             live = live || arg == "--live";
+            force = force || arg == "--force";
             continue;
         }
         if (arg != "--out" && arg != "--days" && arg != "--end" && arg != "--seed") {
@@ -205,14 +222,25 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "marlix-sqa-cli: cannot create " << *directory << ": " << error.message() << '\n';
         return kExitFailure;
     }
-    if (live) return RunLiveLogger(*directory, options, SystemLiveClock(), out, err);
+    if (live) return RunLiveLogger(*directory, options, SystemLiveClock(), out, err, force);
     const std::string prefix = directory->back() == '/' ? *directory : *directory + '/';
+    if (core::DecodeDate(end - (days - 1)).year < 1) return Usage(err, "the days reach before year 1");
+    // Every day is checked before the first is written, so that a refusal leaves the folder as it was.
+    if (!force) {
+        for (int i = days - 1; i >= 0; --i) {
+            const std::string path = prefix + core::DayFileName(end - i);
+            std::error_code ec;
+            if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+                err << ExistingFileText(path, "replace") << '\n';
+                return kExitFailure;
+            }
+        }
+    }
     for (int i = days - 1; i >= 0; --i) {
         const core::DayTime day = end - i;
-        if (core::DecodeDate(day).year < 1) return Usage(err, "the days reach before year 1");
         const std::string path = prefix + core::DayFileName(day);
         std::string reason;
-        if (!WriteFile(path, core::SimulateDay(day, options), reason)) {
+        if (!WriteFile(path, core::SimulateDay(day, options), force, reason)) {
             err << "marlix-sqa-cli: cannot write " << path << ": " << reason << '\n';
             return kExitFailure;
         }

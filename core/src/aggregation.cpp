@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "marlix/core/satellites.h"
+
 namespace marlix::core {
 namespace {
 
@@ -49,6 +51,10 @@ void MinuteAggregator::OnTimeRecord(const TimeRecord& record) {
     currentTime_ = record.dateTime;
     if (firstTime_ == 0) firstTime_ = currentTime_;
     if (firstDay_ == 0) firstDay_ = std::trunc(currentTime_);
+    if (const std::int64_t minute = MinuteNumber(currentTime_);
+        recordMinutes_.empty() || recordMinutes_.back() != minute) {
+        recordMinutes_.push_back(minute);
+    }
     if (record.hourText != "00" && record.minuteText != "00") latestDay_ = std::trunc(currentTime_);
     if (record.secondText == "00") minuteState_ = minuteState_ == 0 ? 1 : 2;
     if (record.secondText == "01" && minuteState_ == 2) {
@@ -112,29 +118,47 @@ void MinuteAggregator::FlushMinute(DayTime t) {
         if (previousPointTime_ > kFirstPlausibleDay) AddZeroPoints(previousPointTime_);
         AddZeroPoints(t);
     }
+    MinuteFigures& figures = minutes_.emplace_back();
+    figures.time = t;
+    for (int i = 0; i < 3; ++i) {
+        figures.fixCounts[i] = totals_.fixCounts[i] - totalsAtLastClose_.fixCounts[i];
+        figures.modeCounts[i] = totals_.modeCounts[i] - totalsAtLastClose_.modeCounts[i];
+    }
+    figures.pdopSum = totals_.pdopSum - totalsAtLastClose_.pdopSum;
+    figures.pdopCount = totals_.pdopCount - totalsAtLastClose_.pdopCount;
+    figures.sixItemLists = totals_.sixItemLists - totalsAtLastClose_.sixItemLists;
+    figures.eightItemLists = totals_.eightItemLists - totalsAtLastClose_.eightItemLists;
     if (minute_.pdopLines > 0) {
         const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
-        if (p <= 10) AddPoint(SeriesId::Pdop, t, p);
+        if (p <= 10) AddMinuteValue(SeriesId::Pdop, t, p);
     }
     if (minute_.nonEmptyLevelLines > 0) {
         const auto mean = static_cast<float>(static_cast<double>(minute_.strengthSum) /
                                              static_cast<double>(minute_.nonEmptyLevelLines));
         AddStrengthSample(t, mean);
+        minuteOfSample_.back() = static_cast<std::int64_t>(minutes_.size()) - 1;
+        minutes_.back().values[static_cast<int>(SeriesId::Strength)] = mean;
     }
     if (minute_.levelLines > 0) {
         const double numGood =
             static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines);
-        AddPoint(SeriesId::NumGood, t, numGood);
+        AddMinuteValue(SeriesId::NumGood, t, numGood);
         AddNumGoodToTotals(numGood);
     }
-    if (fix_) AddPoint(SeriesId::Fix, t, FixValue(*fix_));
+    if (fix_) AddMinuteValue(SeriesId::Fix, t, FixValue(*fix_));
     if (minute_.fixLines > 0 && minute_.levelLines > 0) {
-        AddPoint(
+        AddMinuteValue(
             SeriesId::Signal, t,
             100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines));
     }
-    if (mode_) AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
+    if (mode_) AddMinuteValue(SeriesId::Mode, t, ModeValue(*mode_));
     if (t > 0) previousPointTime_ = t;
+    totalsAtLastClose_ = totals_;
+}
+
+void MinuteAggregator::AddMinuteValue(SeriesId id, double x, double y) {
+    AddPoint(id, x, y);
+    minutes_.back().values[static_cast<int>(id)] = y;
 }
 
 void MinuteAggregator::AddNumGoodToTotals(double numGood) {
@@ -178,6 +202,7 @@ void MinuteAggregator::AddStrengthSample(double x, double y) {
     AddPoint(SeriesId::Strength, x, y);
     sampleTimes_.push_back(x);
     sampleValues_.push_back(y);
+    minuteOfSample_.push_back(-1);
 }
 
 void MinuteAggregator::PlotTrend() {
@@ -186,8 +211,21 @@ void MinuteAggregator::PlotTrend() {
     for (std::size_t i = sampleValues_.size(); i-- > kFirstTrendIndex;) {
         double sum = 0;
         for (std::size_t j = i + 1 - kWindow; j <= i; ++j) sum += sampleValues_[j];
-        AddPoint(SeriesId::Trend, sampleTimes_[i], sum / static_cast<double>(kWindow));
+        const double trend = sum / static_cast<double>(kWindow);
+        AddPoint(SeriesId::Trend, sampleTimes_[i], trend);
+        if (minuteOfSample_[i] >= 0)
+            minutes_[static_cast<std::size_t>(minuteOfSample_[i])].values[static_cast<int>(SeriesId::Trend)] =
+                trend;
     }
+}
+
+std::vector<std::int64_t> MinuteAggregator::TakeRecordMinutes() {
+    // Records come in time order in a sound log; several files or damaged lines may repeat a minute.
+    if (!std::is_sorted(recordMinutes_.begin(), recordMinutes_.end())) {
+        std::sort(recordMinutes_.begin(), recordMinutes_.end());
+    }
+    recordMinutes_.erase(std::unique(recordMinutes_.begin(), recordMinutes_.end()), recordMinutes_.end());
+    return std::move(recordMinutes_);
 }
 
 void MinuteAggregator::AddPoint(SeriesId id, double x, double y) {

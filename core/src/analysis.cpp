@@ -95,6 +95,8 @@ DayAnalysis DayAnalyser::Finish() {
     result.totals.lineCount = lineCount_;
     result.totals.meanStrength = a.MeanStrength();
     if (satellites_) result.satellites = satellites_->Finish();
+    result.minutes = a.TakeMinutes();
+    result.recordMinutes = a.TakeRecordMinutes();
     return result;
 }
 

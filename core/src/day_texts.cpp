@@ -143,6 +143,8 @@ std::string MeanStrengthHint(const std::vector<double>& sampleValues, const Loca
 
 std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,
                       const LocaleConventions& locale) {
+    // Valid dates lie in the years 2000 to 2099, so a first time of 0 means none was read.
+    if (firstTime == 0) return "No time records, " + std::to_string(lineCount) + " lines";
     return FormatFromTime(firstTime, locale) + FormatToTime(currentTime - kFiveSeconds, locale) + ", " +
            std::to_string(lineCount) + " lines";
 }

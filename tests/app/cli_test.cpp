@@ -256,6 +256,26 @@ TEST_F(CliRunner, ReportByDateReadsTheDayFileOfTheDataDirectory) {
               "2024-Mar-05 from 00:00 to 01:04, 3 lines\n");
 }
 
+TEST_F(CliRunner, ReportWithoutDateOrFilesReadsYesterdayUtc) {
+    // Written for the UTC yesterday of both sides of the run, so that midnight in between does no harm.
+    const auto writeYesterday = [&] {
+        std::ofstream(dir_ / core::DayFileName(YesterdayUtc()), std::ios::binary)
+            << "UTC Time  : 10:00:00 01/01/24\r\n";
+    };
+    writeYesterday();
+    const CliRun run = Cli({"report", "--data-dir", dir_.string()});
+    writeYesterday();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(
+        run.out,
+        "Fix summary not available\nMode summary not available\n2024-Jan-01 from 10:00 to 09:59, 1 lines\n");
+    const CliRun missing = Cli({"report", "--data-dir", (dir_ / "none").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("/none/"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("_rx_data.txt: No such file or directory\n"), std::string::npos)
+        << missing.err;
+}
+
 TEST_F(CliRunner, ReportReadsSeveralFilesSortedAsOneLog) {
     const std::string days = kData + "/descending_days/";
     const CliRun run = Cli({"report", days + "2024-03-05_rx_data.txt", days + "2024-03-04_rx_data.txt"});
@@ -281,7 +301,6 @@ TEST_F(CliRunner, BadArgumentsPrintUsageAndStatus2) {
         "usage: marlix-sqa-cli report [--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]\n");
     for (const std::vector<std::string>& args : {std::vector<std::string>{},
                                                  {"frobnicate"},
-                                                 {"report"},
                                                  {"report", "--date", "2024-02-30"},
                                                  {"report", "--date", "2024-03-05", "x.txt"},
                                                  {"report", "--data-dir"},
@@ -322,6 +341,28 @@ TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {
     EXPECT_NE(report.out.find("2024-Mar-05 from 00:00 to 23:59"), std::string::npos) << report.out;
 }
 
+TEST_F(CliRunner, SimulateNeverOverwritesADayFileUnlessForced) {
+    const std::string march4 = (dir_ / "2024-03-04_rx_data.txt").string();
+    const std::string march5 = (dir_ / "2024-03-05_rx_data.txt").string();
+    std::ofstream(march5, std::ios::binary) << "a real receiver's log\r\n";
+    const std::vector<std::string> twoDays = {"simulate", "--out", dir_.string(), "--days",
+                                              "2",        "--end", "2024-03-05"};
+    const CliRun refused = Cli(twoDays);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "marlix-sqa-cli: " + march5 + " exists; give --force to replace it\n");
+    // Nothing at all is written, not even the day before, which did not exist.
+    EXPECT_FALSE(fs::exists(march4));
+    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+
+    std::vector<std::string> forced = twoDays;
+    forced.push_back("--force");
+    const CliRun run = Cli(forced);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadAll(march5), core::SimulateDay(45356, core::SimulationOptions{}));
+    EXPECT_EQ(ReadAll(march4), core::SimulateDay(45355, core::SimulationOptions{}));
+}
+
 TEST_F(CliRunner, SimulateControlFormat) {
     const CliRun run = Cli({"simulate", "--out", dir_.string(), "--end", "2024-03-05", "--control"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -358,7 +399,7 @@ TEST_F(CliRunner, TwoHundredMegabytesWithoutALineEndingStayInBoundedMemory) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "Fix summary not available\nMode summary not available\n"
-              "1899-Dec-30 from 00:00 to 00:00, 1 lines\n");
+              "No time records, 1 lines\n");
     // The file is read a chunk at a time and the line kept only as far as records reach. The peak of a
     // spawned program includes this test's own, so it is compared with that of a one-line file.
     const std::string small = (dir_ / "small.txt").string();
@@ -463,7 +504,7 @@ TEST_F(CliRunner, LiveLoggerAppendsABlockASecondAndMovesToTheNextDayAtMidnight) 
 
     FakeLiveClock fake{kMarch6Unix - 2 + 0.5, 4, {}};
     std::ostringstream out, err;
-    EXPECT_EQ(RunLiveLogger(dir_.string(), options, fake.Clock(), out, err), kExitOk);
+    EXPECT_EQ(RunLiveLogger(dir_.string(), options, fake.Clock(), out, err, true), kExitOk);
     EXPECT_EQ(out.str(), march5 + "\n" + march6 + "\n");
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(fake.sleeps,
@@ -479,6 +520,34 @@ TEST_F(CliRunner, LiveLoggerAppendsABlockASecondAndMovesToTheNextDayAtMidnight) 
     ASSERT_NE(first6.find("UTC Time  : 00:00:01 06/03/24\r\n"), std::string::npos);
     EXPECT_EQ(ReadFile(march5), "written before\r\n" + last5);
     EXPECT_EQ(ReadFile(march6), first6);
+}
+
+TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
+    const std::string march5 = (dir_ / "2024-03-05_rx_data.txt").string();
+    const std::string march6 = (dir_ / "2024-03-06_rx_data.txt").string();
+    std::ofstream(march5, std::ios::binary) << "a real receiver's log\r\n";
+    FakeLiveClock atStart{kMarch6Unix - 2 + 0.5, 4, {}};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunLiveLogger(dir_.string(), core::SimulationOptions{}, atStart.Clock(), out, err),
+              kExitFailure);
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: " + march5 + " exists; give --force to append to it\n");
+    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+
+    // The next day's file appearing before midnight stops the run there, with today's blocks written.
+    fs::remove(march5);
+    std::ofstream(march6, std::ios::binary) << "other\r\n";
+    FakeLiveClock overMidnight{kMarch6Unix - 2 + 0.5, 4, {}};
+    out.str("");
+    err.str("");
+    EXPECT_EQ(RunLiveLogger(dir_.string(), core::SimulationOptions{}, overMidnight.Clock(), out, err),
+              kExitFailure);
+    EXPECT_EQ(out.str(), march5 + "\n");
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: " + march6 + " exists; give --force to append to it\n");
+    core::DaySimulation day5(45356, core::SimulationOptions{});
+    std::string last5 = day5.BlockAt(86398);
+    last5 += day5.BlockAt(86399);
+    EXPECT_EQ(ReadAll(march5), last5);
+    EXPECT_EQ(ReadAll(march6), "other\r\n");
 }
 
 TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
@@ -545,10 +614,9 @@ TEST(IsoDates, AreStrictAndValid) {
 TEST(ReportTexts, LeaveOutAnEmptyHint) {
     core::DayAnalysis analysis;
     analysis.summary = "Fix summary not available\rMode summary not available";
-    analysis.notes = "1899-Dec-30 from 00:00 to 00:00, 0 lines";
-    EXPECT_EQ(
-        ReportText(analysis),
-        "Fix summary not available\nMode summary not available\n1899-Dec-30 from 00:00 to 00:00, 0 lines\n");
+    analysis.notes = "No time records, 0 lines";
+    EXPECT_EQ(ReportText(analysis),
+              "Fix summary not available\nMode summary not available\nNo time records, 0 lines\n");
 }
 
 TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {

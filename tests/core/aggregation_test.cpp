@@ -316,7 +316,7 @@ TEST(DayRange, NoTimeRecordsGiveNoPointsAndNoFirstDay) {
     EXPECT_EQ(a.firstDay, 0);
     EXPECT_EQ(a.latestDay, 0);
     EXPECT_EQ(a.hint, "");
-    EXPECT_EQ(a.notes, "1899-Dec-30 from 00:00 to 00:00, 3 lines");
+    EXPECT_EQ(a.notes, "No time records, 3 lines");
 }
 
 TEST(DayRange, HalfWrittenLastTimeLineLeavesPointsAndDaysAlone) {

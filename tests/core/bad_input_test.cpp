@@ -89,7 +89,7 @@ TEST_F(DamagedFile, EmptyFileIsAnEmptyDay) {
     ASSERT_TRUE(result.analysis);
     EXPECT_EQ(result.analysis->lineCount, 0);
     for (const auto& series : result.analysis->series) EXPECT_TRUE(series.empty());
-    EXPECT_EQ(result.analysis->notes, "1899-Dec-30 from 00:00 to 00:00, 0 lines");
+    EXPECT_EQ(result.analysis->notes, "No time records, 0 lines");
 }
 
 TEST_F(DamagedFile, ByteOrderMarkAloneHoldsNoLine) {

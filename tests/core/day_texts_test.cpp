@@ -91,8 +91,10 @@ TEST(NotesLine, TakesFiveSecondsOffTheLastTime) {
               "2024-Mar-04 from 23:58 to 23:59, 17 lines");
 }
 
-TEST(NotesLine, ShowsTheStartOfTheCalendarWithoutTimeRecords) {
-    EXPECT_EQ(NotesLine(0, 0, 0, LocaleConventions{}), "1899-Dec-30 from 00:00 to 00:00, 0 lines");
+TEST(NotesLine, ClaimsNoDateWithoutTimeRecords) {
+    EXPECT_EQ(NotesLine(0, 0, 0, LocaleConventions{}), "No time records, 0 lines");
+    // A Time line with a bad date leaves a bare time of day as the current time: still no date read.
+    EXPECT_EQ(NotesLine(0, At(10, 0, 0, 0), 4, GermanLike()), "No time records, 4 lines");
 }
 
 TEST(NotesLine, UsesTheLocaleTimeSeparator) {

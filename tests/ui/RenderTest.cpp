@@ -66,6 +66,27 @@ TEST_F(RenderTest, MissingDayIsOneLineOnStderrAndExitOne) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("x.png"))));
 }
 
+TEST_F(RenderTest, FilesSetThePickerToTheirDay) {
+    const std::string day = WriteDay(yesterday.addDays(-3)).toStdString();
+    const std::string layout = Path("files.json");
+    ASSERT_EQ(Render({"--out", Path("files.png"), "--layout", layout, day}), 0) << err.str();
+    QFile file(QString::fromStdString(layout));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(file.readAll()).object()["picker_date"].toString(), "2026-03-11");
+}
+
+TEST_F(RenderTest, AnUnwritablePictureSaysWhy) {
+    WriteDay(yesterday);
+    const std::string png = Path("nodir/x.png");
+    EXPECT_EQ(Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--out", png}), 1);
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: cannot write " + png + ": No such file or directory\n");
+    const std::string layout = Path("nodir/x.json");
+    EXPECT_EQ(Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--out",
+                      Path("y.png"), "--layout", layout}),
+              1);
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: cannot write " + layout + ": No such file or directory\n");
+}
+
 TEST_F(RenderTest, BadArgumentsGiveUsageAndExitTwo) {
     EXPECT_EQ(Render({"--date", "2026-03-14"}), 2);  // no --out
     EXPECT_EQ(Render({"--out", Path("x.png"), "--size", "12x"}), 2);

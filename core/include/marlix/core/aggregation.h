@@ -55,11 +55,14 @@ class MinuteAggregator {
 
     // The points of every series, each in the order an ascending series would hold them.
     std::array<std::vector<ChartPoint>, kSeriesCount> TakeSeries();
+    std::vector<MinuteFigures> TakeMinutes() { return std::move(minutes_); }
+    std::vector<std::int64_t> TakeRecordMinutes();
 
   private:
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);
+    void AddMinuteValue(SeriesId id, double x, double y);
 
     DayTime currentTime_ = 0;
     DayTime firstTime_ = 0;
@@ -76,6 +79,11 @@ class MinuteAggregator {
     std::vector<double> sampleValues_;
     // Points in the order they were added; ordered by X when taken.
     std::array<std::vector<ChartPoint>, kSeriesCount> series_;
+    std::vector<MinuteFigures> minutes_;
+    DayTotals totalsAtLastClose_;
+    // For each strength sample, the index of its minute in minutes_, or -1 for a gap zero sample.
+    std::vector<std::int64_t> minuteOfSample_;
+    std::vector<std::int64_t> recordMinutes_;
 };
 
 }  // namespace marlix::core

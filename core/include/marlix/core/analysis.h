@@ -92,6 +92,22 @@ struct DayTotals {
     }
 };
 
+// One closed minute: what the day totals gained from the lines since the previous close (the first
+// minute of a load gathers everything before it), and the minute's own value of each series. Gap zero
+// points are no minute's values. A minute closes at hh:mm:01 of the next clock minute and carries
+// that time, as its points do.
+struct MinuteFigures {
+    DayTime time = 0;
+    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
+    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
+    std::int64_t pdopSum = 0;                  // PDOP values 1 to 9 only
+    std::int64_t pdopCount = 0;
+    std::int64_t sixItemLists = 0;
+    std::int64_t eightItemLists = 0;
+    // By SeriesId; empty where the minute added no point (the trend only from the 47th sample on).
+    std::array<std::optional<double>, kSeriesCount> values;
+};
+
 struct DayAnalysis {
     // Each series holds its points in the order an ascending series would hold them after
     // adding them one by one (equal X keep insertion order; the trend is added latest-first).
@@ -105,6 +121,10 @@ struct DayAnalysis {
     std::string summary;                     // two or three lines joined by "\r"
     DayTotals totals;                        // the figures the texts are made from
     std::optional<SatelliteDay> satellites;  // only when the load asked for it
+    std::vector<MinuteFigures> minutes;      // every closed minute, in the order closed
+    // Minute numbers (MinuteNumber) of the clock minutes holding a Time record with a valid date,
+    // ascending, each once.
+    std::vector<std::int64_t> recordMinutes;
 
     const std::vector<ChartPoint>& Points(SeriesId id) const { return series[static_cast<int>(id)]; }
 };

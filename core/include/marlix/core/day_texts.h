@@ -22,7 +22,8 @@ std::string FormatToTime(DayTime t, const LocaleConventions& locale);
 // "Mean strength: %.1f" over the samples above 0; empty when there is none.
 std::string MeanStrengthHint(const std::vector<double>& sampleValues, const LocaleConventions& locale);
 
-// From, To (five seconds before the current time) and ", %d lines".
+// From, To (five seconds before the current time) and ", %d lines"; "No time records, %d lines" when no
+// Time record with a valid date was read (first time 0), so that no date is claimed that was never read.
 std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,
                       const LocaleConventions& locale);
 

@@ -1,0 +1,271 @@
+// marlix-sqa-cli metrics: the day's measures for Prometheus.
+#include "metrics.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+
+#include "monitoring.h"
+
+namespace marlix::cli {
+namespace {
+
+std::string LabelValue(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string SampleValue(double value) {
+    if (std::isnan(value)) return "NaN";
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+// Families are written whole, HELP and TYPE first; one without samples is left out entirely.
+class Exposition {
+  public:
+    explicit Exposition(std::string station) : station_(std::move(station)) {}
+
+    void Family(std::string_view name, std::string_view help) {
+        name_ = name;
+        help_ = help;
+        headerWritten_ = false;
+    }
+    void Sample(const std::optional<double>& value, std::string_view labelName = {},
+                std::string_view labelValue = {}) {
+        if (!value) return;
+        if (!headerWritten_) {
+            text_ += "# HELP " + name_ + ' ' + help_ + "\n# TYPE " + name_ + " gauge\n";
+            headerWritten_ = true;
+        }
+        text_ += name_;
+        // Labels in name order, as Prometheus itself shows them.
+        std::string labels;
+        if (!labelName.empty()) labels += std::string(labelName) + "=\"" + LabelValue(labelValue) + '"';
+        if (!station_.empty()) {
+            if (!labels.empty()) labels += ',';
+            labels += "station=\"" + LabelValue(station_) + '"';
+        }
+        if (!labels.empty()) text_ += '{' + labels + '}';
+        text_ += ' ' + SampleValue(*value) + '\n';
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string station_;
+    std::string name_, help_;
+    bool headerWritten_ = false;
+    std::string text_;
+};
+
+std::optional<double> Percent(const std::optional<double>& percent) {
+    if (!percent) return std::nullopt;
+    return *percent / 100;
+}
+
+// The measures shared by the day so far and its last minutes.
+void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view stretch,
+                   const core::DayTotals& t) {
+    const std::string of = " over " + std::string(stretch);
+    e.Family(prefix + "fix_ratio", "Share of fix-and-mode records per fix state" + of + ".");
+    static constexpr const char* kFixes[] = {"none", "2d", "3d"};
+    for (int i = 0; i < 3; ++i) e.Sample(Ratio(t.fixCounts, i), "fix", kFixes[i]);
+    e.Family(prefix + "lock_mode_ratio",
+             "Share of fix-and-mode records per lock mode (inactive, coarse, fine; or inactive, control)" +
+                 of + ".");
+    e.Sample(Ratio(t.modeCounts, 0), "mode", "inactive");
+    if (t.controlFormat) {
+        e.Sample(Ratio(t.modeCounts, 2), "mode", "control");
+    } else {
+        e.Sample(Ratio(t.modeCounts, 1), "mode", "coarse");
+        e.Sample(Ratio(t.modeCounts, 2), "mode", "fine");
+    }
+    e.Family(prefix + "pdop_average", "Average of the PDOP values 1 to 9" + of + ".");
+    e.Sample(t.AveragePdop());
+    e.Family(prefix + "gps_seeking_ratio", "Share of 8-item among 6- and 8-item satellite lists" + of + ".");
+    e.Sample(Percent(t.SeekingShare()));
+    e.Family(prefix + "strength_mean",
+             "Mean of the minutes' signal strength above 0 (scale 0 to 9)" + of + ".");
+    e.Sample(t.meanStrength);
+    e.Family(prefix + "num_good_mean",
+             "Mean of the minutes' number of satellites with level 4 or more" + of + ".");
+    e.Sample(t.NumGoodMean());
+}
+
+std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
+    Exposition e(o.station);
+    e.Family("marlix_sqa_up", "Whether the day's log could be read (1) or not (0).");
+    e.Sample(m.analysis ? 1.0 : 0.0);
+    e.Family("marlix_sqa_day_start_timestamp_seconds", "Start (00:00 UTC) of the day the values describe.");
+    e.Sample(UnixSeconds(m.day));
+    if (!m.analysis) return e.Text();
+    const core::DayAnalysis& a = *m.analysis;
+    e.Family("marlix_sqa_last_record_timestamp_seconds", "Time of the last Time record read.");
+    e.Sample(m.HasRecords() ? std::optional(UnixSeconds(a.totals.lastTime)) : std::nullopt);
+    e.Family("marlix_sqa_control_format", "Whether the log is in the control format (1) or not (0).");
+    e.Sample(a.controlFormat ? 1.0 : 0.0);
+    e.Family("marlix_sqa_day_lines", "Lines read from the day's log.");
+    e.Sample(static_cast<double>(a.lineCount));
+    const core::MinuteSpan daySoFar = core::LastMinutes(m.day, core::MinuteStart(m.recent.end), 1440);
+    e.Family("marlix_sqa_day_without_records_seconds",
+             "Whole minutes of the day so far without a Time record, in seconds.");
+    e.Sample(static_cast<double>(core::MinutesWithoutRecords(a, daySoFar) * 60));
+    WriteMeasures(e, "marlix_sqa_day_", "the day so far", a.totals);
+
+    e.Family("marlix_sqa_recent_window_seconds",
+             "Length of the recent window: the whole minutes before the "
+             "current one, within the day.");
+    e.Sample(static_cast<double>(m.recent.Count() * 60));
+    e.Family("marlix_sqa_recent_without_records_seconds",
+             "Whole minutes of the recent window without a Time record, in seconds.");
+    e.Sample(static_cast<double>(core::MinutesWithoutRecords(a, m.recent) * 60));
+    WriteMeasures(e, "marlix_sqa_recent_", "the recent window", m.recentTotals);
+
+    if (a.minutes.empty()) return e.Text();
+    const core::MinuteFigures& newest = a.minutes.back();
+    const auto value = [&](core::SeriesId id) { return newest.values[static_cast<int>(id)]; };
+    e.Family("marlix_sqa_minute_timestamp_seconds",
+             "Close time of the newest minute (hh:mm:01 of the next one).");
+    e.Sample(UnixSeconds(newest.time));
+    e.Family("marlix_sqa_minute_strength", "Mean signal level of the newest minute (scale 0 to 9).");
+    e.Sample(value(core::SeriesId::Strength));
+    e.Family("marlix_sqa_minute_num_good", "Satellites with level 4 or more per level line, newest minute.");
+    e.Sample(value(core::SeriesId::NumGood));
+    e.Family("marlix_sqa_minute_trend", "Mean of the last 45 strength samples at the newest minute.");
+    e.Sample(value(core::SeriesId::Trend));
+    e.Family("marlix_sqa_minute_pdop", "Smallest PDOP of the newest minute.");
+    e.Sample(value(core::SeriesId::Pdop));
+    e.Family("marlix_sqa_minute_signal_ratio", "Share of numbered satellites with signal, newest minute.");
+    e.Sample(Percent(value(core::SeriesId::Signal)));
+    // The chart draws states as heights; here each state is a series of its own, 1 for the current one.
+    e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
+    if (const auto fix = value(core::SeriesId::Fix)) {
+        static constexpr std::pair<const char*, double> kFixes[] = {{"none", 0}, {"2d", 0.8}, {"3d", 1.6}};
+        for (const auto& [name, height] : kFixes) e.Sample(*fix == height ? 1.0 : 0.0, "fix", name);
+    }
+    e.Family("marlix_sqa_minute_lock_mode", "Lock mode of the newest minute (1 for the current mode).");
+    if (const auto mode = value(core::SeriesId::Mode)) {
+        e.Sample(*mode == 0 ? 1.0 : 0.0, "mode", "inactive");
+        if (a.controlFormat) {
+            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "control");
+        } else {
+            e.Sample(*mode == 10 ? 1.0 : 0.0, "mode", "coarse");
+            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "fine");
+        }
+    }
+    return e.Text();
+}
+
+double SystemNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
+    app.description(
+        "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
+        "so far, the last minutes and the newest minute. A day that cannot be read gives marlix_sqa_up 0 "
+        "and exit status 1.");
+    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")->capture_default_str();
+    app.add_option("--date", o.date, "A finished day YYYY-MM-DD (default: today, UTC)")
+        ->check([](const std::string& text) {
+            return ParseIsoDate(text) ? std::string() : "--date wants a valid YYYY-MM-DD, not '" + text + "'";
+        });
+    app.add_option("--minutes", o.minutes, "Length of the recent window in minutes")
+        ->check(CLI::Range(1, 1440))
+        ->capture_default_str();
+    app.add_option("--station", o.station, "Adds the label station=NAME, for hosts with several receivers");
+    app.add_option("--out", o.out,
+                   "Replaces FILE atomically instead of printing (for the textfile collector)");
+}
+
+std::optional<std::string> ReplaceFileAtomically(const std::string& path, const std::string& text) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    // A name without the collector's ".prom" ending, so that a half-written file is never read.
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return std::string(std::strerror(errno));
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return std::optional<std::string>(std::strerror(error));
+    };
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd, rest.data(), rest.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    // Readable by the exporter's own user, as a file written in place would be.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) return fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return std::string(std::strerror(error));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return std::string(std::strerror(error));
+    }
+    return std::nullopt;
+}
+
+int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
+    MetricsOptions o;
+    CLI::App app("", "marlix-sqa-cli metrics");
+    DescribeMetrics(app, o);
+    if (const auto status = ParseCommandLine(app, args, out, err, kExitOk, kExitUsage)) return *status;
+
+    const core::DayTime day =
+        o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);
+    const DayMonitor monitor = MonitorDay(o.dataDirectory, day, nowUnixSeconds, o.minutes);
+    const std::string text = MetricsText(monitor, o);
+    int status = kExitOk;
+    if (monitor.failure) {
+        err << "marlix-sqa-cli: " << ReadFailureText(*monitor.failure) << '\n';
+        status = kExitFailure;
+    }
+    if (o.out.empty()) {
+        out << text;
+        out.flush();
+        return out ? status : kExitFailure;
+    }
+    if (const auto reason = ReplaceFileAtomically(o.out, text)) {
+        err << "marlix-sqa-cli: cannot write " << o.out << ": " << *reason << '\n';
+        return kExitFailure;
+    }
+    return status;
+}
+
+int RunMetrics(const Arguments& args, std::ostream& out, std::ostream& err) {
+    return RunMetricsAt(SystemNow(), args, out, err);
+}
+
+}  // namespace marlix::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "commands.h"
+
+namespace marlix::cli {
+
+inline constexpr std::string_view kMetricsUsage =
+    "[--data-dir DIR] [--date YYYY-MM-DD] [--minutes N] [--station NAME] [--out FILE]";
+
+struct MetricsOptions {
+    std::string dataDirectory = ".";
+    std::string date;  // YYYY-MM-DD; empty: today (UTC)
+    int minutes = 15;
+    std::string station;
+    std::string out;
+};
+void DescribeMetrics(CLI::App& app, MetricsOptions& o);
+
+// The day's measures in the Prometheus text exposition format (0.0.4), for node_exporter's textfile
+// collector. A day that cannot be read gives marlix_sqa_up 0 and the exit status 1.
+int RunMetrics(const Arguments& args, std::ostream& out, std::ostream& err);
+// The same at a given time (Unix seconds), for tests.
+int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err);
+
+// Replaces the file at path with the text: a temporary file in the same folder renamed into place, so
+// that a reader sees the old or the new file whole. On failure, the reason.
+std::optional<std::string> ReplaceFileAtomically(const std::string& path, const std::string& text);
+
+}  // namespace marlix::cli

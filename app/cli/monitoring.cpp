@@ -1,0 +1,50 @@
+#include "monitoring.h"
+
+#include <cmath>
+
+namespace marlix::cli {
+
+std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
+                                    std::ostream& err, int helpStatus, int usageStatus) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return helpStatus;
+    } catch (const CLI::ParseError& e) {
+        err << app.get_name() << ": " << e.what() << '\n' << app.help();
+        return usageStatus;
+    }
+    return std::nullopt;
+}
+
+std::string FolderPrefix(const std::string& folder) {
+    if (folder.empty()) return "./";
+    return folder.back() == '/' ? folder : folder + '/';
+}
+
+double UnixSeconds(core::DayTime t) {
+    return std::round((t - core::kUnixEpochDay) * 86400.0);
+}
+
+DayMonitor MonitorDay(const std::string& dataDirectory, core::DayTime day, double nowUnixSeconds,
+                      int minutes) {
+    DayMonitor monitor;
+    monitor.day = std::floor(day);
+    monitor.path = FolderPrefix(dataDirectory) + core::DayFileName(monitor.day);
+    monitor.recent = core::LastMinutes(monitor.day, core::DayTimeFromUnixSeconds(nowUnixSeconds), minutes);
+    core::LoadResult result = core::AnalyseFiles({monitor.path}, "", core::LocaleConventions{});
+    monitor.failure = std::move(result.failure);
+    monitor.analysis = std::move(result.analysis);
+    if (monitor.analysis) monitor.recentTotals = core::TotalsOfMinutes(*monitor.analysis, monitor.recent);
+    return monitor;
+}
+
+std::optional<double> Ratio(const std::array<std::int64_t, 3>& counts, int index) {
+    const std::int64_t total = counts[0] + counts[1] + counts[2];
+    if (total == 0) return std::nullopt;
+    return static_cast<double>(counts[index]) / static_cast<double>(total);
+}
+
+}  // namespace marlix::cli

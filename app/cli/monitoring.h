@@ -1,0 +1,44 @@
+#pragma once
+
+// What the monitoring commands (metrics, check) share: their argument parsing through CLI11, the
+// day they look at, and the measures of the day so far and of its last minutes.
+
+#include <CLI/CLI.hpp>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "commands.h"
+#include "marlix/core/recent.h"
+
+namespace marlix::cli {
+
+// Parses the arguments against the description. Returns the exit status when the command is done
+// (help shown: helpStatus; bad arguments: one line and the usage on err, usageStatus).
+std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
+                                    std::ostream& err, int helpStatus, int usageStatus);
+
+// "DIR/" for a folder given with or without its trailing '/'.
+std::string FolderPrefix(const std::string& folder);
+
+// Unix time of a DayTime, to the nearest second (log times are whole seconds).
+double UnixSeconds(core::DayTime t);
+
+// One day's log read for monitoring, with the measures of the day so far and of its last minutes.
+struct DayMonitor {
+    core::DayTime day = 0;
+    std::string path;
+    core::MinuteSpan recent;
+    std::optional<core::LoadFailure> failure;
+    std::optional<core::DayAnalysis> analysis;
+    core::DayTotals recentTotals;  // only with an analysis
+
+    bool HasRecords() const { return analysis && analysis->totals.firstTime != 0; }
+};
+DayMonitor MonitorDay(const std::string& dataDirectory, core::DayTime day, double nowUnixSeconds,
+                      int minutes);
+
+// Share of one count among the three, 0 to 1; nothing without any count.
+std::optional<double> Ratio(const std::array<std::int64_t, 3>& counts, int index);
+
+}  // namespace marlix::cli

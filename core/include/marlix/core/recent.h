@@ -1,0 +1,35 @@
+#pragma once
+
+// Measures over the last minutes of a day, for monitoring: the same figures as the day totals, taken
+// from the closed minutes of a stretch of clock minutes.
+
+#include <cstdint>
+
+#include "marlix/core/analysis.h"
+
+namespace marlix::core {
+
+// Clock minutes [first, end), as minute numbers (MinuteNumber).
+struct MinuteSpan {
+    std::int64_t first = 0;
+    std::int64_t end = 0;
+    std::int64_t Count() const { return end - first; }
+};
+
+// The `count` whole clock minutes before the one holding `now`, not reaching before the start of `day`
+// and not past its end (a finished day ends its span at midnight).
+MinuteSpan LastMinutes(DayTime day, DayTime now, int count);
+
+// A closed minute belongs to the clock minute before its close time, whose lines its points gather.
+std::int64_t DataMinute(const MinuteFigures& minute);
+
+// The totals of the closed minutes that belong to the span: fix, mode and PDOP counts, the seeking
+// lists, the mean strength over strength values above 0 (as the hint takes them) and the Num good
+// figures. The control-format flag is the day's. Line count and times are no per-minute figures and
+// stay 0.
+DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span);
+
+// Clock minutes of the span in which no Time record with a valid date was read.
+std::int64_t MinutesWithoutRecords(const DayAnalysis& analysis, MinuteSpan span);
+
+}  // namespace marlix::core
