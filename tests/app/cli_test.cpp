@@ -353,14 +353,14 @@ TEST_F(CliRunner, SimulateNeverOverwritesADayFileUnlessForced) {
     EXPECT_EQ(refused.err, "marlix-sqa-cli: " + march5 + " exists; give --force to replace it\n");
     // Nothing at all is written, not even the day before, which did not exist.
     EXPECT_FALSE(fs::exists(march4));
-    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+    EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
 
     std::vector<std::string> forced = twoDays;
     forced.push_back("--force");
     const CliRun run = Cli(forced);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadAll(march5), core::SimulateDay(45356, core::SimulationOptions{}));
-    EXPECT_EQ(ReadAll(march4), core::SimulateDay(45355, core::SimulationOptions{}));
+    EXPECT_EQ(ReadFile(march5), core::SimulateDay(45356, core::SimulationOptions{}));
+    EXPECT_EQ(ReadFile(march4), core::SimulateDay(45355, core::SimulationOptions{}));
 }
 
 TEST_F(CliRunner, SimulateControlFormat) {
@@ -531,7 +531,7 @@ TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
     EXPECT_EQ(RunLiveLogger(dir_.string(), core::SimulationOptions{}, atStart.Clock(), out, err),
               kExitFailure);
     EXPECT_EQ(err.str(), "marlix-sqa-cli: " + march5 + " exists; give --force to append to it\n");
-    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+    EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
 
     // The next day's file appearing before midnight stops the run there, with today's blocks written.
     fs::remove(march5);
@@ -546,8 +546,8 @@ TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
     core::DaySimulation day5(45356, core::SimulationOptions{});
     std::string last5 = day5.BlockAt(86398);
     last5 += day5.BlockAt(86399);
-    EXPECT_EQ(ReadAll(march5), last5);
-    EXPECT_EQ(ReadAll(march6), "other\r\n");
+    EXPECT_EQ(ReadFile(march5), last5);
+    EXPECT_EQ(ReadFile(march6), "other\r\n");
 }
 
 TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
