@@ -6,12 +6,14 @@
 
 namespace {
 
-constexpr marlix::cli::Command kCommands[] = {
-    {"render", marlix::cli::kRenderUsage, marlix::cli::RunRender},
+using namespace marlix::cli;
+
+constexpr Command kCommands[] = {
+    {"render", DescribeOnly<RenderOptions, DescribeRender>, RunRender},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    return marlix::cli::Dispatch(kCommands, argc, argv, std::cout, std::cerr);
+    return Dispatch(kCommands, argc, argv, std::cout, std::cerr);
 }

@@ -10,6 +10,10 @@ function(marlix_target_defaults target)
                                              -fno-sanitize-recover=all)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
+  if(MARLIX_SANITIZE_THREAD)
+    target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=thread)
+  endif()
   if(MARLIX_FUZZ)
     # Coverage for libFuzzer in every object; only the harness programs link the fuzzer's main.
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined

@@ -38,45 +38,76 @@ QString ReadoutNumber(double value, const core::LocaleConventions& locale) {
     return text.replace('.', QString::fromStdString(locale.decimalSeparator));
 }
 
-// The words of the right-axis labels for the values the fix and mode series take.
-QString FixWord(double value, const core::LocaleConventions& locale) {
-    if (value == core::kFixNonePlotted) return "No fix";
-    if (value == core::kFix2DPlotted) return "2D";
-    if (value == core::kFix3DPlotted) return "3D";
-    return ReadoutNumber(value, locale);
+QString FixWord(core::FixState fix) {
+    switch (fix) {
+        case core::FixState::Fix2D:
+            return "2D";
+        case core::FixState::Fix3D:
+            return "3D";
+        default:
+            return "No fix";
+    }
 }
 
-QString ModeWord(double value, bool controlFormat, const core::LocaleConventions& locale) {
-    if (value == core::kModeInactivePlotted) return "Inactive";
-    if (controlFormat && value == core::kModeFineOrControlPlotted) return "Control";
-    if (!controlFormat && value == core::kModeCoarsePlotted) return "Coarse";
-    if (!controlFormat && value == core::kModeFineOrControlPlotted) return "Fine";
-    return ReadoutNumber(value, locale);
+QString ModeWord(core::LockMode mode, bool controlFormat) {
+    switch (mode) {
+        case core::LockMode::Coarse:
+            return "Coarse";
+        case core::LockMode::FineOrControl:
+            return controlFormat ? "Control" : "Fine";
+        default:
+            return "Inactive";
+    }
+}
+
+QString HourMinute(double time, const core::LocaleConventions& locale) {
+    return QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator));
+}
+
+template <typename T, typename Format>
+QString Reading(const std::optional<T>& value, Format format) {
+    return value ? format(*value) : QStringLiteral("\u2014");
+}
+
+QString ClockTime(double time, const core::LocaleConventions& locale) {
+    return QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator, true));
 }
 
 }  // namespace
 
-QString CursorReadout(TSignalCharts& charts, double time) {
-    const core::LocaleConventions& locale = charts.Locale();
-    QStringList lines{QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator, true)) +
-                      " UTC"};
-    for (int s = 0; s < core::kSeriesCount; ++s) {
-        const auto id = static_cast<core::SeriesId>(s);
-        const TChartSeries& series = charts.SeriesFor(id);
-        const int index = NearestPointIndex(series, time);
-        QString value = QStringLiteral("\u2014");
-        if (index >= 0) {
-            const double y = series.YValues().Value(index);
-            if (id == core::SeriesId::Fix) {
-                value = FixWord(y, locale);
-            } else if (id == core::SeriesId::Mode) {
-                value = ModeWord(y, charts.ControlFormat(), locale);
-            } else {
-                value = ReadoutNumber(y, locale);
-            }
+QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
+                      const core::LocaleConventions& locale) {
+    using core::MinuteReading;
+    constexpr double kMinute = 1.0 / 1440;
+    QStringList lines{ClockTime(time, locale) + " UTC"};
+    const auto after = std::upper_bound(minutes.begin(), minutes.end(), time,
+                                        [](double t, const MinuteReading& m) { return t < m.time; });
+    if (after != minutes.begin() && after != minutes.end()) {
+        const MinuteReading& before = *(after - 1);
+        // Closes fall at second 01: the minutes named "no records" run from the minute after the
+        // last close before the gap to the minute before the first close after it.
+        constexpr double kSecond = 1.0 / 86400;
+        if (before.gapBegins && after->gapEnds && time >= before.time + kMinute - kSecond &&
+            time < after->time - kSecond) {
+            lines << "no records " + HourMinute(before.time + kMinute, locale) + QStringLiteral("\u2013") +
+                         HourMinute(after->time - kMinute, locale);
+            return lines.join('\n');
         }
-        lines << QString::fromStdString(series.Title()) + ": " + value;
     }
+    const MinuteReading* nearest = nullptr;
+    if (after != minutes.end()) nearest = &*after;
+    if (after != minutes.begin() && (!nearest || time - (after - 1)->time < after->time - time))
+        nearest = &*(after - 1);
+    const MinuteReading none;
+    const MinuteReading& m = nearest ? *nearest : none;
+    if (nearest) lines << "Minute " + HourMinute(m.time - kMinute, locale);
+    const auto number = [&locale](auto v) { return ReadoutNumber(static_cast<double>(v), locale); };
+    lines << "Strength: " + Reading(m.strength, number) << "Num good: " + Reading(m.numGood, number)
+          << "2D/3D fix: " + Reading(m.fix, FixWord) << "Trend: " + Reading(m.trend, number)
+          << "PDOP: " + Reading(m.pdop, number) << "Signal: " + Reading(m.signal, number)
+          << "Mode: " + Reading(m.mode, [controlFormat](core::LockMode mode) {
+                 return ModeWord(mode, controlFormat);
+             });
     return lines.join('\n');
 }
 
@@ -218,7 +249,7 @@ void TChartInteraction::UpdateReadout(QPoint pointerInParent) {
         readout_->hide();
         return;
     }
-    readout_->setText(CursorReadout(charts_, *cursor_));
+    readout_->setText(CursorReadout(minutes_, charts_.ControlFormat(), *cursor_, charts_.Locale()));
     readout_->adjustSize();
     // Beside the pointer, on whichever side keeps the box inside the window.
     const QWidget* parent = readout_->parentWidget();

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "signal_charts/SignalCharts.h"
 
@@ -25,9 +26,12 @@ namespace marlix::ui {
 // the first point at or after x. -1 for a series without points.
 int NearestPointIndex(const chart::TChartSeries& series, double x);
 
-// The readout for a cursor time: "hh:mm:ss UTC", then one "Title: value" line per series, the value
-// of its point nearest in time ("—" for a series without points), fix and lock mode as words.
-QString CursorReadout(TSignalCharts& charts, double time);
+// The readout for a cursor time: "hh:mm:ss UTC", then the minute nearest in time ("Minute hh:mm", the
+// minute its close at hh:mm+1:01 ends) with one "Title: value" line per series ("—" for a reading the
+// minute lacks), fix and lock mode as words. Inside a logging gap, "no records hh:mm–hh:mm" instead.
+// Times and numbers with the locale's separators.
+QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
+                      const core::LocaleConventions& locale = {});
 
 // The mouse on the three signal charts: drag, wheel and pan zoom the shared time axis, and one cursor
 // line with a readout follows the pointer over all three. Cursor and band are painted over the
@@ -53,6 +57,8 @@ class TChartInteraction : public QObject {
     // To be called after every load: a reload of the same day keeps the zoomed span, another day
     // shows its whole range.
     void DayPlotted(bool sameDay);
+    // The closed minutes of the shown view, which the readout reads.
+    void SetMinutes(std::vector<core::MinuteReading> minutes) { minutes_ = std::move(minutes); }
 
     std::optional<double> CursorTime() const { return cursor_; }
     std::optional<TTimeSpan> Band() const { return band_; }
@@ -97,6 +103,7 @@ class TChartInteraction : public QObject {
     bool MouseRelease(chart::TChartPanel& panel, QMouseEvent& event);
 
     TSignalCharts& charts_;
+    std::vector<core::MinuteReading> minutes_;
     std::array<chart::TChartPanel*, 3> panels_;
     Guard guard_;
     QLabel* readout_ = nullptr;

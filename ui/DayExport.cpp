@@ -2,13 +2,13 @@
 
 #include <marlix/chart/series.h>
 #include <marlix/core/daytime.h>
+#include <marlix/core/minute_export.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
-#include <charconv>
 #include <stdexcept>
 
 #include "ChartInteraction.h"
@@ -18,57 +18,28 @@ namespace marlix::ui {
 
 namespace {
 
-QString ShortestNumber(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer));
-}
-
-// Titles are plain words today; a comma or quote would still keep its field whole.
-QString CsvField(const QString& text) {
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\n')) return text;
-    return '"' + QString(text).replace("\"", "\"\"") + '"';
-}
-
 void WriteWhole(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        throw std::runtime_error("Cannot write " + path.toStdString());
+        throw std::runtime_error("Cannot write " + path.toStdString() + ": " +
+                                 file.errorString().toStdString());
     }
 }
 
 }  // namespace
 
 QString IsoUtcTime(double time) {
-    const core::CivilDateTime t = core::DecodeDateTime(time);
-    QString text = QString("%1-%2-%3T%4:%5:%6")
-                       .arg(t.year, 4, 10, QChar('0'))
-                       .arg(t.month, 2, 10, QChar('0'))
-                       .arg(t.day, 2, 10, QChar('0'))
-                       .arg(t.hour, 2, 10, QChar('0'))
-                       .arg(t.minute, 2, 10, QChar('0'))
-                       .arg(t.second, 2, 10, QChar('0'));
-    if (t.msec != 0) text += QString(".%1").arg(t.msec, 3, 10, QChar('0'));
-    return text + 'Z';
+    return QString::fromStdString(core::IsoUtcTime(time));
 }
 
-QString VisiblePointsCsv(TSignalCharts& charts) {
-    const TTimeSpan span = charts.VisibleSpan();
-    QString text = "time,series,value\n";
-    for (int s = 0; s < core::kSeriesCount; ++s) {
-        const chart::TChartSeries& series = charts.SeriesFor(static_cast<core::SeriesId>(s));
-        const QString title = CsvField(QString::fromStdString(series.Title()));
-        for (int i = 0; i < series.PointCount(); ++i) {
-            const double x = series.XValues().Value(i);
-            if (x < span.from || x > span.to) continue;
-            text += IsoUtcTime(x) + ',' + title + ',' + ShortestNumber(series.YValues().Value(i)) + '\n';
-        }
-    }
-    return text;
+QString VisibleMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat,
+                          TTimeSpan span) {
+    return QString::fromStdString(core::MinutesCsv(minutes, controlFormat, span.from, span.to));
 }
 
-void ExportVisiblePointsCsv(TSignalCharts& charts, const QString& path) {
-    WriteWhole(path, VisiblePointsCsv(charts).toUtf8());
+void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat, TTimeSpan span,
+                      const QString& path) {
+    WriteWhole(path, VisibleMinutesCsv(minutes, controlFormat, span).toUtf8());
 }
 
 QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix) {
@@ -88,7 +59,8 @@ QImage WindowPicture(TFormMain& form) {
 void SaveWindowPicture(TFormMain& form, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !WindowPicture(form).save(&file, "PNG")) {
-        throw std::runtime_error("Cannot write " + path.toStdString());
+        throw std::runtime_error("Cannot write " + path.toStdString() + ": " +
+                                 file.errorString().toStdString());
     }
 }
 

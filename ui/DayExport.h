@@ -14,13 +14,14 @@ class TFormMain;
 // "2026-03-14T10:01:01Z", "2026-03-14T10:01:01.500Z".
 QString IsoUtcTime(double time);
 
-// The points of the seven series within the visible time span, as CSV: the header line
-// "time,series,value", then one line per point, series by series in their analysis order.
-// Values are in their shortest round-trip form.
-QString VisiblePointsCsv(TSignalCharts& charts);
+// The closed minutes within the visible time span as a spreadsheet reads them: a header row, then
+// one row per minute (see core::MinutesCsv).
+QString VisibleMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat,
+                          TTimeSpan span);
 
-// Writes VisiblePointsCsv to path; throws std::runtime_error when the file cannot be written.
-void ExportVisiblePointsCsv(TSignalCharts& charts, const QString& path);
+// Writes VisibleMinutesCsv to path; throws std::runtime_error when the file cannot be written.
+void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat, TTimeSpan span,
+                      const QString& path);
 
 // The name an export of the shown day proposes: the first file's name with the given suffix in
 // place of its own ("2026-03-14_rx_data.txt" -> "2026-03-14_rx_data.csv"), in that file's folder

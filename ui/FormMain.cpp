@@ -6,12 +6,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -25,19 +25,25 @@
 #include <QPolygon>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "ChartInteraction.h"
 #include "DayExport.h"
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
+#include "WindowFont.h"
 #include "signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
@@ -49,6 +55,8 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
+constexpr int kProgressPollMs = 100;
+constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
@@ -74,6 +82,27 @@ QString DayFileName(QDate date) {
 }
 
 // The first separator character of the locale's short time format, ":" when it has none.
+// The windows beside the main one close from the keyboard: Escape or any of the platform's Close
+// keys. Keys their views leave unused reach the window itself.
+class TCloseOnKeys : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape && !key->matches(QKeySequence::Close)) return false;
+        static_cast<QWidget*>(watched)->close();
+        return true;
+    }
+};
+
+void CloseOnKeys(QWidget& window) {
+    window.setFocusPolicy(Qt::StrongFocus);
+    window.installEventFilter(new TCloseOnKeys(&window));
+}
+
 std::string TimeSeparator(const QLocale& locale) {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
     for (qsizetype i = 0; i < format.size(); ++i) {
@@ -102,6 +131,11 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
             QMessageBox::critical(this, title, message);
         };
     }
+    if (!options_.askFolder) {
+        options_.askFolder = [this](const QString& caption, const QString& current) {
+            return QFileDialog::getExistingDirectory(this, caption, current);
+        };
+    }
     if (!options_.askSavePath) {
         options_.askSavePath = [this](const QString& caption, const QString& proposed,
                                       const QString& filter) {
@@ -109,10 +143,10 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
         };
     }
     setWindowTitle(kCaption);
-    setFont(QFont("Tahoma", 8));
+    setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
-    setMinimumSize(320, 240);
     CreateControls();
+    setMinimumSize(MinimumFormSize());
 
     // As the form is created: drop target, file list, the shared day-button hint.
     setAcceptDrops(true);
@@ -129,9 +163,18 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     timerReloadDelay_.setInterval(options_.reloadDelayMs);
     connect(&timerReloadDelay_, &QTimer::timeout, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
+    timerProgressDelay_.setSingleShot(true);
+    connect(&timerProgressDelay_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
+    timerProgressPoll_.setInterval(kProgressPollMs);
+    connect(&timerProgressPoll_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // The workers go first: a load or a History read in flight stops at its next step.
+    if (historyWindow_) historyWindow_->disconnect(this);
+    loadRunner_.reset();
+    historyRunner_.reset();
+}
 
 void TFormMain::CreateControls() {
     auto place = [this](QWidget* widget, QRect design, int anchors) {
@@ -169,8 +212,8 @@ void TFormMain::CreateControls() {
     dateTimePicker_ = new QDateEdit(this);
     dateTimePicker_->setObjectName("DateTimePicker");
     dateTimePicker_->setCalendarPopup(true);
-    dateTimePicker_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     place(dateTimePicker_, QRect(104, 492, 89, 21), akLeft | akBottom);
+    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
     connect(dateTimePicker_, &QDateEdit::dateChanged, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
 
@@ -212,6 +255,13 @@ void TFormMain::CreateControls() {
     place(buttonClose_, QRect(683, 523, 81, 25), akRight | akBottom);
     connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
 
+    // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
+    labelNotice_ = new QLabel(this);
+    labelNotice_->setObjectName("LabelNotice");
+    labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
+    labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labelNotice_->hide();
+
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName("ProgressBarLoad");
     progressBar_->setRange(0, 1000);
@@ -220,11 +270,14 @@ void TFormMain::CreateControls() {
 
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName("PopupMenu");
+    // The shortcuts shown here are taken by FormShortcut for the whole window.
     QAction* copy = popupMenu_->addAction("Copy");
     copy->setObjectName("PopupCopy");
+    copy->setShortcut(QKeySequence("Ctrl+C"));
     connect(copy, &QAction::triggered, this, [this] { Guarded([this] { PopupCopyClick(); }); });
     QAction* saveImage = popupMenu_->addAction("Save image...");
     saveImage->setObjectName("PopupSaveImage");
+    saveImage->setShortcut(QKeySequence("Ctrl+S"));
     connect(saveImage, &QAction::triggered, this, [this] { Guarded([this] { PopupSaveImageClick(); }); });
     QAction* exportCsv = popupMenu_->addAction("Export CSV...");
     exportCsv->setObjectName("PopupExportCsv");
@@ -240,6 +293,11 @@ void TFormMain::CreateControls() {
     QAction* satellites = popupMenu_->addAction("Satellites...");
     satellites->setObjectName("PopupSatellites");
     connect(satellites, &QAction::triggered, this, [this] { Guarded([this] { PopupSatellitesClick(); }); });
+    popupMenu_->addSeparator();
+    QAction* openFolder = popupMenu_->addAction("Open folder...");
+    openFolder->setObjectName("PopupOpenFolder");
+    openFolder->setShortcut(QKeySequence("Ctrl+O"));
+    connect(openFolder, &QAction::triggered, this, [this] { Guarded([this] { PopupOpenFolderClick(); }); });
     connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { UpdateSatelliteSpan(); });
 }
 
@@ -265,63 +323,208 @@ core::LocaleConventions TFormMain::Locale() const {
 }
 
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
-    // A load started from inside a running one (a timer during its progress display) is dropped:
-    // the running load ends by showing the current day anyway.
-    if (loading_) return;
-    loading_ = true;
-    cancelRequested_ = false;
-    const auto finish = qScopeGuard([this] {
-        loading_ = false;
-        progressBar_->hide();
-    });
-
+    requestedFiles_ = fileList;
+    // The satellite levels cost extra and are read only while their window is open.
+    const bool satellites = satelliteView_ && satelliteView_->isVisible();
     std::vector<std::string> names;
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
-    core::LoadOptions loadOptions;
-    // The satellite levels cost extra and are read only while their window is open.
-    loadOptions.satellites = satelliteView_ && satelliteView_->isVisible();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    loadOptions.progress = [this, &elapsed](std::uint64_t done, std::uint64_t total) {
-        return ShowLoadProgress(elapsed.elapsed(), done, total);
-    };
-    const core::LoadResult result =
-        core::AnalyseFiles(names, QFile::encodeName(dataDirectory_).toStdString(), Locale(), loadOptions);
-    lastFailure_ = result.failure;
-    if (!result.analysis) return;  // An unreadable file or a cancelled load keeps the previous view.
+    const std::string directory = QFile::encodeName(dataDirectory_).toStdString();
+    // Requests for the same files of the same folder share one load, unless only the newer one
+    // wants the satellite levels.
+    std::string key = directory + (satellites ? "\n+satellites" : "\n");
+    for (const std::string& name : names) key += '\n' + name;
 
-    const core::DayAnalysis& day = *result.analysis;
+    auto job = [this, names, directory, locale = Locale(), satellites, files = fileList,
+                notice = std::exchange(folderNotice_, QString()), progress = loadProgress_,
+                runner = loadRunner_.get(),
+                hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
+        TLoadOutcome outcome{ticket, files, {}, {}, notice};
+        try {
+            if (hold) hold(stop);
+            progress->done = 0;
+            progress->total = 0;
+            core::LoadOptions loadOptions;
+            loadOptions.satellites = satellites;
+            loadOptions.progress = [&progress, &stop](std::uint64_t done, std::uint64_t total) {
+                progress->done = done;
+                progress->total = total;
+                return !stop.stop_requested();
+            };
+            if (stop.stop_requested()) {
+                outcome.result.failure = core::LoadFailure{{}, "cancelled", true};
+            } else {
+                outcome.result = core::AnalyseFiles(names, directory, locale, loadOptions);
+            }
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        runner->Finishing(ticket);
+        finishedLoad_.Put(std::move(outcome));
+        QMetaObject::invokeMethod(
+            this, [this] { Guarded([this] { ApplyFinishedLoad(); }); }, Qt::QueuedConnection);
+    };
+    const bool wasLoading = Loading();
+    loadTicket_ = loadRunner_->Submit(std::move(key), std::move(job));
+    // The progress display counts from the first request of a busy spell.
+    if (!wasLoading) timerProgressDelay_.start(options_.progressAfterMs);
+}
+
+void TFormMain::WaitForLoad() {
+    loadRunner_->WaitIdle();
+    Guarded([this] { ApplyFinishedLoad(); });
+}
+
+void TFormMain::CancelLoad() {
+    if (!Loading()) return;
+    loadRunner_->Cancel();
+    TLoadOutcome cancelled;
+    cancelled.result.failure = core::LoadFailure{{}, "cancelled", true};
+    loadTicket_ = 0;
+    EndLoadDisplay();
+    ApplyLoad(cancelled);
+}
+
+void TFormMain::ApplyFinishedLoad() {
+    const std::optional<TLoadOutcome> outcome = finishedLoad_.Take();
+    // An outcome of a request that a newer one superseded is dropped, and so is one that was
+    // already applied by WaitForLoad.
+    if (!outcome || outcome->ticket != loadTicket_) return;
+    loadTicket_ = 0;
+    EndLoadDisplay();
+    ApplyLoad(*outcome);
+}
+
+void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
+    if (outcome.error) {
+        lastFailure_.reset();
+        std::rethrow_exception(outcome.error);  // shown by Guarded, once: this is the newest request
+    }
+    lastFailure_ = outcome.result.failure;
+    ShowLoadOutcome(outcome.files, outcome.result);
+    if (!outcome.folderNotice.isEmpty()) SetNotice(outcome.folderNotice);
+    // An unreadable file or a cancelled load keeps the previous view and its files.
+    if (!outcome.result.analysis) return;
+
+    const core::DayAnalysis& day = *outcome.result.analysis;
+    minutes_ = day.minutes;
     ++loadCount_;
     charts_->Plot(day);
-    const bool sameDay = fileList == plottedFiles_;
-    plottedFiles_ = fileList;
+    const bool sameDay = outcome.files == plottedFiles_;
+    plottedFiles_ = outcome.files;
     interaction_->DayPlotted(sameDay);
     if (day.satellites && satelliteView_) {
         satelliteView_->SetDay(*day.satellites);
         UpdateSatelliteSpan();
     }
+    interaction_->SetMinutes(minutes_);
     labelSummary_->setToolTip(QString::fromStdString(day.hint));
     labelNotes_->setText(QString::fromStdString(day.notes));
     labelNotes_->adjustSize();
+    QStringList paths;
+    for (const QString& name : outcome.files)
+        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataDirectory_ + name);
+    labelNotes_->setToolTip(paths.join('\n'));
     summaryText_ = QString::fromStdString(day.summary);
     labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
     labelSummary_->adjustSize();
 }
 
-bool TFormMain::ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) {
-    // Short loads show nothing; a long one (a month of dropped files) shows its progress and
-    // keeps the window painting, with Escape to cancel.
-    if (elapsedMs < options_.progressAfterMs && progressBar_->isHidden()) return true;
+QString TFormMain::ShownName(const QStringList& fileList, const core::DayAnalysis& day) const {
+    if (day.firstDay != 0) {
+        const core::CivilDate d = core::DecodeDate(day.firstDay);
+        return QString("%1-%2-%3")
+            .arg(d.year, 4, 10, QChar('0'))
+            .arg(QLocale().monthName(d.month, QLocale::ShortFormat))
+            .arg(d.day, 2, 10, QChar('0'));
+    }
+    return fileList.isEmpty() ? QString() : QFileInfo(fileList.first()).fileName();
+}
+
+void TFormMain::ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result) {
+    if (result.analysis) {
+        shownName_ = ShownName(fileList, *result.analysis);
+        SetNotice({});
+        return;
+    }
+    if (!result.failure) return;
+    const core::LoadFailure& failure = *result.failure;
+    const QString shown = shownName_.isEmpty() ? QString() : ": showing " + shownName_;
+    if (failure.cancelled) {
+        SetNotice("Reading cancelled" + shown);
+        return;
+    }
+    const QString file = QFile::decodeName(QByteArray::fromStdString(failure.file));
+    const bool pickerDay = fileList.size() == 1 && fileList.first() == DayFileName(PickerDate());
+    if (pickerDay && !QFileInfo::exists(file)) {
+        SetNotice("No log for " + QLocale().toString(PickerDate(), "d MMM yyyy") + shown);
+        return;
+    }
+    SetNotice("Cannot read " + QDir::toNativeSeparators(file) + ": " +
+              QString::fromStdString(failure.reason));
+}
+
+void TFormMain::SetNotice(const QString& text) {
+    if (text == labelNotice_->text() && labelNotice_->isHidden() == text.isEmpty()) return;
+    labelNotice_->setText(text);
+    labelNotice_->setToolTip(text);
+    labelNotice_->setVisible(!text.isEmpty());
+    Guarded([this] { FormResize(); });
+}
+
+int TFormMain::NoticeLineHeight() const {
+    return labelNotice_->fontMetrics().height() + 2;
+}
+
+int TFormMain::MinimumChartHeight() const {
+    // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
+    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
+    // the charts' default font on this screen.
+    const QFontMetrics metrics(QFont("Arial", 8), chartStrength_);
+    const int ink = metrics.tightBoundingRect("No fix 2D 3D Inactive Coarse Fine Control").height();
+    constexpr double kNearestLabels = 0.8 / 10;
+    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
+}
+
+QSize TFormMain::MinimumFormSize() const {
+    // The widest texts the labels beside the buttons can hold: a day of 86,400 fix lines evenly
+    // spread, with a control word, and the notes line of a day that runs into the next.
+    const QFontMetrics metrics(labelSummary_->font());
+    const int textWidth = std::max(
+        {metrics.horizontalAdvance("Fixes: none/2D/3D:  33%, 33%, 33%  (28800, 28800, 28800)"),
+         metrics.horizontalAdvance("Control: inactive/coarse/fine:  33%, 33%, 33%  (28800, 28800, 28800)"),
+         metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
+         metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
+    // Summary left edge, its text, a gap, then the Close button with its right margin.
+    const int closeMargin = kDesignWidth - buttonClose_->x();
+    // The design width is where the window starts; with a wide fallback font the widest conceivable
+    // summary may not fit even there, and the start size must stay.
+    const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
+    // The charts above the buttons, with room for the notice line.
+    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
+                       (kDesignHeight - buttonToday_->y());
+    return {width, height};
+}
+
+void TFormMain::ShowLoadProgress() {
+    // Short loads show nothing; a long one (a month of dropped files) shows how far it got, with
+    // Escape to cancel.
+    if (!Loading()) return;
     if (progressBar_->isHidden()) {
         progressBar_->setGeometry(labelNotes_->x(), labelNotes_->y(), 300, 16);
         progressBar_->show();
         progressBar_->raise();
+        timerProgressPoll_.start();
     }
-    progressBar_->setValue(
-        total ? static_cast<int>(1000.0 * static_cast<double>(done) / static_cast<double>(total)) : 0);
-    QCoreApplication::processEvents();
-    return !cancelRequested_;
+    const auto done = static_cast<double>(loadProgress_->done.load());
+    const auto total = static_cast<double>(loadProgress_->total.load());
+    progressBar_->setValue(total > 0 ? static_cast<int>(1000.0 * done / total) : 0);
+}
+
+void TFormMain::EndLoadDisplay() {
+    timerProgressDelay_.stop();
+    timerProgressPoll_.stop();
+    progressBar_->hide();
 }
 
 bool TFormMain::ControlFormat() const {
@@ -368,16 +571,71 @@ void TFormMain::BitBtnDayChangeClick(QObject* sender) {
     DateTimePickerChange();
 }
 
+namespace {
+
+// The day log files of a folder, oldest first.
+QStringList DayLogs(const QString& directory) {
+    QStringList logs;
+    const QRegularExpression dayName("^\\d{4}-\\d{2}-\\d{2}_rx_data\\.txt$");
+    for (const QString& name : QDir(directory).entryList(QDir::Files, QDir::Name)) {
+        if (dayName.match(name).hasMatch()) logs << name;
+    }
+    return logs;
+}
+
+QDate DayOfLog(const QString& name) {
+    return QDate::fromString(QFileInfo(name).fileName().left(10), "yyyy-MM-dd");
+}
+
+}  // namespace
+
 void TFormMain::TimerRunTimer() {
     timerRun_.stop();
     SetDataDirectory(options_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
                                                          : options_.programDirectory);
+    QString folderNotice;
     if (!options_.arguments.isEmpty()) {
-        QString candidate = options_.arguments.first();
-        if (!candidate.endsWith('/')) candidate += '/';
-        if (QFileInfo(candidate).isDir()) dataDirectory_ = candidate;
+        const QString first = options_.arguments.first();
+        const QFileInfo info(first);
+        if (info.isDir()) {
+            SetDataDirectory(first);
+            if (DayLogs(dataDirectory_).isEmpty())
+                folderNotice = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
+        } else if (options_.arguments.size() > 1 || info.exists()) {
+            // Log files in place of a folder are opened as a drop of them.
+            OpenFiles(options_.arguments);
+            return;
+        } else {
+            folderNotice = "Folder not found: " + QDir::toNativeSeparators(first);
+        }
     }
+    folderNotice_ = folderNotice;
     ButtonYesterdayClick();
+}
+
+void TFormMain::OpenFiles(const QStringList& files) {
+    QStringList paths;
+    for (const QString& file : files) paths << QFileInfo(file).absoluteFilePath();
+    // Navigation goes on among the files' neighbours, from the day of the first one when it has one.
+    SetDataDirectory(QFileInfo(paths.first()).absolutePath());
+    const QDate day = DayOfLog(paths.first());
+    SetPickerDate(day.isValid() ? day : clock_->NowUTC().date().addDays(-1));
+    DropFileTarget1Drop(paths);
+}
+
+void TFormMain::PopupOpenFolderClick() {
+    const QString folder = options_.askFolder("Open folder", dataDirectory_);
+    if (folder.isEmpty()) return;
+    SetDataDirectory(folder);
+    const QStringList logs = DayLogs(dataDirectory_);
+    const QDate yesterday = clock_->NowUTC().date().addDays(-1);
+    if (logs.isEmpty() || logs.contains(DayFileName(yesterday))) {
+        SetPickerDate(yesterday);
+    } else {
+        SetPickerDate(DayOfLog(logs.last()));
+    }
+    if (logs.isEmpty()) folderNotice_ = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
+    DateTimePickerChange();
 }
 
 void TFormMain::CheckBoxAutoRefreshClick() {
@@ -421,7 +679,7 @@ void TFormMain::PopupSaveImageClick() {
 
 void TFormMain::PopupExportCsvClick() {
     const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
-    if (!path.isEmpty()) ExportVisiblePointsCsv(*charts_, path);
+    if (!path.isEmpty()) ExportMinutesCsv(minutes_, charts_->ControlFormat(), charts_->VisibleSpan(), path);
 }
 
 void TFormMain::PopupResetZoomClick() {
@@ -434,18 +692,94 @@ void TFormMain::PopupHistoryClick() {
         historyWindow_->setWindowFlag(Qt::Window);
         historyWindow_->setWindowTitle("History");
         historyWindow_->SetLocale(Locale());
+        CloseOnKeys(*historyWindow_);
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
                 SetPickerDate(day);
                 DateTimePickerChange();
-                historyWindow_->SetDays(historyWindow_->Days(), day);
+                historyWindow_->SetShownDay(day);
             });
         });
+        // Closing the window stops its reading.
+        connect(historyWindow_, &THistoryWindow::Hidden, this, [this] {
+            historyRunner_->Cancel();
+            historyTicket_ = 0;
+        });
     }
-    const QDate shown = PickerDate();
-    historyWindow_->SetDays(LoadHistoryDays(dataDirectory_, shown), shown);
     historyWindow_->show();
     historyWindow_->raise();
+    RequestHistory();
+}
+
+void TFormMain::RequestHistory() {
+    // The window opens at once and fills in as the days are read on the History worker.
+    const QDate shown = PickerDate();
+    const QString directory = dataDirectory_;
+    auto job = [this, directory, shown, hold = options_.beforeHistoryDay](std::stop_token stop,
+                                                                          std::uint64_t ticket) {
+        const std::vector<QDate> dates = HistoryDates(directory, shown);
+        const int total = static_cast<int>(dates.size());
+        const auto hand = [this](THistoryArrival arrival) {
+            historyArrivals_.Push(std::move(arrival));
+            QMetaObject::invokeMethod(
+                this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
+        };
+        hand({ticket, std::nullopt, total, dates.empty() ? QDate() : dates.front(),
+              dates.empty() ? QDate() : dates.back()});
+        // The days are independent: every core takes the next unread one, and each day is
+        // handed over as soon as it is read (the window puts it in date order).
+        std::atomic<std::size_t> next{0};
+        const auto read = [&] {
+            core::LoadOptions options;
+            options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
+            for (;;) {
+                const std::size_t i = next++;
+                if (i >= dates.size()) return;
+                THistoryDay day{dates[i], std::nullopt, {}};
+                try {
+                    if (hold) hold(stop);
+                    if (stop.stop_requested()) return;
+                    day = ReadHistoryDay(directory, dates[i], options);
+                } catch (const std::exception& e) {
+                    day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
+                }
+                if (stop.stop_requested()) return;
+                hand({ticket, std::move(day), total, {}, {}});
+            }
+        };
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < cores && i < dates.size(); ++i) helpers.emplace_back(read);
+        read();
+    };
+    const std::uint64_t ticket = historyRunner_->Submit(
+        (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
+    // These days are being read already, or were all read by a job that is just ending.
+    if (ticket == historyTicket_ || ticket == historyReadTicket_) return;
+    historyTicket_ = ticket;
+    historyDaysRead_ = 0;
+    historyWindow_->SetDays({}, shown);
+    historyWindow_->SetProgress(0, 1);
+}
+
+void TFormMain::ApplyHistoryDays() {
+    for (THistoryArrival& arrival : historyArrivals_.TakeAll()) {
+        // Days of a reading that was superseded or stopped are dropped.
+        if (arrival.ticket != historyTicket_ || !historyWindow_) continue;
+        if (arrival.day) {
+            historyWindow_->AddDay(std::move(*arrival.day));
+            ++historyDaysRead_;
+        } else {
+            historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
+        }
+        historyWindow_->SetProgress(historyDaysRead_, arrival.total);
+        if (historyDaysRead_ == arrival.total) historyReadTicket_ = std::exchange(historyTicket_, 0);
+    }
+}
+
+void TFormMain::WaitForHistory() {
+    historyRunner_->WaitIdle();
+    ApplyHistoryDays();
 }
 
 void TFormMain::PopupSatellitesClick() {
@@ -454,12 +788,15 @@ void TFormMain::PopupSatellitesClick() {
         satelliteView_->setWindowFlag(Qt::Window);
         satelliteView_->setWindowTitle("Satellites");
         satelliteView_->SetLocale(Locale());
+        CloseOnKeys(*satelliteView_);
         satelliteView_->resize(chartStrength_->width(), 360);
     }
     satelliteView_->show();
     satelliteView_->raise();
-    // The shown day once more, this time with the levels of each satellite.
-    if (!plottedFiles_.isEmpty()) LoadAndPlot(plottedFiles_);
+    // The day once more, this time with the levels of each satellite: the day that is loading if
+    // there is one (the newest request wins), else the shown one.
+    const QStringList files = Loading() ? requestedFiles_ : plottedFiles_;
+    if (!files.isEmpty()) LoadAndPlot(files);
 }
 
 void TFormMain::UpdateSatelliteSpan() {
@@ -476,6 +813,14 @@ void TFormMain::DropFileTarget1Drop(const QStringList& files) {
     if (files.isEmpty()) return;
     fileList_ = files;
     LoadAndPlot(fileList_);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    // Nothing in flight outlives the window for long: both workers stop at their next step.
+    CancelLoad();
+    historyRunner_->Cancel();
+    historyTicket_ = 0;
+    QWidget::closeEvent(event);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -513,11 +858,23 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
 
 void TFormMain::FormResize() {
     const int top = chartStrength_->y();
-    const int h = std::max(0, (buttonToday_->y() - top - 8) / 3);
+    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
+    const int noticeHeight = labelNotice_->isVisible() ? NoticeLineHeight() : 0;
+    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
+    const int h = std::max(0, (buttonToday_->y() - top - gap) / 3);
+    if (noticeHeight > 0) {
+        labelNotice_->setGeometry(chartStrength_->x(), buttonToday_->y() - kNoticeGap - noticeHeight,
+                                  chartStrength_->width(), noticeHeight);
+    }
     chartStrength_->setGeometry(chartStrength_->x(), top, chartStrength_->width(), h);
     chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
     chartMode_->setGeometry(chartMode_->x(), top + 2 * h, chartMode_->width(), h);
     charts_->AlignCharts();
+    const int plotHeight = chartStrength_->Chart().PlotRect().Height();
+    if (plotHeight > 0 && h - plotHeight != chartOverhead_) {
+        chartOverhead_ = h - plotHeight;
+        setMinimumSize(MinimumFormSize());
+    }
 }
 
 void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
@@ -571,12 +928,16 @@ void TFormMain::dropEvent(QDropEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    if (loading_) return FilterInputWhileLoading(watched, event);
     // The window's own native window sees every key once, before it goes on to the
     // focused control; nothing here consumes it.
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         bool consumed = false;
+        // Escape stops a load that shows its progress, and does nothing else then.
+        if (key->key() == Qt::Key_Escape && progressBar_->isVisible()) {
+            CancelLoad();
+            return true;
+        }
         Guarded([this, key, &consumed] {
             // Copy and save act for the whole window: a focused control must not copy its own text over it.
             consumed = FormShortcut(key->key(), key->modifiers());
@@ -587,28 +948,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         if (consumed) return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-bool TFormMain::FilterInputWhileLoading(QObject* watched, QEvent* event) {
-    // While a long load shows its progress, the window takes no other input: Escape cancels.
-    if (watched != windowHandle()) return false;
-    switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancelRequested_ = true;
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::Close:
-            return true;
-        default:
-            return false;
-    }
 }
 
 void TFormMain::FormKeyDown(int key) {
@@ -628,6 +967,10 @@ bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
     }
     if (key == Qt::Key_H) {
         PopupHistoryClick();
+        return true;
+    }
+    if (key == Qt::Key_O) {
+        PopupOpenFolderClick();
         return true;
     }
     return false;

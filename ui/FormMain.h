@@ -1,18 +1,24 @@
 #pragma once
 
 #include <marlix/core/analysis.h>
+#include <marlix/jobs/job_runner.h>
 
 #include <QDate>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "Clock.h"
+#include "HistoryWindow.h"
 
 class QCheckBox;
 class QDateEdit;
@@ -30,7 +36,6 @@ namespace marlix::ui {
 
 class TChartInteraction;
 class TSignalCharts;
-class THistoryWindow;
 class TSatelliteView;
 
 struct TFormMainOptions {
@@ -50,6 +55,14 @@ struct TFormMainOptions {
     // Asks where to save an export, proposing a path; an empty answer cancels. A file dialog by default.
     std::function<QString(const QString& caption, const QString& proposed, const QString& filter)>
         askSavePath;
+    // Runs on a load's worker thread before the files are read; tests hold a load there (until
+    // they let it go or the load is stopped) to make it long without large files.
+    std::function<void(std::stop_token)> beforeAnalysis;
+    // The same before each day that History reads.
+    std::function<void(std::stop_token)> beforeHistoryDay;
+    // Asks for a data folder, starting at the current one; an empty answer cancels. A folder dialog by
+    // default.
+    std::function<QString(const QString& caption, const QString& current)> askFolder;
 };
 
 // The main window: three signal charts, the day summary and the day navigation.
@@ -60,8 +73,19 @@ class TFormMain : public QWidget {
     explicit TFormMain(TFormMainOptions options, QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // Every view of a day ends here. A failed read leaves the view as it was.
+    // Every view of a day ends here. The files are analysed on a worker thread and the window
+    // stays live; the newest request wins (a request for the files already loading joins that
+    // load) and its outcome is applied on this thread in one step. A failed or cancelled read
+    // leaves the view as it was.
     void LoadAndPlot(const QStringList& fileList);
+    // Blocks until the newest load has ended and applies its outcome at once, without running the
+    // event loop: for callers that have no event loop to wait in (the picture renderer, tests).
+    void WaitForLoad();
+    // Stops the load in flight; the view stays as it was.
+    void CancelLoad();
+    bool Loading() const { return loadTicket_ != 0; }
+    // The files the shown view was made from.
+    const QStringList& PlottedFiles() const { return plottedFiles_; }
 
     // The window's public actions, as the user triggers them.
     void ButtonTodayClick();
@@ -79,7 +103,11 @@ class TFormMain : public QWidget {
     void DropFileTarget1Drop(const QStringList& files);
     void PopupHistoryClick();
     void PopupSatellitesClick();
+    void PopupOpenFolderClick();
     THistoryWindow* HistoryWindow() const { return historyWindow_; }
+    // Blocks until the History reading has ended and shows what it read, without running the
+    // event loop.
+    void WaitForHistory();
     TSatelliteView* SatelliteView() const { return satelliteView_; }
 
     // Sets the picker's date as code does: no change event follows.
@@ -105,6 +133,10 @@ class TFormMain : public QWidget {
     chart::TChartPanel* ChartMode() const { return chartMode_; }
     QLabel* LabelSummary() const { return labelSummary_; }
     QLabel* LabelNotes() const { return labelNotes_; }
+    // The line that says when the view is not what was asked for; hidden while it is.
+    QLabel* LabelNotice() const { return labelNotice_; }
+    // The closed minutes of the shown view, as the load read them.
+    const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -124,10 +156,30 @@ class TFormMain : public QWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Anchored;
+    // What a load's worker hands to the window: the analysis or why there is none.
+    struct TLoadOutcome {
+        std::uint64_t ticket = 0;
+        QStringList files;
+        core::LoadResult result;
+        std::exception_ptr error;  // a fault that left the analysis, shown once like a handler's
+        QString folderNotice;      // what the request found wrong with the data folder, shown instead
+    };
+    // One step of the History reading: the number of days, then each day as it is read.
+    struct THistoryArrival {
+        std::uint64_t ticket = 0;
+        std::optional<THistoryDay> day;
+        int total = 0;
+        QDate first, last;  // of the days to read, with the first step
+    };
+    struct TLoadProgress {
+        std::atomic<std::uint64_t> done{0};
+        std::atomic<std::uint64_t> total{0};
+    };
 
     void CreateControls();
     void FormResize();
@@ -136,9 +188,22 @@ class TFormMain : public QWidget {
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
     void Guarded(const std::function<void()>& handler);
     void UpdateSatelliteSpan();
-    bool ShowLoadProgress(qint64 elapsedMs, std::uint64_t done, std::uint64_t total);
-    bool FilterInputWhileLoading(QObject* watched, QEvent* event);
+    void ApplyFinishedLoad();
+    void ApplyLoad(const TLoadOutcome& outcome);
+    void ShowLoadProgress();
+    void EndLoadDisplay();
+    void RequestHistory();
+    void ApplyHistoryDays();
     core::LocaleConventions Locale() const;
+    // Called where a load's outcome is applied: says why the view is not what was asked for, or
+    // takes that line away after a successful load.
+    void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
+    void SetNotice(const QString& text);
+    void OpenFiles(const QStringList& files);
+    QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
+    QSize MinimumFormSize() const;
+    int MinimumChartHeight() const;
+    int NoticeLineHeight() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -150,10 +215,22 @@ class TFormMain : public QWidget {
     int rememberedMinute_ = -1;
     int loadCount_ = 0;
     std::optional<core::LoadFailure> lastFailure_;
+    std::vector<core::MinuteReading> minutes_;
+    // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.
+    QString shownName_;
     bool centred_ = false;
     bool keyPreview_ = false;
-    bool loading_ = false;
-    bool cancelRequested_ = false;
+    // The files of the newest request and the ticket of its load, 0 when none is in flight.
+    QStringList requestedFiles_;
+    std::uint64_t loadTicket_ = 0;
+    // A notice about the data folder for the next request to show with its outcome.
+    QString folderNotice_;
+    std::uint64_t historyTicket_ = 0;
+    int historyDaysRead_ = 0;
+    std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
+    std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
+    jobs::TLatestResult<TLoadOutcome> finishedLoad_;
+    jobs::TResultQueue<THistoryArrival> historyArrivals_;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
@@ -168,6 +245,7 @@ class TFormMain : public QWidget {
     QCheckBox* checkBoxAutoRefresh_ = nullptr;
     QLabel* labelSummary_ = nullptr;
     QLabel* labelNotes_ = nullptr;
+    QLabel* labelNotice_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
@@ -176,7 +254,16 @@ class TFormMain : public QWidget {
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
+    QTimer timerProgressDelay_;
+    QTimer timerProgressPoll_;
     std::vector<Anchored> anchored_;
+    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
+    // each alignment; the design's until the first drawing pass.
+    int chartOverhead_ = 46;
+    // Declared last, so destroyed first: their workers stop and join while everything a job
+    // refers to still exists.
+    std::unique_ptr<jobs::TJobRunner> historyRunner_ = std::make_unique<jobs::TJobRunner>();
+    std::unique_ptr<jobs::TJobRunner> loadRunner_ = std::make_unique<jobs::TJobRunner>();
 };
 
 }  // namespace marlix::ui

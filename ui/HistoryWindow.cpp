@@ -4,7 +4,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -74,26 +76,38 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
     return std::nullopt;
 }
 
-std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before,
-                                         int after) {
-    std::vector<THistoryDay> days;
+std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, int before, int after) {
+    std::vector<QDate> dates;
     const std::string directory = dataDirectory.toStdString();
     for (QDate date = shownDay.addDays(-before); date <= shownDay.addDays(after); date = date.addDays(1)) {
         const std::string name = core::DayFileName(DayTimeOf(date));
         std::error_code ec;
         // A dangling link is a day file that cannot be read, not a missing day.
-        if (!std::filesystem::exists(
+        if (std::filesystem::exists(
                 std::filesystem::symlink_status(std::filesystem::path(directory) / name, ec)))
-            continue;
-        const core::LoadResult result = core::AnalyseFiles({name}, directory, core::LocaleConventions{});
-        THistoryDay day{date, std::nullopt, {}};
-        if (result.analysis) {
-            day.totals = result.analysis->totals;
-        } else {
-            day.error = QString::fromStdString(core::ReadFailureText(*result.failure));
-        }
-        days.push_back(std::move(day));
+            dates.push_back(date);
     }
+    return dates;
+}
+
+THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options) {
+    const std::string name = core::DayFileName(DayTimeOf(date));
+    const core::LoadResult result =
+        core::AnalyseFiles({name}, dataDirectory.toStdString(), core::LocaleConventions{}, options);
+    THistoryDay day{date, std::nullopt, {}};
+    if (result.analysis) {
+        day.totals = result.analysis->totals;
+    } else {
+        day.error = QString::fromStdString(core::ReadFailureText(*result.failure));
+    }
+    return day;
+}
+
+std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before,
+                                         int after) {
+    std::vector<THistoryDay> days;
+    for (const QDate date : HistoryDates(dataDirectory, shownDay, before, after))
+        days.push_back(ReadHistoryDay(dataDirectory, date));
     return days;
 }
 
@@ -121,11 +135,54 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
         layout->addWidget(panel, 1);
         panels_[static_cast<std::size_t>(i)] = panel;
     }
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("ProgressBarHistory");
+    progress_->setFormat("Reading days... %v of %m");
+    progress_->hide();
+    layout->addWidget(progress_);
 }
 
 void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
     days_ = std::move(days);
+    expectedSpan_.reset();
     shownDay_ = shownDay;
+    Replot();
+}
+
+void THistoryWindow::AddDay(THistoryDay day) {
+    const auto at = std::upper_bound(days_.begin(), days_.end(), day.date,
+                                     [](QDate date, const THistoryDay& d) { return date < d.date; });
+    days_.insert(at, std::move(day));
+    Replot();
+}
+
+void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
+    expectedSpan_ = first.isValid() ? std::optional(std::pair(first, last)) : std::nullopt;
+    Replot();
+}
+
+void THistoryWindow::SetShownDay(QDate shownDay) {
+    shownDay_ = shownDay;
+    for (TChartPanel* panel : panels_) panel->update();
+}
+
+void THistoryWindow::SetProgress(int done, int total) {
+    progress_->setRange(0, total);
+    progress_->setValue(done);
+    progress_->setVisible(done < total);
+}
+
+bool THistoryWindow::Reading() const {
+    return !progress_->isHidden();
+}
+
+void THistoryWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    progress_->hide();
+    emit Hidden();
+}
+
+void THistoryWindow::Replot() {
     for (int i = 0; i < kHistoryMetricCount; ++i) {
         const auto metric = static_cast<THistoryMetric>(i);
         TChart& chart = Panel(metric).Chart();
@@ -138,13 +195,20 @@ void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
         }
         // Half a day of room on each side keeps the first and last day clickable.
         TChartAxis& bottom = chart.BottomAxis();
-        if (days_.empty()) {
+        if (days_.empty() && !shownDay_.isValid()) {
             bottom.SetAutomatic(true);
         } else {
             bottom.SetAutomatic(false);
             bottom.SetAutomaticMinimum(false);
             bottom.SetAutomaticMaximum(false);
-            bottom.SetMinMax(DayTimeOf(days_.front().date) - 0.5, DayTimeOf(days_.back().date) + 0.5);
+            // While days are still being read, the span they will come from.
+            QDate from = days_.empty() ? shownDay_.addDays(-15) : days_.front().date;
+            QDate to = days_.empty() ? shownDay_.addDays(15) : days_.back().date;
+            if (expectedSpan_) {
+                from = std::min(from, expectedSpan_->first);
+                to = std::max(to, expectedSpan_->second);
+            }
+            bottom.SetMinMax(DayTimeOf(from) - 0.5, DayTimeOf(to) + 0.5);
         }
         Panel(metric).update();
     }

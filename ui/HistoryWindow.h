@@ -8,9 +8,12 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "marlix/core/analysis.h"
+
+class QProgressBar;
 
 namespace marlix::chart {
 class TChartPanel;
@@ -32,6 +35,11 @@ QString HistoryMetricTitle(THistoryMetric metric);
 // The metric of a day as the day-metrics table gives it; nothing when the day has none.
 std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
 
+// The dates from shownDay - before to shownDay + after whose day files exist in the data directory.
+std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, int before = 15,
+                                int after = 15);
+// One day file read and analysed; the options may cancel it.
+THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options = {});
 // The day files that exist from shownDay - before to shownDay + after in the data directory, read
 // and analysed, in date order.
 std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before = 15,
@@ -47,6 +55,15 @@ class THistoryWindow : public QWidget {
     void SetDays(std::vector<THistoryDay> days, QDate shownDay);
     // The decimal and time separators of the axis labels.
     void SetLocale(const core::LocaleConventions& locale);
+    // A day read in the background joins the charts in its date order.
+    void AddDay(THistoryDay day);
+    void SetShownDay(QDate shownDay);
+    // The first and last day of a reading in progress, so that the time axis does not move as the
+    // days arrive; an invalid date clears it.
+    void SetExpectedSpan(QDate first, QDate last);
+    // How many of the days are read; the bar hides when all are.
+    void SetProgress(int done, int total);
+    bool Reading() const;
     const std::vector<THistoryDay>& Days() const { return days_; }
     QDate ShownDay() const { return shownDay_; }
 
@@ -56,11 +73,18 @@ class THistoryWindow : public QWidget {
 
   signals:
     void DayClicked(QDate day);
+    // The window was closed or hidden: reading its days is no longer needed.
+    void Hidden();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
+    void Replot();
+
+    QProgressBar* progress_ = nullptr;
+    std::optional<std::pair<QDate, QDate>> expectedSpan_;
     std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
     std::vector<THistoryDay> days_;
     QDate shownDay_;

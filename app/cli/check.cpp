@@ -15,6 +15,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "command_line.h"
 #include "marlix/core/day_texts.h"
 #include "monitoring.h"
 
@@ -174,28 +175,36 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
         kDefaultWarnings + " -c " + kDefaultCriticals +
         ", so that losing fix or lock over the whole window is CRITICAL. A log older than --max-age "
         "seconds or no log for today is CRITICAL, an unreadable log UNKNOWN.");
-    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")->capture_default_str();
-    app.add_option("--minutes", o.minutes, "Length of the window in minutes")
-        ->check(CLI::Range(1, 1440))
+    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")
+        ->type_name("DIR")
         ->capture_default_str();
-    app.add_option("--max-age", o.maxAge, "CRITICAL when the last record is older (seconds)")
-        ->check(CLI::Range(1, 86400))
+    app.add_option("--minutes", o.minutes, "Length of the window in minutes, 1 to 1440")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1440).description(""))
         ->capture_default_str();
-    app.add_option("-w,--warning", o.warning, "Warning ranges: 3D%,FINE%,PDOP,STRENGTH");
-    app.add_option("-c,--critical", o.critical, "Critical ranges: 3D%,FINE%,PDOP,STRENGTH");
-    app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds")
-        ->check(CLI::Range(1, 3600))
+    app.add_option("--max-age", o.maxAge, "CRITICAL when the last record is older (seconds, 1 to 86400)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 86400).description(""))
+        ->capture_default_str();
+    app.add_option("-w,--warning", o.warning, "Warning ranges: 3D%,FINE%,PDOP,STRENGTH")->type_name("LIST");
+    app.add_option("-c,--critical", o.critical, "Critical ranges: 3D%,FINE%,PDOP,STRENGTH")
+        ->type_name("LIST");
+    app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds, 1 to 3600")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 3600).description(""))
         ->capture_default_str();
     app.add_flag("-V,--version", o.version, "Shows the version");
 }
 
 int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     CheckOptions o;
-    CLI::App app("", "marlix-sqa-cli check");
+    CLI::App app;
+    PrepareCommand(app, "check");
     DescribeCheck(app, o);
     // A plugin answers bad arguments, help and version with UNKNOWN, and always with a status line.
     std::ostringstream problems;
-    if (const auto status = ParseCommandLine(app, args, out, problems, 3, 3)) {
+    if (const auto status = ParseCommandLine(app, args, out, problems, static_cast<int>(PluginState::Unknown),
+                                             static_cast<int>(PluginState::Unknown))) {
         if (!problems.str().empty()) {
             err << problems.str();
             const std::string first = problems.str().substr(0, problems.str().find('\n'));

@@ -24,9 +24,6 @@ struct PluginRange {
     bool Alerts(double value) const;
 };
 
-inline constexpr std::string_view kCheckUsage =
-    "[--data-dir DIR] [--minutes N] [--max-age SECONDS] [-w LIST] [-c LIST] [-t SECONDS] [-V]";
-
 struct CheckOptions {
     std::string dataDirectory = ".";
     int minutes = 15;

@@ -1,7 +1,8 @@
 #pragma once
 
 // The subcommands of marlix-sqa-cli. Each takes its own arguments (without the program and command
-// names) and writes to the given streams; the return value is the exit status.
+// names) and writes to the given streams; the return value is the exit status. Each declares its
+// options once, in Describe<Command> (see command_line.h), bound to its <Command>Options.
 
 #include <functional>
 #include <iosfwd>
@@ -14,22 +15,40 @@
 #include "marlix/core/analysis.h"
 #include "marlix/core/simulator.h"
 
+namespace CLI {
+class App;
+}
+
 namespace marlix::cli {
 
 using Arguments = std::vector<std::string>;
 using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err);
+// Declares a command's description and options on an app prepared with PrepareCommand.
+using DescribeFunction = void (*)(CLI::App& app);
 
 struct Command {
     std::string_view name;
-    std::string_view usage;  // the arguments after the command name
+    DescribeFunction describe;
     CommandFunction run;
 };
+
+// A DescribeFunction for the command tables: the help, the usage, the man page and the completion only
+// read the description, so the options it binds to are never written.
+template <class Options, void (*Describe)(CLI::App&, Options&)>
+void DescribeOnly(CLI::App& app) {
+    static Options unused;
+    Describe(app, unused);
+}
+
+// The one version of both programs, set in the build.
+inline constexpr std::string_view kVersion = MARLIX_VERSION;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Runs the command named by argv[1]; prints the usage of all commands on a missing or unknown name.
+// "--help" and "--version" in place of a command print the program's help and version on `out`.
 int Dispatch(std::span<const Command> commands, int argc, const char* const* argv, std::ostream& out,
              std::ostream& err);
 
@@ -38,13 +57,25 @@ int Dispatch(std::span<const Command> commands, int argc, const char* const* arg
 inline constexpr std::string_view kQtHelperName = "marlix-sqa-cli-qt";
 int RunInQtHelper(std::string_view command, const Arguments& args, std::ostream& out, std::ostream& err);
 
-inline constexpr std::string_view kReportUsage =
-    "[--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]";
+struct ReportOptions {
+    std::optional<std::string> dataDirectory;
+    std::optional<std::string> date;
+    std::string format = "text";
+    std::vector<std::string> files;
+};
+void DescribeReport(CLI::App& app, ReportOptions& options);
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);
 
-inline constexpr std::string_view kSimulateUsage =
-    "--out DIR [--days N] [--end YYYY-MM-DD] [--seed S] [--control] [--force] | --live --out DIR [--seed S] "
-    "[--control] [--force]";
+struct SimulateOptions {
+    std::string directory;
+    std::optional<std::string> days;
+    std::optional<std::string> end;
+    std::optional<std::string> seed;
+    bool control = false;
+    bool live = false;
+    bool force = false;
+};
+void DescribeSimulate(CLI::App& app, SimulateOptions& options);
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // The clock of the live logger, injectable so that a test can pass midnight in milliseconds.

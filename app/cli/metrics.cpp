@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "command_line.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -141,35 +142,39 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     WriteMeasures(e, "marlix_sqa_recent_", "the recent window", m.recentTotals);
 
     if (a.minutes.empty()) return e.Text();
-    const core::MinuteFigures& newest = a.minutes.back();
-    const auto value = [&](core::SeriesId id) { return newest.values[static_cast<int>(id)]; };
+    const core::MinuteReading& newest = a.minutes.back();
+    const auto value = [](const auto& reading) -> std::optional<double> {
+        if (!reading) return std::nullopt;
+        return static_cast<double>(*reading);
+    };
     e.Family("marlix_sqa_minute_timestamp_seconds",
              "Close time of the newest minute (hh:mm:01 of the next one).");
     e.Sample(UnixSeconds(newest.time));
     e.Family("marlix_sqa_minute_strength", "Mean signal level of the newest minute (scale 0 to 9).");
-    e.Sample(value(core::SeriesId::Strength));
+    e.Sample(value(newest.strength));
     e.Family("marlix_sqa_minute_num_good", "Satellites with level 4 or more per level line, newest minute.");
-    e.Sample(value(core::SeriesId::NumGood));
+    e.Sample(value(newest.numGood));
     e.Family("marlix_sqa_minute_trend", "Mean of the last 45 strength samples at the newest minute.");
-    e.Sample(value(core::SeriesId::Trend));
+    e.Sample(value(newest.trend));
     e.Family("marlix_sqa_minute_pdop", "Smallest PDOP of the newest minute.");
-    e.Sample(value(core::SeriesId::Pdop));
+    e.Sample(value(newest.pdop));
     e.Family("marlix_sqa_minute_signal_ratio", "Share of numbered satellites with signal, newest minute.");
-    e.Sample(Percent(value(core::SeriesId::Signal)));
-    // The chart draws states as heights; here each state is a series of its own, 1 for the current one.
+    e.Sample(Percent(value(newest.signal)));
+    // Each state is a series of its own, 1 for the current one.
     e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
-    if (const auto fix = value(core::SeriesId::Fix)) {
-        static constexpr std::pair<const char*, double> kFixes[] = {{"none", 0}, {"2d", 0.8}, {"3d", 1.6}};
-        for (const auto& [name, height] : kFixes) e.Sample(*fix == height ? 1.0 : 0.0, "fix", name);
+    if (const auto fix = newest.fix) {
+        static constexpr std::pair<const char*, core::FixState> kFixes[] = {
+            {"none", core::FixState::None}, {"2d", core::FixState::Fix2D}, {"3d", core::FixState::Fix3D}};
+        for (const auto& [name, state] : kFixes) e.Sample(*fix == state ? 1.0 : 0.0, "fix", name);
     }
     e.Family("marlix_sqa_minute_lock_mode", "Lock mode of the newest minute (1 for the current mode).");
-    if (const auto mode = value(core::SeriesId::Mode)) {
-        e.Sample(*mode == 0 ? 1.0 : 0.0, "mode", "inactive");
+    if (const auto mode = newest.mode) {
+        e.Sample(*mode == core::LockMode::Inactive ? 1.0 : 0.0, "mode", "inactive");
         if (a.controlFormat) {
-            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "control");
+            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "control");
         } else {
-            e.Sample(*mode == 10 ? 1.0 : 0.0, "mode", "coarse");
-            e.Sample(*mode == 20 ? 1.0 : 0.0, "mode", "fine");
+            e.Sample(*mode == core::LockMode::Coarse ? 1.0 : 0.0, "mode", "coarse");
+            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "fine");
         }
     }
     return e.Text();
@@ -186,17 +191,23 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
         "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
         "so far, the last minutes and the newest minute. A day that cannot be read gives marlix_sqa_up 0 "
         "and exit status 1.");
-    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")->capture_default_str();
+    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")
+        ->type_name("DIR")
+        ->capture_default_str();
     app.add_option("--date", o.date, "A finished day YYYY-MM-DD (default: today, UTC)")
+        ->type_name("YYYY-MM-DD")
         ->check([](const std::string& text) {
             return ParseIsoDate(text) ? std::string() : "--date wants a valid YYYY-MM-DD, not '" + text + "'";
         });
-    app.add_option("--minutes", o.minutes, "Length of the recent window in minutes")
-        ->check(CLI::Range(1, 1440))
+    app.add_option("--minutes", o.minutes, "Length of the recent window in minutes, 1 to 1440")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1440).description(""))
         ->capture_default_str();
-    app.add_option("--station", o.station, "Adds the label station=NAME, for hosts with several receivers");
+    app.add_option("--station", o.station, "Adds the label station=NAME, for hosts with several receivers")
+        ->type_name("NAME");
     app.add_option("--out", o.out,
-                   "Replaces FILE atomically instead of printing (for the textfile collector)");
+                   "Replaces FILE atomically instead of printing (for the textfile collector)")
+        ->type_name("FILE");
 }
 
 std::optional<std::string> ReplaceFileAtomically(const std::string& path, const std::string& text) {
@@ -239,9 +250,10 @@ std::optional<std::string> ReplaceFileAtomically(const std::string& path, const 
 
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     MetricsOptions o;
-    CLI::App app("", "marlix-sqa-cli metrics");
+    CLI::App app;
+    PrepareCommand(app, "metrics");
     DescribeMetrics(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err, kExitOk, kExitUsage)) return *status;
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
 
     const core::DayTime day =
         o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);

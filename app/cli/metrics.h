@@ -7,9 +7,6 @@
 
 namespace marlix::cli {
 
-inline constexpr std::string_view kMetricsUsage =
-    "[--data-dir DIR] [--date YYYY-MM-DD] [--minutes N] [--station NAME] [--out FILE]";
-
 struct MetricsOptions {
     std::string dataDirectory = ".";
     std::string date;  // YYYY-MM-DD; empty: today (UTC)

@@ -4,21 +4,6 @@
 
 namespace marlix::cli {
 
-std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
-                                    std::ostream& err, int helpStatus, int usageStatus) {
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return helpStatus;
-    } catch (const CLI::ParseError& e) {
-        err << app.get_name() << ": " << e.what() << '\n' << app.help();
-        return usageStatus;
-    }
-    return std::nullopt;
-}
-
 std::string FolderPrefix(const std::string& folder) {
     if (folder.empty()) return "./";
     return folder.back() == '/' ? folder : folder + '/';

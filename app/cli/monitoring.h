@@ -1,7 +1,7 @@
 #pragma once
 
-// What the monitoring commands (metrics, check) share: their argument parsing through CLI11, the
-// day they look at, and the measures of the day so far and of its last minutes.
+// What the monitoring commands (metrics, check) share: the day they look at, and the measures of the
+// day so far and of its last minutes.
 
 #include <CLI/CLI.hpp>
 #include <optional>
@@ -12,11 +12,6 @@
 #include "marlix/core/recent.h"
 
 namespace marlix::cli {
-
-// Parses the arguments against the description. Returns the exit status when the command is done
-// (help shown: helpStatus; bad arguments: one line and the usage on err, usageStatus).
-std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::ostream& out,
-                                    std::ostream& err, int helpStatus, int usageStatus);
 
 // "DIR/" for a folder given with or without its trailing '/'.
 std::string FolderPrefix(const std::string& folder);

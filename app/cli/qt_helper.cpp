@@ -8,12 +8,25 @@
 #include "commands.h"
 
 namespace marlix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Installed, the helper sits in its own folder under libexec (MARLIX_QT_HELPER_DIR, relative to the
+// folder of marlix-sqa-cli, so that a relocated install still finds it); in the build tree, beside it.
+fs::path QtHelperPath() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    const fs::path installed = (self.parent_path() / MARLIX_QT_HELPER_DIR / kQtHelperName).lexically_normal();
+    if (fs::exists(installed, error)) return installed;
+    return self.parent_path() / kQtHelperName;
+}
+
+}  // namespace
 
 int RunInQtHelper(std::string_view command, const Arguments& args, std::ostream& out, std::ostream& err) {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::string helper =
-        (error ? std::filesystem::path() : self.parent_path() / kQtHelperName).string();
+    const std::string helper = QtHelperPath().string();
     std::vector<std::string> strings{"marlix-sqa-cli", std::string(command)};
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;

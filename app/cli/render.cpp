@@ -17,7 +17,9 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <tuple>
 
+#include "command_line.h"
 #include "ui/ChartInteraction.h"
 #include "ui/DayExport.h"
 #include "ui/FormMain.h"
@@ -37,11 +39,6 @@ struct RenderRequest {
     int width = ui::TFormMain::kDesignWidth;
     int height = ui::TFormMain::kDesignHeight;
 };
-
-int Usage(std::ostream& err, const std::string& problem) {
-    err << "marlix-sqa-cli render: " << problem << "\nusage: marlix-sqa-cli render " << kRenderUsage << '\n';
-    return kExitUsage;
-}
 
 bool ParseSize(const std::string& text, int& width, int& height) {
     const std::size_t x = text.find('x');
@@ -68,33 +65,22 @@ std::optional<int> ParseClock(const std::string& text) {
     return hour * 60 + minute;
 }
 
-std::optional<std::string> ParseArguments(const Arguments& args, RenderRequest& request) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--out" || arg == "--data-dir" || arg == "--date" || arg == "--size" ||
-                                arg == "--layout" || arg == "--from" || arg == "--to";
-        if (takesValue && i + 1 >= args.size()) return arg + " wants a value";
-        if (arg == "--out") {
-            request.out = args[++i];
-        } else if (arg == "--layout") {
-            request.layout = args[++i];
-        } else if (arg == "--data-dir") {
-            request.dataDirectory = args[++i];
-        } else if (arg == "--date") {
-            request.date = ParseIsoDate(args[++i]);
-            if (!request.date) return "--date wants a valid YYYY-MM-DD, not '" + args[i] + "'";
-        } else if (arg == "--size") {
-            if (!ParseSize(args[++i], request.width, request.height))
-                return "--size wants WIDTHxHEIGHT (200x150 to 10000x10000), not '" + args[i] + "'";
-        } else if (arg == "--from" || arg == "--to") {
-            std::optional<int>& minute = arg == "--from" ? request.fromMinute : request.toMinute;
-            minute = ParseClock(args[++i]);
-            if (!minute) return arg + " wants a time HH:MM (00:00 to 24:00), not '" + args[i] + "'";
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
-        } else {
-            request.files.push_back(arg);
-        }
+std::optional<std::string> ParseArguments(const RenderOptions& o, RenderRequest& request) {
+    request.out = o.out;
+    request.layout = o.layout;
+    request.dataDirectory = o.dataDirectory;
+    request.files = o.files;
+    if (o.date) {
+        request.date = ParseIsoDate(*o.date);
+        if (!request.date) return "--date wants a valid YYYY-MM-DD, not '" + *o.date + "'";
+    }
+    if (o.size && !ParseSize(*o.size, request.width, request.height))
+        return "--size wants WIDTHxHEIGHT (200x150 to 10000x10000), not '" + *o.size + "'";
+    for (const auto& [name, text, minute] :
+         {std::tuple{"--from", &o.from, &request.fromMinute}, std::tuple{"--to", &o.to, &request.toMinute}}) {
+        if (!*text) continue;
+        *minute = ParseClock(**text);
+        if (!*minute) return std::string(name) + " wants a time HH:MM (00:00 to 24:00), not '" + **text + "'";
     }
     if (request.out.empty()) return std::string("--out is required");
     if (request.date && !request.files.empty()) return std::string("give either --date or files, not both");
@@ -180,8 +166,13 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
+    CLI::App commandLine;
+    PrepareCommand(commandLine, "render");
+    RenderOptions options;
+    DescribeRender(commandLine, options);
+    if (const auto status = ParseCommandLine(commandLine, args, out, err)) return *status;
     RenderRequest request;
-    if (auto problem = ParseArguments(args, request)) return Usage(err, *problem);
+    if (auto problem = ParseArguments(options, request)) return UsageError(commandLine, err, *problem);
 
     // The picture needs no display: the same window is built on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -195,25 +186,26 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     QApplication::setApplicationDisplayName("Marlix 2931T - Signal Quality Analysis");
 
     std::string handlerError;
-    ui::TFormMainOptions options;
-    options.runStartup = false;
-    options.showError = [&handlerError](const QString&, const QString& message) {
+    ui::TFormMainOptions formOptions;
+    formOptions.runStartup = false;
+    formOptions.showError = [&handlerError](const QString&, const QString& message) {
         handlerError = message.toStdString();
     };
-    ui::TFormMain form(std::move(options));
+    ui::TFormMain form(std::move(formOptions));
     form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
     form.resize(request.width, request.height);
     form.show();
-    QApplication::processEvents();
 
     if (request.files.empty()) {
         const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
         form.SetPickerDate(QDate(day.year, day.month, day.day));
         form.DateTimePickerChange();
+        form.WaitForLoad();
     } else {
         QStringList files;
         for (const std::string& file : request.files) files << QFile::decodeName(file.c_str());
         form.DropFileTarget1Drop(files);
+        form.WaitForLoad();
         // Like the window, which opens on yesterday before any drop, but naming the day of the files read
         // rather than the picker's empty default.
         const core::CivilDate day =

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <ostream>
 
+#include "command_line.h"
 #include "commands.h"
 
 namespace marlix::cli {
@@ -18,11 +19,6 @@ struct ReportRequest {
     std::vector<std::string> files;
     bool json = false;
 };
-
-int Usage(std::ostream& err, std::string_view problem) {
-    err << "marlix-sqa-cli report: " << problem << "\nusage: marlix-sqa-cli report " << kReportUsage << '\n';
-    return kExitUsage;
-}
 
 void AppendNumber(std::string& out, double value) {
     if (!std::isfinite(value)) {
@@ -224,33 +220,43 @@ std::string ReportJson(const core::DayAnalysis& analysis) {
     return out;
 }
 
+void DescribeReport(CLI::App& app, ReportOptions& o) {
+    app.description(
+        "Prints the summary of one day's log. The lines are those the window shows: the mean-strength "
+        "hint, the shares of fix states and lock modes, the average PDOP and the notes line.");
+    app.add_option("--data-dir", o.dataDirectory,
+                   "folder of the day logs, in front of every FILE (with --date: default the current folder)")
+        ->type_name("DIR");
+    app.add_option("--date", o.date,
+                   "the UTC day whose log YYYY-MM-DD_rx_data.txt is read (default yesterday, without FILEs)")
+        ->type_name("YYYY-MM-DD");
+    app.add_option(
+           "--format", o.format,
+           "text (default): one line each; json: one object with the texts and the seven chart series")
+        ->type_name("text|json");
+    app.add_option("FILE", o.files, "log files read as one log, in name order");
+}
+
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
-    std::optional<std::string> dataDirectory;
+    CLI::App app;
+    PrepareCommand(app, "report");
+    ReportOptions o;
+    DescribeReport(app, o);
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+
+    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
     std::optional<core::DayTime> date;
-    ReportRequest request;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--data-dir" || arg == "--date" || arg == "--format") {
-            if (!hasValue) return Usage(err, arg + " needs a value");
-            const std::string& value = args[++i];
-            if (arg == "--data-dir") {
-                dataDirectory = value;
-            } else if (arg == "--date") {
-                date = ParseIsoDate(value);
-                if (!date) return Usage(err, "--date wants a valid YYYY-MM-DD, not '" + value + "'");
-            } else if (value == "json" || value == "text") {
-                request.json = value == "json";
-            } else {
-                return Usage(err, "--format is text or json, not '" + value + "'");
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "unknown option " + arg);
-        } else {
-            request.files.push_back(arg);
-        }
+    if (o.date) {
+        date = ParseIsoDate(*o.date);
+        if (!date) return usage("--date wants a valid YYYY-MM-DD, not '" + *o.date + "'");
     }
-    if (date && !request.files.empty()) return Usage(err, "give either --date or files, not both");
+    if (o.format != "json" && o.format != "text")
+        return usage("--format is text or json, not '" + o.format + "'");
+    ReportRequest request;
+    request.json = o.format == "json";
+    request.files = o.files;
+    std::optional<std::string> dataDirectory = o.dataDirectory;
+    if (date && !request.files.empty()) return usage("give either --date or files, not both");
     // Without a day or files, the day the window opens on.
     if (!date && request.files.empty()) date = YesterdayUtc();
     if (date) {

@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "command_line.h"
 #include "commands.h"
 #include "marlix/core/simulator.h"
 
@@ -22,12 +23,6 @@ namespace marlix::cli {
 namespace {
 
 constexpr int kMaxDays = 3660;
-
-int Usage(std::ostream& err, std::string_view problem) {
-    err << "marlix-sqa-cli simulate: " << problem << "\nusage: marlix-sqa-cli simulate " << kSimulateUsage
-        << '\n';
-    return kExitUsage;
-}
 
 template <class T>
 std::optional<T> ParseUnsigned(const std::string& text) {
@@ -174,59 +169,65 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
     return kExitOk;
 }
 
+void DescribeSimulate(CLI::App& app, SimulateOptions& o) {
+    app.description(
+        "Writes realistic day logs of a simulated receiver. It writes one file per UTC day, or with --live "
+        "appends one record block a second to today's file, as a receiver's logger does, until stopped.");
+    app.add_option("--out", o.directory, "folder the day logs are written to (created if missing)")
+        ->type_name("DIR")
+        ->required();
+    app.add_option("--days", o.days, "number of days, 1 to 3660 (default 1)")->type_name("N");
+    app.add_option("--end", o.end, "the last UTC day written (default yesterday)")->type_name("YYYY-MM-DD");
+    app.add_option("--seed", o.seed, "seed of the simulation, an unsigned number (default 1)")
+        ->type_name("S");
+    app.add_flag("--control", o.control, "write the control format (\"PDOP; sats: \" lines)");
+    app.add_flag("--live", o.live,
+                 "append to today's file second by second until SIGINT or SIGTERM; no --days or --end");
+    app.add_flag("--force", o.force, "replace existing day files (with --live: append to today's)");
+}
+
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
-    std::optional<std::string> directory;
+    CLI::App app;
+    PrepareCommand(app, "simulate");
+    SimulateOptions o;
+    DescribeSimulate(app, o);
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+
+    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
     int days = 1;
     core::DayTime end = YesterdayUtc();
     core::SimulationOptions options;
-    bool live = false;
-    bool force = false;
-    bool dayRangeGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--control" || arg == "--live" || arg == "--force") {
-            options.controlFormat = options.controlFormat || arg == "--control";
-            live = live || arg == "--live";
-            force = force || arg == "--force";
-            continue;
-        }
-        if (arg != "--out" && arg != "--days" && arg != "--end" && arg != "--seed") {
-            return Usage(err, "unknown argument " + arg);
-        }
-        if (i + 1 >= args.size()) return Usage(err, arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--out") {
-            directory = value;
-        } else if (arg == "--days") {
-            dayRangeGiven = true;
-            const auto n = ParseUnsigned<int>(value);
-            if (!n || *n < 1 || *n > kMaxDays) return Usage(err, "--days wants a number from 1 to 3660");
-            days = *n;
-        } else if (arg == "--end") {
-            dayRangeGiven = true;
-            const auto date = ParseIsoDate(value);
-            if (!date) return Usage(err, "--end wants a valid YYYY-MM-DD, not '" + value + "'");
-            end = *date;
-        } else {
-            const auto seed = ParseUnsigned<std::uint64_t>(value);
-            if (!seed) return Usage(err, "--seed wants an unsigned number");
-            options.seed = *seed;
-        }
+    options.controlFormat = o.control;
+    if (o.days) {
+        const auto n = ParseUnsigned<int>(*o.days);
+        if (!n || *n < 1 || *n > kMaxDays) return usage("--days wants a number from 1 to 3660");
+        days = *n;
     }
-    if (!directory || directory->empty()) return Usage(err, "--out DIR is required");
-    if (live && dayRangeGiven) return Usage(err, "--live writes today: it takes no --days or --end");
+    if (o.end) {
+        const auto date = ParseIsoDate(*o.end);
+        if (!date) return usage("--end wants a valid YYYY-MM-DD, not '" + *o.end + "'");
+        end = *date;
+    }
+    if (o.seed) {
+        const auto seed = ParseUnsigned<std::uint64_t>(*o.seed);
+        if (!seed) return usage("--seed wants an unsigned number");
+        options.seed = *seed;
+    }
+    if (o.directory.empty()) return usage("--out DIR is required");
+    if (o.live && (o.days || o.end)) return usage("--live writes today: it takes no --days or --end");
+    const std::string& directory = o.directory;
 
     std::error_code error;
-    std::filesystem::create_directories(*directory, error);
+    std::filesystem::create_directories(directory, error);
     if (error) {
-        err << "marlix-sqa-cli: cannot create " << *directory << ": " << error.message() << '\n';
+        err << "marlix-sqa-cli: cannot create " << directory << ": " << error.message() << '\n';
         return kExitFailure;
     }
-    if (live) return RunLiveLogger(*directory, options, SystemLiveClock(), out, err, force);
-    const std::string prefix = directory->back() == '/' ? *directory : *directory + '/';
-    if (core::DecodeDate(end - (days - 1)).year < 1) return Usage(err, "the days reach before year 1");
+    if (o.live) return RunLiveLogger(directory, options, SystemLiveClock(), out, err, o.force);
+    const std::string prefix = directory.back() == '/' ? directory : directory + '/';
+    if (core::DecodeDate(end - (days - 1)).year < 1) return usage("the days reach before year 1");
     // Every day is checked before the first is written, so that a refusal leaves the folder as it was.
-    if (!force) {
+    if (!o.force) {
         for (int i = days - 1; i >= 0; --i) {
             const std::string path = prefix + core::DayFileName(end - i);
             std::error_code ec;
@@ -240,7 +241,7 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         const core::DayTime day = end - i;
         const std::string path = prefix + core::DayFileName(day);
         std::string reason;
-        if (!WriteFile(path, core::SimulateDay(day, options), force, reason)) {
+        if (!WriteFile(path, core::SimulateDay(day, options), o.force, reason)) {
             err << "marlix-sqa-cli: cannot write " << path << ": " << reason << '\n';
             return kExitFailure;
         }

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <ostream>
 #include <thread>
+#include <tuple>
 
+#include "command_line.h"
 #include "marlix/core/csv.h"
 #include "marlix/core/day_texts.h"
 
@@ -27,11 +29,6 @@ struct TableRequest {
     TableFormat format = TableFormat::Tsv;
     unsigned jobs = 0;  // 0: one per core
 };
-
-int Usage(std::ostream& err, std::string_view problem) {
-    err << "marlix-sqa-cli table: " << problem << "\nusage: marlix-sqa-cli table " << kTableUsage << '\n';
-    return kExitUsage;
-}
 
 // One column: its header and its cell of a readable day. A cell is empty where the day has no figure;
 // a text cell is quoted in JSON, every other cell is a number there.
@@ -239,36 +236,56 @@ void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
 
 }  // namespace
 
+void DescribeTable(CLI::App& app, TableOptions& o) {
+    app.description(
+        "Prints one row of day metrics per day log of the folder. The rows come in date order with the fix "
+        "and lock-mode shares and counts, average PDOP, GPS-seeking share, mean strength and Num good; a "
+        "spreadsheet opens the table directly. An unreadable day is listed with its error and makes the exit "
+        "status 1.");
+    app.add_option("--data-dir", o.dataDirectory, "folder of the day logs (default the current folder)")
+        ->type_name("DIR");
+    app.add_option("--from", o.from, "first UTC day listed")->type_name("YYYY-MM-DD");
+    app.add_option("--to", o.to, "last UTC day listed")->type_name("YYYY-MM-DD");
+    app.add_option("--format", o.format,
+                   "tsv (default, decimals of the user's locale), csv or json (decimal points)")
+        ->type_name("tsv|csv|json");
+    app.add_option("--jobs", o.jobs, "days analysed at once, 1 to 999 (default one per core)")
+        ->type_name("N");
+}
+
 int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
+    CLI::App app;
+    PrepareCommand(app, "table");
+    TableOptions o;
+    DescribeTable(app, o);
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+
+    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
     TableRequest request;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg != "--data-dir" && arg != "--from" && arg != "--to" && arg != "--format" && arg != "--jobs") {
-            return Usage(err, "unknown argument " + arg);
-        }
-        if (i + 1 >= args.size()) return Usage(err, arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--data-dir") {
-            request.dataDirectory = value.empty() || value.back() == '/' ? value : value + '/';
-        } else if (arg == "--from" || arg == "--to") {
-            const auto date = ParseIsoDate(value);
-            if (!date) return Usage(err, arg + " wants a valid YYYY-MM-DD, not '" + value + "'");
-            (arg == "--from" ? request.from : request.to) = date;
-        } else if (arg == "--jobs") {
-            if (value.empty() || value.size() > 3 ||
-                value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1) {
-                return Usage(err, "--jobs wants a number from 1 to 999");
-            }
-            request.jobs = static_cast<unsigned>(std::stoi(value));
-        } else if (value == "tsv" || value == "csv" || value == "json") {
-            request.format = value == "tsv"   ? TableFormat::Tsv
-                             : value == "csv" ? TableFormat::Csv
-                                              : TableFormat::Json;
-        } else {
-            return Usage(err, "--format is tsv, csv or json, not '" + value + "'");
-        }
+    request.dataDirectory =
+        o.dataDirectory.empty() || o.dataDirectory.back() == '/' ? o.dataDirectory : o.dataDirectory + '/';
+    for (const auto& [name, text, day] :
+         {std::tuple{"--from", &o.from, &request.from}, std::tuple{"--to", &o.to, &request.to}}) {
+        if (!*text) continue;
+        *day = ParseIsoDate(**text);
+        if (!*day) return usage(std::string(name) + " wants a valid YYYY-MM-DD, not '" + **text + "'");
     }
-    if (request.from && request.to && *request.from > *request.to) return Usage(err, "--from is after --to");
+    if (o.jobs) {
+        const std::string& value = *o.jobs;
+        if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(value) < 1) {
+            return usage("--jobs wants a number from 1 to 999");
+        }
+        request.jobs = static_cast<unsigned>(std::stoi(value));
+    }
+    if (o.format == "tsv" || o.format == "csv" || o.format == "json") {
+        request.format = o.format == "tsv"   ? TableFormat::Tsv
+                         : o.format == "csv" ? TableFormat::Csv
+                                             : TableFormat::Json;
+    } else {
+        return usage("--format is tsv, csv or json, not '" + o.format + "'");
+    }
+    if (request.from && request.to && *request.from > *request.to) return usage("--from is after --to");
 
     std::string problem;
     std::vector<DayRow> rows = FindDayFiles(request, problem);

@@ -1,13 +1,20 @@
 #pragma once
 
-#include <string_view>
+#include <optional>
+#include <string>
 
 #include "commands.h"
 
 namespace marlix::cli {
 
-inline constexpr std::string_view kTableUsage =
-    "[--data-dir DIR] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--format tsv|csv|json] [--jobs N]";
+struct TableOptions {
+    std::string dataDirectory = "./";
+    std::optional<std::string> from;
+    std::optional<std::string> to;
+    std::string format = "tsv";
+    std::optional<std::string> jobs;
+};
+void DescribeTable(CLI::App& app, TableOptions& options);
 // One row of day metrics per day file of the folder within the range, in date order. Unreadable days
 // are listed with their error and make the exit status 1.
 int RunTable(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -114,51 +114,65 @@ void MinuteAggregator::OnFixMode(const FixModeRecord& record) {
 }
 
 void MinuteAggregator::FlushMinute(DayTime t) {
+    MinuteReading reading;
+    reading.time = t;
+    std::optional<std::size_t> sample;
     if (t - previousPointTime_ > kGapLength) {
-        if (previousPointTime_ > kFirstPlausibleDay) AddZeroPoints(previousPointTime_);
+        if (previousPointTime_ > kFirstPlausibleDay) {
+            AddZeroPoints(previousPointTime_);
+            if (!minutes_.empty() && minutes_.back().time == previousPointTime_)
+                minutes_.back().gapBegins = true;
+        }
         AddZeroPoints(t);
+        reading.gapEnds = true;
     }
-    MinuteFigures& figures = minutes_.emplace_back();
-    figures.time = t;
     for (int i = 0; i < 3; ++i) {
-        figures.fixCounts[i] = totals_.fixCounts[i] - totalsAtLastClose_.fixCounts[i];
-        figures.modeCounts[i] = totals_.modeCounts[i] - totalsAtLastClose_.modeCounts[i];
+        reading.fixCounts[i] = totals_.fixCounts[i] - totalsAtLastClose_.fixCounts[i];
+        reading.modeCounts[i] = totals_.modeCounts[i] - totalsAtLastClose_.modeCounts[i];
     }
-    figures.pdopSum = totals_.pdopSum - totalsAtLastClose_.pdopSum;
-    figures.pdopCount = totals_.pdopCount - totalsAtLastClose_.pdopCount;
-    figures.sixItemLists = totals_.sixItemLists - totalsAtLastClose_.sixItemLists;
-    figures.eightItemLists = totals_.eightItemLists - totalsAtLastClose_.eightItemLists;
+    reading.pdopSum = totals_.pdopSum - totalsAtLastClose_.pdopSum;
+    reading.pdopCount = totals_.pdopCount - totalsAtLastClose_.pdopCount;
+    reading.sixItemLists = totals_.sixItemLists - totalsAtLastClose_.sixItemLists;
+    reading.eightItemLists = totals_.eightItemLists - totalsAtLastClose_.eightItemLists;
+    totalsAtLastClose_ = totals_;
     if (minute_.pdopLines > 0) {
         const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
-        if (p <= 10) AddMinuteValue(SeriesId::Pdop, t, p);
+        if (p <= 10) {
+            AddPoint(SeriesId::Pdop, t, p);
+            reading.pdop = p;
+        }
     }
     if (minute_.nonEmptyLevelLines > 0) {
         const auto mean = static_cast<float>(static_cast<double>(minute_.strengthSum) /
                                              static_cast<double>(minute_.nonEmptyLevelLines));
+        sample = sampleValues_.size();
         AddStrengthSample(t, mean);
-        minuteOfSample_.back() = static_cast<std::int64_t>(minutes_.size()) - 1;
-        minutes_.back().values[static_cast<int>(SeriesId::Strength)] = mean;
+        reading.strength = mean;
     }
     if (minute_.levelLines > 0) {
         const double numGood =
             static_cast<double>(minute_.goodCount) / static_cast<double>(minute_.levelLines);
-        AddMinuteValue(SeriesId::NumGood, t, numGood);
+        AddPoint(SeriesId::NumGood, t, numGood);
         AddNumGoodToTotals(numGood);
+        reading.numGood = numGood;
     }
-    if (fix_) AddMinuteValue(SeriesId::Fix, t, FixValue(*fix_));
+    if (fix_) {
+        AddPoint(SeriesId::Fix, t, FixValue(*fix_));
+        reading.fix = fix_;
+    }
     if (minute_.fixLines > 0 && minute_.levelLines > 0) {
-        AddMinuteValue(
-            SeriesId::Signal, t,
-            100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines));
+        const double signal =
+            100.0 * static_cast<double>(minute_.signalShareSum) / static_cast<double>(minute_.levelLines);
+        AddPoint(SeriesId::Signal, t, signal);
+        reading.signal = signal;
     }
-    if (mode_) AddMinuteValue(SeriesId::Mode, t, ModeValue(*mode_));
+    if (mode_) {
+        AddPoint(SeriesId::Mode, t, ModeValue(*mode_));
+        reading.mode = mode_;
+    }
     if (t > 0) previousPointTime_ = t;
-    totalsAtLastClose_ = totals_;
-}
-
-void MinuteAggregator::AddMinuteValue(SeriesId id, double x, double y) {
-    AddPoint(id, x, y);
-    minutes_.back().values[static_cast<int>(id)] = y;
+    minutes_.push_back(reading);
+    minuteSamples_.push_back(sample);
 }
 
 void MinuteAggregator::AddNumGoodToTotals(double numGood) {
@@ -202,20 +216,22 @@ void MinuteAggregator::AddStrengthSample(double x, double y) {
     AddPoint(SeriesId::Strength, x, y);
     sampleTimes_.push_back(x);
     sampleValues_.push_back(y);
-    minuteOfSample_.push_back(-1);
+}
+
+namespace {
+constexpr std::size_t kTrendWindow = 45;
+constexpr std::size_t kFirstTrendIndex = 46;
+}  // namespace
+
+double MinuteAggregator::TrendAt(std::size_t sampleIndex) const {
+    double sum = 0;
+    for (std::size_t j = sampleIndex + 1 - kTrendWindow; j <= sampleIndex; ++j) sum += sampleValues_[j];
+    return sum / static_cast<double>(kTrendWindow);
 }
 
 void MinuteAggregator::PlotTrend() {
-    constexpr std::size_t kWindow = 45;
-    constexpr std::size_t kFirstTrendIndex = 46;
     for (std::size_t i = sampleValues_.size(); i-- > kFirstTrendIndex;) {
-        double sum = 0;
-        for (std::size_t j = i + 1 - kWindow; j <= i; ++j) sum += sampleValues_[j];
-        const double trend = sum / static_cast<double>(kWindow);
-        AddPoint(SeriesId::Trend, sampleTimes_[i], trend);
-        if (minuteOfSample_[i] >= 0)
-            minutes_[static_cast<std::size_t>(minuteOfSample_[i])].values[static_cast<int>(SeriesId::Trend)] =
-                trend;
+        AddPoint(SeriesId::Trend, sampleTimes_[i], TrendAt(i));
     }
 }
 
@@ -226,6 +242,17 @@ std::vector<std::int64_t> MinuteAggregator::TakeRecordMinutes() {
     }
     recordMinutes_.erase(std::unique(recordMinutes_.begin(), recordMinutes_.end()), recordMinutes_.end());
     return std::move(recordMinutes_);
+}
+
+std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {
+    for (std::size_t m = 0; m < minutes_.size(); ++m) {
+        const std::optional<std::size_t> sample = minuteSamples_[m];
+        if (sample && *sample >= kFirstTrendIndex) minutes_[m].trend = TrendAt(*sample);
+    }
+    // Minute closes follow the records' times, which a log may hold out of order.
+    std::stable_sort(minutes_.begin(), minutes_.end(),
+                     [](const MinuteReading& a, const MinuteReading& b) { return a.time < b.time; });
+    return std::move(minutes_);
 }
 
 void MinuteAggregator::AddPoint(SeriesId id, double x, double y) {

@@ -85,6 +85,7 @@ DayAnalysis DayAnalyser::Finish() {
     result.notes = NotesLine(a.FirstTime(), a.CurrentTime(), lineCount_, locale_);
     result.summary = SummaryText(a.Totals(), locale_);
     result.series = a.TakeSeries();
+    result.minutes = a.TakeMinutes();
     result.firstDay = a.FirstDay();
     result.latestDay = a.LatestDay();
     result.controlFormat = a.Totals().controlFormat;
@@ -95,7 +96,6 @@ DayAnalysis DayAnalyser::Finish() {
     result.totals.lineCount = lineCount_;
     result.totals.meanStrength = a.MeanStrength();
     if (satellites_) result.satellites = satellites_->Finish();
-    result.minutes = a.TakeMinutes();
     result.recordMinutes = a.TakeRecordMinutes();
     return result;
 }

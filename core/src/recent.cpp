@@ -12,7 +12,7 @@ MinuteSpan LastMinutes(DayTime day, DayTime now, int count) {
     return {std::max(dayStart, end - count), end};
 }
 
-std::int64_t DataMinute(const MinuteFigures& minute) {
+std::int64_t DataMinute(const MinuteReading& minute) {
     return MinuteNumber(minute.time) - 1;
 }
 
@@ -21,7 +21,7 @@ DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span) {
     totals.controlFormat = analysis.controlFormat;
     double strengthSum = 0;
     std::int64_t strengthCount = 0;
-    for (const MinuteFigures& m : analysis.minutes) {
+    for (const MinuteReading& m : analysis.minutes) {
         const std::int64_t minute = DataMinute(m);
         if (minute < span.first || minute >= span.end) continue;
         for (int i = 0; i < 3; ++i) {
@@ -32,12 +32,11 @@ DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span) {
         totals.pdopCount += m.pdopCount;
         totals.sixItemLists += m.sixItemLists;
         totals.eightItemLists += m.eightItemLists;
-        if (const auto& strength = m.values[static_cast<int>(SeriesId::Strength)];
-            strength && *strength > 0) {
-            strengthSum += *strength;
+        if (m.strength && *m.strength > 0) {
+            strengthSum += *m.strength;
             ++strengthCount;
         }
-        if (const auto& numGood = m.values[static_cast<int>(SeriesId::NumGood)]) {
+        if (const auto& numGood = m.numGood) {
             if (totals.numGoodMinutes == 0 || *numGood < totals.numGoodMinimum)
                 totals.numGoodMinimum = *numGood;
             totals.numGoodSum += *numGood;

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <variant>
 
+#include "command_line.h"
 #include "commands.h"
 #include "marlix/core/simulator.h"
 #include "support/process.h"
@@ -619,14 +620,22 @@ TEST(ReportTexts, LeaveOutAnEmptyHint) {
               "Fix summary not available\nMode summary not available\nNo time records, 0 lines\n");
 }
 
+struct EchoOptions {
+    std::vector<std::string> args;
+};
+void DescribeEcho(CLI::App& app, EchoOptions& o) {
+    app.description("Echoes. Really.");
+    app.add_option("ARGS", o.args, "anything");
+}
+
 TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
     static Arguments seen;
-    static constexpr Command kCommands[] = {
-        {"echo", "ARGS...", [](const Arguments& args, std::ostream& out, std::ostream&) {
-             seen = args;
-             out << "ran";
-             return 7;
-         }}};
+    static constexpr Command kCommands[] = {{"echo", DescribeOnly<EchoOptions, DescribeEcho>,
+                                             [](const Arguments& args, std::ostream& out, std::ostream&) {
+                                                 seen = args;
+                                                 out << "ran";
+                                                 return 7;
+                                             }}};
     const char* argv[] = {"marlix-sqa-cli", "echo", "a", "--b"};
     std::ostringstream out, err;
     EXPECT_EQ(Dispatch(kCommands, 4, argv, out, err), 7);
@@ -634,7 +643,64 @@ TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
     EXPECT_EQ(out.str(), "ran");
     const char* unknown[] = {"marlix-sqa-cli", "nope"};
     EXPECT_EQ(Dispatch(kCommands, 2, unknown, out, err), 2);
-    EXPECT_EQ(err.str(), "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli echo ARGS...\n");
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli echo [ARGS...]\n");
+
+    // The program's own help lists each command with the first sentence of its description.
+    const char* help[] = {"marlix-sqa-cli", "--help"};
+    std::ostringstream helpOut, helpErr;
+    EXPECT_EQ(Dispatch(kCommands, 2, help, helpOut, helpErr), 0);
+    EXPECT_NE(helpOut.str().find("\ncommands:\n  echo  Echoes.\n"), std::string::npos) << helpOut.str();
+    EXPECT_EQ(helpErr.str(), "");
+}
+
+// ---- help, version and the description every command shares ----
+
+TEST_F(CliRunner, HelpAndVersionGoToStdoutWithStatus0) {
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "marlix-sqa-cli " + std::string(kVersion) + "\n");
+    const CliRun help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: marlix-sqa-cli COMMAND [OPTIONS]\n", 0), 0u) << help.out;
+    // The Qt command answers from the helper program, so that is where the help must come from too.
+    for (const std::string command : {"report", "simulate", "table", "render"}) {
+        for (const std::string flag : {"--help", "-h"}) {
+            const CliRun run = Cli({command, flag});
+            EXPECT_EQ(run.status, 0) << command << flag << run.err;
+            EXPECT_EQ(run.err, "") << command;
+            EXPECT_EQ(run.out.rfind("usage: marlix-sqa-cli " + command + " ", 0), 0u) << run.out;
+            EXPECT_NE(run.out.find("\n  -h, --help  "), std::string::npos) << run.out;
+        }
+    }
+    EXPECT_NE(Cli({"report", "--help"}).out.find("\n  --format text|json  text (default)"),
+              std::string::npos);
+}
+
+TEST_F(CliRunner, ParseMistakesKeepTheirWordsAndStatus2) {
+    const std::map<std::vector<std::string>, std::string> problems = {
+        {{"report", "--data-dir"}, "marlix-sqa-cli report: --data-dir needs a value"},
+        {{"report", "--colour", "x"}, "marlix-sqa-cli report: unknown option --colour"},
+        {{"simulate", "--out", "x", "extra"}, "marlix-sqa-cli simulate: unknown argument extra"},
+        {{"simulate", "--days", "2"}, "marlix-sqa-cli simulate: --out DIR is required"},
+        {{"table", "--jobs", "0"}, "marlix-sqa-cli table: --jobs wants a number from 1 to 999"},
+        {{"table", "--from", "2024-03-05", "--to", "2024-03-04"},
+         "marlix-sqa-cli table: --from is after --to"},
+        {{"render", "--out", "x.png", "--from", "10:00"},
+         "marlix-sqa-cli render: --from and --to go together"},
+    };
+    for (const auto& [args, problem] : problems) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, 2) << problem;
+        EXPECT_EQ(run.out, "") << problem;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), problem);
+        const std::string usage = "usage: marlix-sqa-cli " + args[0] + " ";
+        EXPECT_EQ(run.err.substr(run.err.find('\n') + 1, usage.size()), usage) << run.err;
+    }
+    // The last of a repeated option wins, and "--" ends the options, as before.
+    const CliRun repeated = Cli(
+        {"report", "--format", "xml", "--format", "text", "--data-dir", kData, "--", "pause_9_minutes.txt"});
+    EXPECT_EQ(repeated.status, 0) << repeated.err;
+    EXPECT_EQ(repeated.out, Cli({"report", "--data-dir", kData, "pause_9_minutes.txt"}).out);
 }
 
 }  // namespace

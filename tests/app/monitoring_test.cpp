@@ -127,12 +127,12 @@ TEST_F(Monitoring, MinutesAddUpToTheDayAndCountTheMinutesWithoutRecords) {
     EXPECT_EQ(all.NumGoodMean(), a.totals.NumGoodMean());
     EXPECT_EQ(all.NumGoodMinimum(), a.totals.NumGoodMinimum());
     // Each minute holds the values of its own points, the trend included.
-    const core::MinuteFigures& last = a.minutes.back();
-    ASSERT_TRUE(last.values[static_cast<int>(core::SeriesId::Trend)]);
+    const core::MinuteReading& last = a.minutes.back();
+    ASSERT_TRUE(last.trend);
     EXPECT_EQ(a.Points(core::SeriesId::Trend).back().x, last.time);
-    EXPECT_EQ(*last.values[static_cast<int>(core::SeriesId::Trend)],
-              a.Points(core::SeriesId::Trend).back().y);
-    EXPECT_EQ(*last.values[static_cast<int>(core::SeriesId::Pdop)], a.Points(core::SeriesId::Pdop).back().y);
+    EXPECT_EQ(*last.trend, a.Points(core::SeriesId::Trend).back().y);
+    ASSERT_TRUE(last.pdop);
+    EXPECT_EQ(*last.pdop, a.Points(core::SeriesId::Pdop).back().y);
     // Only the unfinished last minute's lines are in no minute.
     const std::int64_t unclosed = a.totals.fixCounts[0] + a.totals.fixCounts[1] + a.totals.fixCounts[2] -
                                   (all.fixCounts[0] + all.fixCounts[1] + all.fixCounts[2]);
@@ -403,7 +403,7 @@ TEST_F(Monitoring, StaleOrMissingLogIsCriticalAndBadArgumentsUnknown) {
                                                                                       {"-V"}}) {
         const Outcome run = Check(kMarch5Unix, args);
         EXPECT_EQ(run.status, 3) << ::testing::PrintToString(args);
-        const std::string start = args[0] == "-h"   ? "Monitoring plugin"
+        const std::string start = args[0] == "-h"   ? "usage: marlix-sqa-cli check "
                                   : args[0] == "-V" ? "marlix-sqa-cli check"
                                                     : "SQA UNKNOWN - ";
         EXPECT_EQ(run.out.rfind(start, 0), 0u) << ::testing::PrintToString(args) << run.out;
@@ -414,7 +414,8 @@ TEST_F(Monitoring, TheProgramAnswersBadCheckArgumentsWithUnknown) {
     const Outcome check = Spawn({MARLIX_CLI_PATH, "check", "--minutes"}, {}, dir_);
     EXPECT_EQ(check.status, 3);
     EXPECT_EQ(check.out.rfind("SQA UNKNOWN - ", 0), 0u) << check.out;
-    EXPECT_NE(check.err.find("Usage: marlix-sqa-cli check [OPTIONS]"), std::string::npos) << check.err;
+    EXPECT_NE(check.err.find("\nusage: marlix-sqa-cli check [--data-dir DIR]"), std::string::npos)
+        << check.err;
     const Outcome metrics = Spawn({MARLIX_CLI_PATH, "metrics", "--minutes"}, {}, dir_);
     EXPECT_EQ(metrics.status, 2);
     EXPECT_EQ(metrics.out, "");

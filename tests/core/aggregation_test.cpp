@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "marlix/core/simulator.h"
 #include "test_support.h"
 
 namespace marlix::core {
@@ -37,6 +40,52 @@ TEST(GapRule, NineMinutePauseDrawsTheLinesDownOnBothSides) {
               "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\r"
               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\r"
               "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)");
+}
+
+TEST(GapRule, MinuteReadingsHoldTheRecordsAndMarkWhereAGapEndsOrBegins) {
+    const DayAnalysis a = AnalyseText(test::ReadFixture("pause_9_minutes.txt"));
+    ASSERT_EQ(a.minutes.size(), 4u);
+    const double times[] = {At(10, 1, 1), At(10, 2, 1), At(10, 11, 1), At(10, 12, 1)};
+    const bool ends[] = {true, false, true, false}, begins[] = {false, true, false, false};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const MinuteReading& m = a.minutes[i];
+        EXPECT_EQ(m.time, times[i]) << i;
+        // The readings, never the gap rule's zero points.
+        EXPECT_EQ(m.strength, 3.0F) << i;
+        EXPECT_EQ(m.numGood, 3.0F) << i;
+        EXPECT_EQ(m.fix, FixState::Fix3D) << i;
+        EXPECT_EQ(m.pdop, 2) << i;
+        EXPECT_EQ(m.signal, 75.0F) << i;
+        EXPECT_EQ(m.mode, LockMode::FineOrControl) << i;
+        EXPECT_FALSE(m.trend.has_value()) << i;
+        EXPECT_EQ(m.gapEnds, ends[i]) << i;
+        EXPECT_EQ(m.gapBegins, begins[i]) << i;
+    }
+}
+
+TEST(GapRule, MinuteTrendIsTheTrendPointOfItsOwnSampleNotOfTheZeroSample) {
+    // A minute at either end of a gap has a zero sample at its own time too.
+    std::string log = SimulateDay(test::kMarch5, SimulationOptions{});
+    log += SimulateDay(test::kMarch5 + 1, SimulationOptions{});
+    const DayAnalysis a = AnalyseText(log);
+    // The Strength points are the strength samples in order; at a gap's end the zero sample comes
+    // before the minute's own, at its beginning after it.
+    const std::vector<ChartPoint>& strength = Points(a, SeriesId::Strength);
+    const auto byX = [](const ChartPoint& p, double t) { return p.x < t; };
+    std::size_t withTrend = 0;
+    for (const MinuteReading& m : a.minutes) {
+        if (!m.trend) continue;
+        ++withTrend;
+        const auto first = std::lower_bound(strength.begin(), strength.end(), m.time, byX);
+        const std::size_t own = static_cast<std::size_t>(first - strength.begin()) + (m.gapEnds ? 1 : 0);
+        double sum = 0;
+        for (std::size_t j = own - 44; j <= own; ++j) sum += strength[j].y;
+        EXPECT_EQ(*m.trend, sum / 45) << m.time;
+    }
+    EXPECT_GT(withTrend, 2000u);
+    // The simulated outages give gaps whose ends have a trend of their own.
+    EXPECT_TRUE(std::any_of(a.minutes.begin(), a.minutes.end(),
+                            [](const MinuteReading& m) { return m.gapEnds && m.trend; }));
 }
 
 TEST(GapRule, SevenMinutePauseLeavesTheLinesUp) {

@@ -39,6 +39,7 @@ class InteractionTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(date);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         Settle(*form);
         return form;
     }
@@ -189,15 +190,19 @@ TEST_F(ResetZoomTest, ReloadOfTheSameDayKeepsTheZoomAndAnotherDayShowsItsWholeRa
     const double from = At(yesterday, 10, 30), to = At(yesterday, 11, 0);
     form->Interaction().ZoomTo(from, to);
     QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 2);
     ExpectRange(*form, from, to);
     form->DateTimePickerChange();  // as the automatic refresh reloads
+    form->WaitForLoad();
     ExpectRange(*form, from, to);
 
     QTest::keyClick(form->windowHandle(), '.');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     ExpectDayRange(*form, today);
     QTest::keyClick(form->windowHandle(), ',');
+    form->WaitForLoad();
     ExpectDayRange(*form, yesterday);  // the zoom of a day is not remembered once another was shown
 }
 
@@ -288,7 +293,8 @@ TEST_F(CursorTest, ReadoutFollowsThePointerAndLeavingTheChartsHidesIt) {
     QTest::mouseMove(&mode, at);
     QLabel* readout = form->Interaction().Readout();
     ASSERT_TRUE(readout->isVisible());
-    EXPECT_EQ(readout->text(), CursorReadout(form->Charts(), *form->Interaction().CursorTime()));
+    EXPECT_EQ(readout->text(),
+              CursorReadout(form->Minutes(), form->ControlFormat(), *form->Interaction().CursorTime()));
     EXPECT_TRUE(form->rect().contains(readout->geometry()));
     EXPECT_FALSE(readout->geometry().contains(mode.mapTo(form.get(), at)));
 
@@ -317,14 +323,15 @@ TEST_F(CursorTest, OpeningThePopupMenuTakesTheCursorAndReadoutAway) {
 
 using ReadoutTest = InteractionTest;
 
-TEST_F(ReadoutTest, GivesEachSeriesAtItsNearestPointWithFixAndModeAsWords) {
+TEST_F(ReadoutTest, GivesTheNearestMinuteByNameWithFixAndModeAsWords) {
     auto form = ShowDay(yesterday, QTime(10, 0), QTime(11, 59, 59));
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 11, 0, 29)),
-              "11:00:29 UTC\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4.17\nPDOP: 2\n"
+    // The point closed at 11:00:01 holds the records of minute 10:59.
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 11, 0, 29)),
+              "11:00:29 UTC\nMinute 10:59\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4.17\nPDOP: 2\n"
               "Signal: 83.33\nMode: Fine");
 }
 
-TEST_F(ReadoutTest, AcrossAGapGivesTheZeroPointsOfTheNearerEdge) {
+TEST_F(ReadoutTest, InsideAGapSaysNoRecordsInsteadOfTheZeroPointsAndAtItsEdgesTheMinutes) {
     WriteFile(dataDir.path(), DayName(yesterday),
               RecordBlocks(QDateTime(yesterday, QTime(10, 0), Qt::UTC),
                            QDateTime(yesterday, QTime(10, 20), Qt::UTC)) +
@@ -333,13 +340,27 @@ TEST_F(ReadoutTest, AcrossAGapGivesTheZeroPointsOfTheNearerEdge) {
     auto form = MakeForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
-    const QString zero =
-        "Strength: 0\nNum good: 0\n2D/3D fix: No fix\nTrend: \u2014\nPDOP: 10\nSignal: 0\nMode: Inactive";
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 25)), "10:25:00 UTC\n" + zero);
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 35)), "10:35:00 UTC\n" + zero);
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 45)),
-              "10:45:00 UTC\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: \u2014\nPDOP: 2\n"
-              "Signal: 83.33\nMode: Fine");
+    form->WaitForLoad();
+    // The last minute closes at 10:19:01; the records at 10:20:00 and 10:40:00 close at 10:40:01.
+    const QString gap = QString("no records 10:20\u201310:39");
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 25)),
+              "10:25:00 UTC\n" + gap);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 39, 30)),
+              "10:39:30 UTC\n" + gap);
+    const QString edge =
+        "Strength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: \u2014\nPDOP: 2\nSignal: 83.33\nMode: Fine";
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 19, 31)),
+              "10:19:31 UTC\nMinute 10:18\n" + edge);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 20)),
+              "10:20:00 UTC\n" + gap);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 19, 59)),
+              "10:19:59 UTC\nMinute 10:18\n" + edge);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 40)),
+              "10:40:00 UTC\nMinute 10:39\n" + edge);
+    EXPECT_EQ(
+        CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 45)),
+        "10:45:00 UTC\nMinute 10:44\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: \u2014\nPDOP: 2\n"
+        "Signal: 83.33\nMode: Fine");
 }
 
 TEST_F(ReadoutTest, ControlFormatNamesTheModeControlAndEmptyDayShowsDashes) {
@@ -350,10 +371,13 @@ TEST_F(ReadoutTest, ControlFormatNamesTheModeControlAndEmptyDayShowsDashes) {
     const QString dashes =
         "Strength: \u2014\nNum good: \u2014\n2D/3D fix: \u2014\nTrend: \u2014\nPDOP: \u2014\n"
         "Signal: \u2014\nMode: \u2014";
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 10, 2)), "10:02:00 UTC\n" + dashes);
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 2)),
+              "10:02:00 UTC\n" + dashes);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
-    EXPECT_TRUE(CursorReadout(form->Charts(), At(yesterday, 10, 2)).endsWith("\nMode: Control"));
+    form->WaitForLoad();
+    EXPECT_TRUE(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 10, 2))
+                    .endsWith("\nMode: Control"));
 }
 
 using NearestPointTest = ::testing::Test;
@@ -424,8 +448,9 @@ TEST_F(ChartLocaleTest, MainChartsReadoutHistoryAndSatellitesUseTheLocaleSeparat
     ASSERT_EQ(QLocale().decimalPoint(), ",");
     ASSERT_EQ(QLocale().timeFormat(QLocale::ShortFormat), "H.mm");
 
-    EXPECT_EQ(CursorReadout(form->Charts(), At(yesterday, 11, 0, 29)),
-              "11.00.29 UTC\nStrength: 4,17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4,17\nPDOP: 2\n"
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 11, 0, 29),
+                            form->Charts().Locale()),
+              "11.00.29 UTC\nMinute 10.59\nStrength: 4,17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4,17\nPDOP: 2\n"
               "Signal: 83,33\nMode: Fine");
     for (TChartPanel* panel : Panels(*form)) {
         const auto& labels = panel->Chart().BottomAxis().DrawnLabels();
@@ -445,7 +470,7 @@ TEST_F(ChartLocaleTest, MainChartsReadoutHistoryAndSatellitesUseTheLocaleSeparat
     form->HistoryWindow()->close();
 
     form->PopupSatellitesClick();
-    QApplication::processEvents();
+    form->WaitForLoad();
     TSatelliteView& satellites = *form->SatelliteView();
     const QPoint cell(satellites.TimeToPixel(At(yesterday, 10, 30, 30)), satellites.StripRect().top() + 1);
     EXPECT_TRUE(QRegularExpression("^Satellite \\d+, 10\\.30 UTC, level \\d+,\\d$")

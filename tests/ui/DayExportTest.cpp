@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <charconv>
 #include <sstream>
+#include <vector>
 
 #include "FormFixture.h"
 #include "render.h"
@@ -58,6 +60,7 @@ class ExportTest : public FormFixture {
         auto form = MakeForm();
         form->SetPickerDate(yesterday);
         form->DateTimePickerChange();
+        form->WaitForLoad();
         return form;
     }
     // A window whose save dialog answers `answer` and records what it proposed.
@@ -82,39 +85,136 @@ class ExportTest : public FormFixture {
     QStringList asked;
 };
 
-TEST_F(ExportTest, CsvHoldsExactlyThePointsOfTheVisibleSpanWithBothEnds) {
-    // Each minute's points sit at second 01 of the next minute, when the minute closes.
+QString Csv(TFormMain& form) {
+    return VisibleMinutesCsv(form.Minutes(), form.ControlFormat(), form.Charts().VisibleSpan());
+}
+
+const QString kHeader = "Time (UTC),Strength,Num good,Fix,Trend,PDOP,Signal %,Mode,Gap\r\n";
+
+TEST_F(ExportTest, CsvHoldsOneRowPerMinuteOfTheVisibleSpanWithBothEnds) {
+    // Each minute's row carries the time of its close, at second 01 of the next minute.
     auto form = ShowYesterday(QTime(10, 0), QTime(10, 6, 30));
     form->Charts().SetTimeSpan(At(yesterday, 10, 2, 1), At(yesterday, 10, 4, 1));
-    const QString rows[] = {"Strength,4.166668891906738", "Num good,4", "2D/3D fix,1.6", "PDOP,2",
-                            "Signal,83.33330154418945",   "Mode,20"};
-    QString expected = "time,series,value\n";
-    for (const QString& row : rows) {
-        for (int minute = 2; minute <= 4; ++minute)
-            expected += QString("2026-03-14T10:0%1:01Z,%2\n").arg(minute).arg(row);
-    }
-    EXPECT_EQ(VisiblePointsCsv(form->Charts()), expected);
+    QString expected = kHeader;
+    for (int minute = 2; minute <= 4; ++minute)
+        expected += QString("2026-03-14T10:0%1:01Z,4.166669,4,3D,,2,83.3333,fine,\r\n").arg(minute);
+    EXPECT_EQ(Csv(*form), expected);
 
     form->Charts().SetTimeSpan(At(yesterday, 10, 2, 2), At(yesterday, 10, 3, 2));
-    QString one = "time,series,value\n";
-    for (const QString& row : rows) one += "2026-03-14T10:03:01Z," + row + '\n';
-    EXPECT_EQ(VisiblePointsCsv(form->Charts()), one);
+    EXPECT_EQ(Csv(*form), kHeader + "2026-03-14T10:03:01Z,4.166669,4,3D,,2,83.3333,fine,\r\n");
 }
 
 TEST_F(ExportTest, UnzoomedDayLeavesOutTheLastMinuteThatFallsPastTheDayRange) {
     auto form = ShowYesterday(QTime(23, 57), QTime(23, 59, 59));
-    // The day range ends at 23:58:33.6: the 23:59:01 and later points are out of view.
-    EXPECT_EQ(VisiblePointsCsv(form->Charts()),
-              "time,series,value\n"
-              "2026-03-14T23:58:01Z,Strength,0\n2026-03-14T23:58:01Z,Strength,4.166668891906738\n"
-              "2026-03-14T23:58:01Z,Num good,0\n2026-03-14T23:58:01Z,Num good,4\n"
-              "2026-03-14T23:58:01Z,2D/3D fix,0\n2026-03-14T23:58:01Z,2D/3D fix,1.6\n"
-              "2026-03-14T23:58:01Z,PDOP,10\n2026-03-14T23:58:01Z,PDOP,2\n"
-              "2026-03-14T23:58:01Z,Signal,0\n2026-03-14T23:58:01Z,Signal,83.33329998078894\n"
-              "2026-03-14T23:58:01Z,Mode,0\n2026-03-14T23:58:01Z,Mode,20\n");
+    // The day range ends at 23:58:33.6: the 23:59:01 and later minutes are out of view. The first
+    // minute of the load keeps its readings; the gap rule's zero points there only mark the gap end.
+    EXPECT_EQ(Csv(*form), kHeader + "2026-03-14T23:58:01Z,4.166669,4,3D,,2,83.3333,fine,ends\r\n");
     EXPECT_GT(form->ChartStrength()->Chart().Series(0).XValues().Value(
                   form->ChartStrength()->Chart().Series(0).PointCount() - 1),
               At(yesterday, 23, 59));
+}
+
+// Records as RFC 4180 reads them: fields split at commas, quoted fields with doubled quotes,
+// each record ended by CR LF. Nothing is accepted that the grammar does not allow.
+std::vector<QStringList> ParseRfc4180(const QString& text, bool& ok) {
+    std::vector<QStringList> records;
+    QStringList fields;
+    QString field;
+    ok = true;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= text.size()) return ok = false, records;
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += text[i++];
+            }
+        } else {
+            while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n' && text[i] != '"')
+                field += text[i++];
+        }
+        if (i < text.size() && text[i] == ',') {
+            fields << field;
+            field.clear();
+            ++i;
+        } else if (text.mid(i, 2) == "\r\n") {
+            fields << field;
+            field.clear();
+            records.push_back(fields);
+            fields.clear();
+            i += 2;
+        } else {
+            return ok = false, records;
+        }
+    }
+    if (!fields.isEmpty() || !field.isEmpty()) ok = false;  // the last record lacks its CR LF
+    return records;
+}
+
+// The shortest text that reads back to the same 4-byte float.
+bool ShortestFloat(const QString& text) {
+    const float value = text.toFloat();
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return text == QString::fromLatin1(buffer, end - buffer);
+}
+
+TEST_F(ExportTest, ParsedAsRfc4180AControlDayAcrossMidnightWithAGapGivesEachMinuteOnce) {
+    const QDate next = yesterday.addDays(1);
+    const QString first = WriteFile(dataDir.path(), DayName(yesterday),
+                                    RecordBlocks(QDateTime(yesterday, QTime(23, 20), Qt::UTC),
+                                                 QDateTime(yesterday, QTime(23, 30), Qt::UTC), true) +
+                                        RecordBlocks(QDateTime(yesterday, QTime(23, 45), Qt::UTC),
+                                                     QDateTime(yesterday, QTime(23, 59, 59), Qt::UTC), true));
+    const QString second = WriteFile(
+        dataDir.path(), DayName(next),
+        RecordBlocks(QDateTime(next, QTime(0, 0), Qt::UTC), QDateTime(next, QTime(1, 10), Qt::UTC), true));
+    auto form = MakeForm();
+    form->DropFileTarget1Drop({second, first});
+    form->WaitForLoad();
+    bool ok = false;
+    const std::vector<QStringList> rows = ParseRfc4180(Csv(*form), ok);
+    ASSERT_TRUE(ok);
+    ASSERT_GT(rows.size(), 60u);
+    EXPECT_EQ(rows[0], (QStringList{"Time (UTC)", "Strength", "Num good", "Fix", "Trend", "PDOP", "Signal %",
+                                    "Mode", "Gap"}));
+    QStringList gaps;
+    bool crossed = false;
+    int trends = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const QStringList& row = rows[r];
+        ASSERT_EQ(row.size(), 9) << r;
+        if (r > 1) {
+            EXPECT_LT(rows[r - 1][0], row[0]) << "minute twice or out of order: " << row[0].toStdString();
+        }
+        EXPECT_EQ(row[7], "control") << r;
+        EXPECT_EQ(row[3], "3D") << r;
+        for (const int column : {1, 2, 6})
+            EXPECT_TRUE(ShortestFloat(row[column])) << row[column].toStdString();
+        if (!row[4].isEmpty()) {
+            ++trends;
+            EXPECT_TRUE(ShortestFloat(row[4])) << row[4].toStdString();
+        }
+        if (!row[8].isEmpty()) gaps << row[0] + ' ' + row[8];
+        if (row[0].startsWith("2026-03-15T00:0")) crossed = true;
+    }
+    // The load starts with a gap end; the pause after 23:30 begins one after the minute closed at
+    // 23:29:01 and ends at the close that takes the 23:30:00 record with the first after the pause.
+    EXPECT_EQ(gaps, (QStringList{"2026-03-14T23:21:01Z ends", "2026-03-14T23:29:01Z begins",
+                                 "2026-03-14T23:45:01Z ends"}));
+    EXPECT_TRUE(crossed);
+    EXPECT_GT(trends, 0);
+    // The records end at 01:10:00: the minute after the 01:09:01 close never closes.
+    EXPECT_EQ(rows.back()[0], "2026-03-15T01:09:01Z");
 }
 
 TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCancelled) {
@@ -124,6 +224,7 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QAction* exportCsv = form->PopupMenu()->findChild<QAction*>("PopupExportCsv");
     ASSERT_NE(exportCsv, nullptr);
 
@@ -133,20 +234,22 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
 
     answer = dataDir.path() + "/out.csv";
     exportCsv->trigger();
-    EXPECT_EQ(ReadAll(answer), VisiblePointsCsv(form->Charts()));
+    EXPECT_EQ(ReadAll(answer),
+              VisibleMinutesCsv(form->Minutes(), form->ControlFormat(), form->Charts().VisibleSpan()));
 
     answer = dataDir.path() + "/missing/out.csv";
     exportCsv->trigger();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].second, "Cannot write " + answer + ".");
+    EXPECT_EQ(errors[0].second, "Cannot write " + answer + ": No such file or directory.");
 }
 
 TEST_F(ExportTest, PopupMenuOffersCopySaveExportResetThenTheOtherWindows) {
     auto form = MakeForm();
     QStringList texts;
-    for (QAction* action : form->PopupMenu()->actions()) texts << action->text();
-    EXPECT_EQ(texts, (QStringList{"Copy", "Save image...", "Export CSV...", "Reset zoom", "", "History...",
-                                  "Satellites..."}));
+    for (QAction* action : form->PopupMenu()->actions())
+        texts << action->text() + (action->shortcut().isEmpty() ? "" : " " + action->shortcut().toString());
+    EXPECT_EQ(texts, (QStringList{"Copy Ctrl+C", "Save image... Ctrl+S", "Export CSV...", "Reset zoom", "",
+                                  "History... Ctrl+H", "Satellites...", "", "Open folder... Ctrl+O"}));
 }
 
 TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedControl) {
@@ -156,6 +259,7 @@ TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedCont
     auto form = MakeAnsweringForm();
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     answer = dataDir.path() + "/shot.png";
     QTest::keyClick(form->windowHandle(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{"Save image | " + dataDir.path() + "/2026-03-14_rx_data.png"});

@@ -22,9 +22,11 @@ TEST_F(DayWindowsTest, SatellitesWindowGetsTheShownDayAndFollowsTheZoom) {
     WriteDay(yesterday);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     ASSERT_EQ(form->SatelliteView(), nullptr);
 
     form->PopupSatellitesClick();
+    form->WaitForLoad();
     TSatelliteView* view = form->SatelliteView();
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(view->isVisible());
@@ -45,6 +47,7 @@ TEST_F(DayWindowsTest, SatellitesWindowGetsTheShownDayAndFollowsTheZoom) {
     WriteDay(today.addDays(-2), false);
     form->SetPickerDate(today.addDays(-2));
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_FALSE(view->Day().satellites.empty());
     EXPECT_EQ(form->LoadCount(), 3);
 }
@@ -54,11 +57,14 @@ TEST_F(DayWindowsTest, LoadsWithoutTheSatellitesWindowDoNotReadTheLevels) {
     WriteDay(yesterday);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     form->PopupSatellitesClick();
+    form->WaitForLoad();
     form->SatelliteView()->hide();
     WriteDay(today.addDays(-2));
     form->SetPickerDate(today.addDays(-2));
     form->DateTimePickerChange();
+    form->WaitForLoad();
     // The hidden window keeps the day it had.
     ASSERT_FALSE(form->SatelliteView()->Day().levels.empty());
     EXPECT_EQ(form->SatelliteView()->Day().levels.front().minute,
@@ -70,7 +76,9 @@ TEST_F(DayWindowsTest, ClickedDayInTheHistoryIsShownInTheMainWindow) {
     for (QDate d : {today.addDays(-3), today.addDays(-2), yesterday}) WriteDay(d);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     QTest::keyClick(form->windowHandle(), Qt::Key_H, Qt::ControlModifier);
+    form->WaitForHistory();
     THistoryWindow* history = form->HistoryWindow();
     ASSERT_NE(history, nullptr);
     EXPECT_TRUE(history->isVisible());
@@ -78,9 +86,39 @@ TEST_F(DayWindowsTest, ClickedDayInTheHistoryIsShownInTheMainWindow) {
     EXPECT_EQ(history->ShownDay(), yesterday);
 
     emit history->DayClicked(today.addDays(-3));
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today.addDays(-3));
     EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-12 from 10:00 to 10:02, 755 lines");
     EXPECT_EQ(history->ShownDay(), today.addDays(-3));
+}
+
+TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenClosed) {
+    auto form = MakeForm();
+    for (QDate d : {today.addDays(-3), today.addDays(-2), yesterday}) WriteDay(d);
+    form->SetPickerDate(yesterday);
+    historyHold.Hold();
+    form->PopupHistoryClick();
+    THistoryWindow* history = form->HistoryWindow();
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_TRUE(history->Reading());
+    EXPECT_TRUE(history->Days().empty());
+    historyHold.WaitForHeld();
+    historyHold.Step();  // the days taken so far are read, the next ones held
+    historyHold.WaitForHeld();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !history->Days().empty(); }, 5000));
+    EXPECT_TRUE(history->Reading());
+
+    history->close();
+    form->WaitForHistory();  // returns only because closing stopped the held reads
+    EXPECT_EQ(historyHold.Held(), 0);
+    EXPECT_LT(history->Days().size(), 3u);
+    EXPECT_FALSE(history->Reading());
+
+    historyHold.Release();
+    form->PopupHistoryClick();
+    form->WaitForHistory();
+    EXPECT_EQ(history->Days().size(), 3u);
+    EXPECT_FALSE(history->Reading());
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <marlix/jobs/job_runner.h>
 
 #include <QApplication>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <memory>
+#include <mutex>
 #include <ostream>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +23,60 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace marlix::ui::test {
+
+// Holds the window's background reads at their start while the test wants them long: each read
+// waits until Release or until it is stopped. Fail makes every later read end in an exception.
+class TReadHold {
+  public:
+    void Wait(std::stop_token stop) {
+        std::shared_ptr<jobs::TGate> gate;
+        std::string failure;
+        {
+            const std::lock_guard lock(mutex_);
+            gate = gate_;
+            failure = failure_;
+        }
+        if (gate) gate->Wait(stop);
+        if (!failure.empty()) throw std::runtime_error(failure);
+    }
+    void Hold() {
+        const std::lock_guard lock(mutex_);
+        gate_ = std::make_shared<jobs::TGate>();
+    }
+    // Blocks until a read waits at the hold.
+    void WaitForHeld() const {
+        std::shared_ptr<jobs::TGate> gate;
+        {
+            const std::lock_guard lock(mutex_);
+            gate = gate_;
+        }
+        if (gate) gate->WaitForWaiters(1);
+    }
+    int Held() const {
+        const std::lock_guard lock(mutex_);
+        return gate_ ? gate_->Waiting() : 0;
+    }
+    void Release() {
+        const std::lock_guard lock(mutex_);
+        if (gate_) gate_->Open();
+        gate_.reset();
+    }
+    // Lets the reads held now go and holds the next ones.
+    void Step() {
+        const std::lock_guard lock(mutex_);
+        if (gate_) gate_->Open();
+        gate_ = std::make_shared<jobs::TGate>();
+    }
+    void Fail(std::string message) {
+        const std::lock_guard lock(mutex_);
+        failure_ = std::move(message);
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<jobs::TGate> gate_;
+    std::string failure_;
+};
 
 // A window on a temporary data directory, with a hand-driven clock and errors collected.
 class FormFixture : public ::testing::Test {
@@ -39,6 +97,8 @@ class FormFixture : public ::testing::Test {
         options.showError = [this](const QString& title, const QString& message) {
             errors.emplace_back(title, message);
         };
+        options.beforeAnalysis = [this](std::stop_token stop) { loadHold.Wait(stop); };
+        options.beforeHistoryDay = [this](std::stop_token stop) { historyHold.Wait(stop); };
         auto form = std::make_unique<TFormMain>(std::move(options));
         form->SetDataDirectory(dataDir.path());
         form->show();
@@ -59,6 +119,9 @@ class FormFixture : public ::testing::Test {
     QTemporaryDir programDir;
     std::shared_ptr<TFakeClock> clock = std::make_shared<TFakeClock>();
     std::vector<std::pair<QString, QString>> errors;
+    // Windows made by MakeForm live in the test body, so both holds outlive them.
+    TReadHold loadHold;
+    TReadHold historyHold;
 };
 
 }  // namespace marlix::ui::test

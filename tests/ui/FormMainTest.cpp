@@ -1,5 +1,6 @@
 // Start-up, the summary labels, the clipboard line, drops, resizing and auto refresh.
 #include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/daytime.h>
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -11,8 +12,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <cmath>
 
 #include "FormFixture.h"
+#include "ui/ChartInteraction.h"
+#include "ui/HistoryWindow.h"
+#include "ui/SatelliteView.h"
 
 namespace marlix::ui::test {
 namespace {
@@ -30,6 +35,7 @@ TEST_F(StartupTest, WithoutArgumentReadsTheProgramFolderAndShowsYesterday) {
               RecordBlocks(QDateTime(yesterday, QTime(10, 0, 0), Qt::UTC),
                            QDateTime(yesterday, QTime(10, 2, 30), Qt::UTC)));
     form->TimerRunTimer();
+    form->WaitForLoad();
     EXPECT_EQ(form->DataDirectory(), programDir.path() + '/');
     EXPECT_EQ(form->PickerDate(), yesterday);
     EXPECT_EQ(form->LoadCount(), 1);
@@ -40,17 +46,23 @@ TEST_F(StartupTest, FolderArgumentWithOrWithoutTrailingDelimiterBecomesTheDataDi
     for (const QString& argument : {dataDir.path(), dataDir.path() + '/'}) {
         auto form = MakeForm({argument});
         form->TimerRunTimer();
+        form->WaitForLoad();
         EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/') << argument.toStdString();
     }
 }
 
-TEST_F(StartupTest, FileOrMissingFolderArgumentIsIgnored) {
+TEST_F(StartupTest, MissingFolderArgumentLeavesTheProgramFolderAndAFileArgumentIsOpened) {
+    auto missing = MakeForm({dataDir.path() + "/missing"});
+    missing->TimerRunTimer();
+    missing->WaitForLoad();
+    EXPECT_EQ(missing->DataDirectory(), programDir.path() + '/');
+    // A file in place of the folder is opened as a log, among its own folder.
     const QString file = WriteFile(dataDir.path(), "notes.txt", "x");
-    for (const QString& argument : {file, dataDir.path() + "/missing"}) {
-        auto form = MakeForm({argument});
-        form->TimerRunTimer();
-        EXPECT_EQ(form->DataDirectory(), programDir.path() + '/') << argument.toStdString();
-    }
+    auto opened = MakeForm({file});
+    opened->TimerRunTimer();
+    opened->WaitForLoad();
+    EXPECT_EQ(opened->DataDirectory(), dataDir.path() + '/');
+    EXPECT_EQ(opened->LoadCount(), 1);
     EXPECT_TRUE(errors.empty());
 }
 
@@ -80,6 +92,7 @@ TEST_F(ClipboardTest, PdopPartJoinsTheModePartWithABlank) {
     WriteDay(yesterday);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_EQ(form->LabelSummary()->text(), QString(kDaySummary).replace('\r', '\n'));
     EXPECT_EQ(form->ClipboardText(),
               "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 151)\t"
@@ -96,6 +109,7 @@ TEST_F(ClipboardTest, SummaryWithoutPdopGivesTwoFieldsAndTheNotes) {
     WriteFile(dataDir.path(), DayName(yesterday), text);
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     EXPECT_EQ(form->ClipboardText(),
               "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\t"
               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\t"
@@ -127,6 +141,7 @@ TEST_F(DropTest, TwoDayFilesInDescendingOrderAreReadAscendingAsOneLog) {
     // The data directory is elsewhere: dropped paths are full paths and are used as they are.
     form->SetDataDirectory(programDir.path());
     Drop(form.get(), {second, first}, Qt::CopyAction | Qt::MoveAction);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
     EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-14 from 23:58 to 00:01, 1200 lines");
 }
@@ -135,20 +150,25 @@ TEST_F(DropTest, LinkOnlyDropIsTakenButMoveOnlyDropIsRefused) {
     auto form = MakeForm();
     const QString file = WriteDay(yesterday);
     Drop(form.get(), {file}, Qt::MoveAction);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 0);
     Drop(form.get(), {file}, Qt::LinkAction);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
 }
 
 TEST_F(DropTest, UnreadableFileKeepsTheView) {
     auto form = MakeForm();
     Drop(form.get(), {WriteDay(yesterday)}, Qt::CopyAction);
+    form->WaitForLoad();
     const QString notes = form->LabelNotes()->text();
     const int strengthPoints = form->ChartStrength()->Chart().Series(0).PointCount();
     ASSERT_GT(strengthPoints, 0);
 
     Drop(form.get(), {dataDir.path() + "/2026-01-01_rx_data.txt"}, Qt::CopyAction);
+    form->WaitForLoad();
     Drop(form.get(), {dataDir.path()}, Qt::CopyAction);  // a directory is no log
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
     EXPECT_EQ(form->LabelNotes()->text(), notes);
     EXPECT_EQ(form->ChartStrength()->Chart().Series(0).PointCount(), strengthPoints);
@@ -169,45 +189,199 @@ TEST_F(ResizeTest, ChartsShareTheHeightAboveTheButtonsEqually) {
     EXPECT_EQ(form->findChild<QPushButton*>("ButtonClose")->geometry(), QRect(811, 667, 81, 25));
 }
 
-using LongLoadTest = FormFixture;
+// Loads run on a worker; loadHold keeps one running as long as a test needs, so that requests and
+// input arrive while it runs.
+class LongLoadTest : public FormFixture {
+  protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        for (int back = 0; back <= 4; ++back) WriteDay(today.addDays(-back));
+        form = MakeForm();
+        form->SetPickerDate(yesterday);
+        form->DateTimePickerChange();
+        form->WaitForLoad();
+        ASSERT_EQ(form->LoadCount(), 1);
+    }
+    // Lets the held load go, waits for the newest, and delivers what superseded loads posted.
+    void Finish() {
+        loadHold.Release();
+        form->WaitForLoad();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(form->Loading());
+    }
+    // Picker, charts, notes, the plotted files and the export name all name the same day.
+    void ExpectShows(QDate day) {
+        EXPECT_EQ(form->PickerDate(), day);
+        EXPECT_EQ(form->PlottedFiles(), QStringList{DayName(day)});
+        EXPECT_TRUE(form->LabelNotes()->text().startsWith(day.toString("yyyy-MMM-dd")))
+            << form->LabelNotes()->text().toStdString();
+        EXPECT_TRUE(form->ProposedFileName(".csv").endsWith(day.toString("yyyy-MM-dd") + "_rx_data.csv"))
+            << form->ProposedFileName(".csv").toStdString();
+        const double dayStart = core::EncodeDate(day.year(), day.month(), day.day());
+        EXPECT_EQ(std::floor(form->ChartStrength()->Chart().Series(0).XValues().Value(0)), dayStart);
+    }
+    void Key(char key) { QTest::keyClick(form->windowHandle(), key); }
+    std::unique_ptr<TFormMain> form;
+};
 
-TEST_F(LongLoadTest, EscapeDuringTheProgressDisplayCancelsAndKeepsTheView) {
-    auto form = MakeForm();
-    WriteDay(yesterday);
-    form->SetPickerDate(yesterday);
-    form->DateTimePickerChange();
+TEST_F(LongLoadTest, EscapeDuringTheProgressDisplayCancelsAndKeepsEverything) {
+    const double from = core::EncodeDateTime(2026, 3, 14, 10, 0, 30);
+    form->Interaction().ZoomTo(from, from + 10.0 / 1440);
+    const chart::TChartAxis& bottom = form->ChartStrength()->Chart().BottomAxis();
+    const std::pair zoom{bottom.Minimum(), bottom.Maximum()};
     const QString notes = form->LabelNotes()->text();
-    const int points = form->ChartMode()->Chart().Series(1).PointCount();
-
-    WriteDay(today);
+    const QString summary = form->LabelSummary()->text();
     form->SetProgressAfterMs(0);  // every load counts as long
-    QCoreApplication::postEvent(form->windowHandle(),
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    form->SetPickerDate(today);
-    form->DateTimePickerChange();
+    loadHold.Hold();
+    Key(',');
+    auto* bar = form->findChild<QWidget*>("ProgressBarLoad");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 5000));
+    loadHold.WaitForHeld();
+    QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(form->Loading());
+    EXPECT_FALSE(bar->isVisible());
     ASSERT_TRUE(form->LastLoadFailure().has_value());
     EXPECT_TRUE(form->LastLoadFailure()->cancelled);
+    Finish();  // the stopped worker's own report changes nothing
     EXPECT_EQ(form->LabelNotes()->text(), notes);
-    EXPECT_EQ(form->ChartMode()->Chart().Series(1).PointCount(), points);
-    EXPECT_FALSE(form->findChild<QWidget*>("ProgressBarLoad")->isVisible());
+    EXPECT_EQ(form->LabelSummary()->text(), summary);
+    EXPECT_EQ(form->PlottedFiles(), QStringList{DayName(yesterday)});
+    EXPECT_EQ((std::pair{bottom.Minimum(), bottom.Maximum()}), zoom);
+    EXPECT_EQ(form->LoadCount(), 1);
+    EXPECT_TRUE(errors.empty());
 
-    form->DateTimePickerChange();  // no Escape this time
+    form->DateTimePickerChange();  // no Escape this time: the picker's day
+    form->WaitForLoad();
     EXPECT_FALSE(form->LastLoadFailure().has_value());
-    EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-15 from 10:00 to 10:02, 755 lines");
+    ExpectShows(today.addDays(-2));
 }
 
-TEST_F(LongLoadTest, InputOtherThanEscapeIsHeldOffWhileLoading) {
-    auto form = MakeForm();
-    WriteDay(yesterday);
-    WriteDay(today.addDays(-2));  // so that "<" could move
-    form->SetProgressAfterMs(0);
-    form->SetPickerDate(yesterday);
-    // A "<" that arrives while the day is read must not start a second load inside the first.
-    QCoreApplication::postEvent(form->windowHandle(),
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Less, Qt::NoModifier, "<"));
-    form->DateTimePickerChange();
+TEST_F(LongLoadTest, NewestOfThreeQuickRequestsWinsAndInputIsTakenDuringTheLoad) {
+    const QString clipboard = form->ClipboardText();
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    Key(',');
+    Key(',');
+    EXPECT_EQ(form->PickerDate(), today.addDays(-4));
+    EXPECT_TRUE(form->Loading());
+    EXPECT_EQ(form->LoadCount(), 1);  // nothing shown yet
+    // The shown day can still be zoomed and copied meanwhile.
+    const chart::TChartAxis& bottom = form->ChartStrength()->Chart().BottomAxis();
+    const double dayEnd = bottom.Maximum();
+    const double from = core::EncodeDateTime(2026, 3, 14, 10, 0, 0);
+    form->Interaction().ZoomTo(from, from + 10.0 / 1440);
+    EXPECT_LT(bottom.Maximum(), dayEnd);
+    EXPECT_EQ(form->ClipboardText(), clipboard);
+    Finish();
+    ExpectShows(today.addDays(-4));
+    EXPECT_EQ(form->LoadCount(), 2);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(LongLoadTest, HistoryClickDuringALongLoadShowsTheClickedDayWithThePickerOnIt) {
+    QTest::keyClick(form->windowHandle(), Qt::Key_H, Qt::ControlModifier);
+    form->WaitForHistory();
+    THistoryWindow* history = form->HistoryWindow();
+    ASSERT_EQ(history->Days().size(), 5u);
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    emit history->DayClicked(today.addDays(-4));
+    Finish();
+    ExpectShows(today.addDays(-4));
+    EXPECT_EQ(history->ShownDay(), today.addDays(-4));
+}
+
+TEST_F(LongLoadTest, SatellitesOpenedDuringALoadReadTheLoadingDayWithItsLevels) {
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    form->PopupSatellitesClick();
+    Finish();
+    ExpectShows(today.addDays(-2));
+    ASSERT_FALSE(form->SatelliteView()->Day().levels.empty());
+    EXPECT_EQ(std::floor(form->SatelliteView()->Day().levels.front().minute), core::EncodeDate(2026, 3, 13));
+    EXPECT_EQ(form->LoadCount(), 2);
+}
+
+TEST_F(LongLoadTest, DropDuringALoadWins) {
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    form->DropFileTarget1Drop({dataDir.path() + '/' + DayName(today)});
+    Finish();
+    EXPECT_EQ(form->PlottedFiles(), QStringList{dataDir.path() + '/' + DayName(today)});
+    EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-15 from 10:00 to 10:02, 755 lines");
+    EXPECT_EQ(form->ProposedFileName(".csv"), dataDir.path() + '/' + "2026-03-15_rx_data.csv");
+}
+
+TEST_F(LongLoadTest, F5AndAutoRefreshJoinALoadOfTheSameFilesAndSupersedeOneOfOthers) {
+    clock->local = QDateTime(today, QTime(10, 41, 59));
+    QTest::mouseClick(form->CheckBoxAutoRefresh(), Qt::LeftButton);
+
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    clock->local = clock->local.addSecs(2);  // the minute changes
+    form->TimerAutoRefreshTimer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->TimerReloadDelay().isActive(); }, 5000));
+    EXPECT_EQ(loadHold.Held(), 1);  // still the one load: both requests joined it
+    Finish();
+    ExpectShows(today.addDays(-2));
+    EXPECT_EQ(form->LoadCount(), 2);
+
+    // During a load of dropped files, F5 and the automatic refresh ask for the picker's day.
+    for (const bool automatic : {false, true}) {
+        loadHold.Hold();
+        form->DropFileTarget1Drop({dataDir.path() + '/' + DayName(today)});
+        loadHold.WaitForHeld();
+        if (automatic) {
+            clock->local = clock->local.addSecs(60);
+            form->TimerAutoRefreshTimer();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form->TimerReloadDelay().isActive(); }, 5000));
+        } else {
+            QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+        }
+        Finish();
+        ExpectShows(today.addDays(-2));
+    }
+    EXPECT_EQ(form->LoadCount(), 4);
+}
+
+TEST_F(LongLoadTest, FailureOfSupersededLoadsIsNotShownAndTheNewestOneIsShownOnce) {
+    loadHold.Hold();
+    loadHold.Fail("Cannot allocate memory");
+    Key(',');
+    loadHold.WaitForHeld();
+    Key(',');
+    Key(',');
+    Finish();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.front().second, "Cannot allocate memory.");
+    EXPECT_EQ(form->PlottedFiles(), QStringList{DayName(yesterday)});
     EXPECT_EQ(form->LoadCount(), 1);
-    EXPECT_EQ(form->PickerDate(), yesterday);
+}
+
+TEST_F(LongLoadTest, ClosingDuringALoadStopsTheWorkerWithoutReleasingIt) {
+    const QString notes = form->LabelNotes()->text();
+    loadHold.Hold();
+    Key(',');
+    loadHold.WaitForHeld();
+    form->close();
+    EXPECT_FALSE(form->Loading());
+    form->WaitForLoad();  // returns only because the held read was stopped
+    EXPECT_EQ(loadHold.Held(), 0);
+    EXPECT_EQ(form->LabelNotes()->text(), notes);
+
+    // A window destroyed with a load held joins its worker as well.
+    Key(',');
+    form->SetPickerDate(today.addDays(-3));
+    form->DateTimePickerChange();
+    loadHold.WaitForHeld();
+    form.reset();
+    EXPECT_EQ(loadHold.Held(), 0);
 }
 
 using AutoRefreshTest = FormFixture;

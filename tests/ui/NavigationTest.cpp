@@ -33,8 +33,10 @@ class KeyCounter : public QObject {
 TEST_F(NavigationTest, TodayAndYesterdayUseTheUtcDate) {
     clock->utc = QDateTime(today, QTime(0, 0, 1), Qt::UTC);
     QTest::mouseClick(form->ButtonToday(), Qt::LeftButton);
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     QTest::mouseClick(form->findChild<QPushButton*>("ButtonYesterday"), Qt::LeftButton);
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), yesterday);
     EXPECT_EQ(form->LoadCount(), 2);
 }
@@ -42,9 +44,11 @@ TEST_F(NavigationTest, TodayAndYesterdayUseTheUtcDate) {
 TEST_F(NavigationTest, NextMovesUpToTodayAndThenReloadsWithoutMoving) {
     form->SetPickerDate(yesterday);
     QTest::mouseClick(form->BitBtnNext(), Qt::LeftButton);
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     EXPECT_EQ(form->LoadCount(), 1);
     QTest::mouseClick(form->BitBtnNext(), Qt::LeftButton);
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     EXPECT_EQ(form->LoadCount(), 2);
 }
@@ -52,9 +56,11 @@ TEST_F(NavigationTest, NextMovesUpToTodayAndThenReloadsWithoutMoving) {
 TEST_F(NavigationTest, PreviousStopsAtTheOldestExistingDayAndReloadsIt) {
     form->SetPickerDate(yesterday);
     QTest::mouseClick(form->BitBtnPrev(), Qt::LeftButton);
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today.addDays(-2));
     EXPECT_EQ(form->LoadCount(), 1);
     QTest::mouseClick(form->BitBtnPrev(), Qt::LeftButton);  // the day before has no file
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today.addDays(-2));
     EXPECT_EQ(form->LoadCount(), 2);
 }
@@ -62,6 +68,7 @@ TEST_F(NavigationTest, PreviousStopsAtTheOldestExistingDayAndReloadsIt) {
 TEST_F(NavigationTest, ADayWithoutFileKeepsThePreviousViewWhileThePickerMoves) {
     form->SetPickerDate(yesterday);
     form->DateTimePickerChange();
+    form->WaitForLoad();
     const QString notes = form->LabelNotes()->text();
     form->DateTimePicker()->setDate(QDate(2020, 1, 1));  // the user's edit raises the change
     EXPECT_EQ(form->PickerDate(), QDate(2020, 1, 1));
@@ -77,6 +84,7 @@ TEST_F(NavigationTest, SettingThePickerFromCodeRaisesNoChange) {
 TEST_F(NavigationTest, F5ReloadsTheShownDay) {
     form->SetPickerDate(yesterday);
     QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
     EXPECT_EQ(form->PickerDate(), yesterday);
 }
@@ -84,12 +92,16 @@ TEST_F(NavigationTest, F5ReloadsTheShownDay) {
 TEST_F(NavigationTest, CommaAndLessThanGoBackPeriodAndGreaterThanGoForward) {
     form->SetPickerDate(today);
     QTest::keyClick(form->windowHandle(), ',');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), yesterday);
     QTest::keyClick(form->windowHandle(), '<');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today.addDays(-2));
     QTest::keyClick(form->windowHandle(), '.');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), yesterday);
     QTest::keyClick(form->windowHandle(), '>');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     QTest::keyClick(form->windowHandle(), 'x');
     EXPECT_EQ(form->PickerDate(), today);
@@ -106,9 +118,11 @@ TEST_F(NavigationTest, KeysReachTheWindowFirstAndStillReachTheFocusedControl) {
     form->SetPickerDate(yesterday);
 
     QTest::keyClick(form->windowHandle(), ',');
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today.addDays(-2));
     EXPECT_EQ(counter.presses, 1);
     QTest::keyClick(form->windowHandle(), Qt::Key_F5);
+    form->WaitForLoad();
     EXPECT_EQ(counter.presses, 2);
     EXPECT_EQ(form->LoadCount(), 2);  // once per key, however far the key travels
 }

@@ -28,6 +28,7 @@ class SignalChartsTest : public FormFixture {
     void Load(TFormMain& form, QDate date) {
         form.SetPickerDate(date);
         form.DateTimePickerChange();
+        form.WaitForLoad();
     }
 };
 

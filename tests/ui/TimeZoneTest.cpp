@@ -61,15 +61,19 @@ TEST_F(TimeZoneTest, YesterdayIsTheUtcDayBeforeEvenWhereTheLocalDateIsAlreadyTom
     instantClock->instant = QDateTime(QDate(2026, 3, 14), QTime(23, 59, 59), Qt::UTC);
     ASSERT_EQ(instantClock->NowLocal().date(), QDate(2026, 3, 15));
     form->ButtonYesterdayClick();
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 13));
     form->ButtonTodayClick();
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 14));
     // Next stops at the UTC day, although the local calendar has moved on.
     form->BitBtnDayChangeClick(form->BitBtnNext());
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 14));
 
     instantClock->instant = instantClock->instant.addSecs(2);  // 00:00:01 UTC
     form->BitBtnDayChangeClick(form->BitBtnNext());
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 15));
 }
 
@@ -79,6 +83,7 @@ TEST_F(TimeZoneTest, BehindUtcTheUtcDateIsAheadOfTheLocalOne) {
     instantClock->instant = QDateTime(QDate(2026, 3, 15), QTime(0, 30, 0), Qt::UTC);
     ASSERT_EQ(instantClock->NowLocal().date(), QDate(2026, 3, 14));
     form->ButtonTodayClick();
+    form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 15));
 }
 

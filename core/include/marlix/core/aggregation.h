@@ -55,14 +55,15 @@ class MinuteAggregator {
 
     // The points of every series, each in the order an ascending series would hold them.
     std::array<std::vector<ChartPoint>, kSeriesCount> TakeSeries();
-    std::vector<MinuteFigures> TakeMinutes() { return std::move(minutes_); }
+    // The readings of every closed minute, with the trend of its strength sample; after PlotTrend.
+    std::vector<MinuteReading> TakeMinutes();
     std::vector<std::int64_t> TakeRecordMinutes();
 
   private:
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);
-    void AddMinuteValue(SeriesId id, double x, double y);
+    double TrendAt(std::size_t sampleIndex) const;
 
     DayTime currentTime_ = 0;
     DayTime firstTime_ = 0;
@@ -79,10 +80,10 @@ class MinuteAggregator {
     std::vector<double> sampleValues_;
     // Points in the order they were added; ordered by X when taken.
     std::array<std::vector<ChartPoint>, kSeriesCount> series_;
-    std::vector<MinuteFigures> minutes_;
+    std::vector<MinuteReading> minutes_;
+    // The index of each minute's strength sample, for its trend; none for a minute without one.
+    std::vector<std::optional<std::size_t>> minuteSamples_;
     DayTotals totalsAtLastClose_;
-    // For each strength sample, the index of its minute in minutes_, or -1 for a gap zero sample.
-    std::vector<std::int64_t> minuteOfSample_;
     std::vector<std::int64_t> recordMinutes_;
 };
 

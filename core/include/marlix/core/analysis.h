@@ -92,20 +92,30 @@ struct DayTotals {
     }
 };
 
-// One closed minute: what the day totals gained from the lines since the previous close (the first
-// minute of a load gathers everything before it), and the minute's own value of each series. Gap zero
-// points are no minute's values. A minute closes at hh:mm:01 of the next clock minute and carries
-// that time, as its points do.
-struct MinuteFigures {
-    DayTime time = 0;
+// One closed minute as the receiver reported it, for exports and the cursor readout: the readings
+// of the minute without the zero points of the gap rule: the values its points carry. A reading the
+// minute did not add a point for is empty.
+struct MinuteReading {
+    DayTime time = 0;  // the minute close, at its record at second 01
+    std::optional<float> strength;
+    std::optional<double> numGood;
+    std::optional<FixState> fix;
+    std::optional<double> trend;
+    std::optional<std::int32_t> pdop;
+    std::optional<double> signal;
+    std::optional<LockMode> mode;
+    // The gap rule put zero points at this minute: no record in the eight minutes before it (also
+    // the first minute of every load), or none in the eight minutes after it.
+    bool gapEnds = false;
+    bool gapBegins = false;
+    // What the day totals gained from the lines since the previous close (the first minute of a load
+    // gathers everything before it), so that a stretch of minutes can be summed like a day.
     std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
     std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
     std::int64_t pdopSum = 0;                  // PDOP values 1 to 9 only
     std::int64_t pdopCount = 0;
     std::int64_t sixItemLists = 0;
     std::int64_t eightItemLists = 0;
-    // By SeriesId; empty where the minute added no point (the trend only from the 47th sample on).
-    std::array<std::optional<double>, kSeriesCount> values;
 };
 
 struct DayAnalysis {
@@ -121,7 +131,7 @@ struct DayAnalysis {
     std::string summary;                     // two or three lines joined by "\r"
     DayTotals totals;                        // the figures the texts are made from
     std::optional<SatelliteDay> satellites;  // only when the load asked for it
-    std::vector<MinuteFigures> minutes;      // every closed minute, in the order closed
+    std::vector<MinuteReading> minutes;      // in time order, one per closed minute
     // Minute numbers (MinuteNumber) of the clock minutes holding a Time record with a valid date,
     // ascending, each once.
     std::vector<std::int64_t> recordMinutes;

@@ -21,7 +21,7 @@ struct MinuteSpan {
 MinuteSpan LastMinutes(DayTime day, DayTime now, int count);
 
 // A closed minute belongs to the clock minute before its close time, whose lines its points gather.
-std::int64_t DataMinute(const MinuteFigures& minute);
+std::int64_t DataMinute(const MinuteReading& minute);
 
 // The totals of the closed minutes that belong to the span: fix, mode and PDOP counts, the seeking
 // lists, the mean strength over strength values above 0 (as the hint takes them) and the Num good

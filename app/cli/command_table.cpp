@@ -1,0 +1,30 @@
+#include "command_table.h"
+
+#include "check.h"
+#include "metrics.h"
+#include "render.h"
+#include "table.h"
+
+namespace marlix::cli {
+namespace {
+
+int RenderInQtHelper(const Arguments& args, std::ostream& out, std::ostream& err) {
+    return RunInQtHelper("render", args, out, err);
+}
+
+constexpr Command kCommands[] = {
+    {"report", DescribeOnly<ReportOptions, DescribeReport>, RunReport},
+    {"simulate", DescribeOnly<SimulateOptions, DescribeSimulate>, RunSimulate},
+    {"table", DescribeOnly<TableOptions, DescribeTable>, RunTable},
+    {"render", DescribeOnly<RenderOptions, DescribeRender>, RenderInQtHelper},
+    {"metrics", DescribeOnly<MetricsOptions, DescribeMetrics>, RunMetrics},
+    {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck},
+};
+
+}  // namespace
+
+std::span<const Command> CliCommands() {
+    return kCommands;
+}
+
+}  // namespace marlix::cli

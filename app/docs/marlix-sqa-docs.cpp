@@ -1,0 +1,227 @@
+// Writes the man pages of both programs and the bash completion of marlix-sqa-cli from the same
+// descriptions that --help prints, so that they cannot drift apart. Run by the build:
+//   marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-PATH-UNDER-THE-PREFIX
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "cli/command_table.h"
+#include "window_options.h"
+
+namespace {
+
+using namespace marlix::cli;
+
+// Text for a roff line: backslashes and hyphens escaped, no request or control at the start.
+std::string Roff(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\') {
+            out += "\\e";
+        } else if (c == '-') {
+            out += "\\-";
+        } else {
+            out += c;
+        }
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+    return out;
+}
+
+// "--data-dir DIR" as bold name and italic value.
+// "-w, --warning LIST" as bold names and an italic value; a positional "FILE..." in italics.
+std::string RoffLabel(const std::string& label) {
+    if (label.rfind("-", 0) != 0) return "\\fI" + Roff(label) + "\\fR";
+    const std::size_t space = label.rfind(' ');
+    if (space == std::string::npos || label[space + 1] == '-') return "\\fB" + Roff(label) + "\\fR";
+    return "\\fB" + Roff(label.substr(0, space)) + "\\fR \\fI" + Roff(label.substr(space + 1)) + "\\fR";
+}
+
+void Header(std::ostream& man, std::string_view name, std::string_view summary) {
+    std::string upper(name);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    man << ".TH " << Roff(upper) << " 1 \"\" \"marlix-sqa " << kVersion << "\" \"User Commands\"\n"
+        << ".SH NAME\n"
+        << Roff(name) << " \\- " << Roff(summary) << '\n';
+}
+
+void SeeAlsoAndFiles(std::ostream& man, std::string_view other) {
+    man << ".SH FILES\n.TP\n.I YYYY\\-MM\\-DD_rx_data.txt\n"
+           "The receiver logger's plain-text log of one UTC day, named after its date.\n"
+           ".SH ENVIRONMENT\n.TP\n.B LC_ALL, LC_TIME, LC_NUMERIC, LANG\n"
+           "The month names of the notes line and the decimal separator of the texts follow the user's "
+           "locale.\n"
+           ".SH SEE ALSO\n.BR "
+        << Roff(other) << " (1)\n";
+}
+
+void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
+    Header(man, "marlix-sqa-cli", "command line twin of the Marlix 2931T Signal Quality Analysis window");
+    man << ".SH SYNOPSIS\n.B marlix\\-sqa\\-cli\n.I COMMAND\n[\\fIOPTIONS\\fR]\n.br\n"
+           ".B marlix\\-sqa\\-cli\n\\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
+           ".SH DESCRIPTION\n"
+           "Reads the daily logs of a satellite-timing receiver as the window \\fBmarlix\\-sqa\\fR(1) does "
+           "and prints their summaries and day metrics, writes simulated logs, and draws the window as a "
+           "picture, for scripts and cron.\n"
+           "Each command takes \\fB\\-h\\fR, \\fB\\-\\-help\\fR, which prints its options.\n"
+           ".SH COMMANDS\n";
+    for (const Command& command : CliCommands()) {
+        CLI::App app;
+        PrepareCommand(app, command.name);
+        command.describe(app);
+        man << ".SS \"" << Roff(command.name) << ' ' << Roff(Synopsis(app)) << "\"\n"
+            << Roff(app.get_description()) << '\n';
+        for (const CLI::Option* option : DescribedOptions(app)) {
+            man << ".TP\n"
+                << RoffLabel(OptionLabel(*option)) << '\n'
+                << Roff(option->get_description()) << '\n';
+        }
+    }
+    man << ".SH EXIT STATUS\n"
+           ".TP\n.B 0\nSuccess.\n"
+           ".TP\n.B 1\nA file could not be read or written; one line on standard error names it and the "
+           "reason.\n"
+           ".TP\n.B 2\nBad arguments; the problem and the usage are printed on standard error.\n"
+           ".PP\n\\fBcheck\\fR, a monitoring plugin, exits with its state instead: 0 OK, 1 WARNING, 2 "
+           "CRITICAL, 3 UNKNOWN (also for bad arguments).\n";
+    man << ".SH EXAMPLES\n.nf\n"
+        << Roff("marlix-sqa-cli simulate --out logs --days 5 --end 2024-03-05") << '\n'
+        << Roff("marlix-sqa-cli report --data-dir logs --date 2024-03-05") << '\n'
+        << Roff("marlix-sqa-cli table --data-dir logs --format csv > days.csv") << '\n'
+        << Roff("marlix-sqa-cli render --data-dir logs --date 2024-03-05 --out day.png") << '\n'
+        << ".fi\n";
+    std::ostringstream files;
+    SeeAlsoAndFiles(files, "marlix-sqa");
+    std::string rest = files.str();
+    const std::string helperEntry =
+        ".TP\n.I " + Roff(helperPath) +
+        "\nThe Qt half of the program, which runs \\fBrender\\fR, under the installation prefix (/usr for "
+        "the Debian package).\n.SH ENVIRONMENT";
+    rest.replace(rest.find(".SH ENVIRONMENT"), 15, helperEntry);
+    man << rest;
+}
+
+void WriteWindowManPage(std::ostream& man) {
+    using namespace marlix::app;
+    Header(man, "marlix-sqa", "Marlix 2931T Signal Quality Analysis, the window");
+    man << ".SH SYNOPSIS\n.B marlix\\-sqa\n[\\fIOPTIONS\\fR] " << Roff(kWindowArgumentsName) << '\n'
+        << ".SH DESCRIPTION\n"
+        << Roff(kWindowSummary) << '\n'
+        << ".PP\n"
+        << Roff(kWindowArgumentsDescription) << '\n'
+        << ".PP\n"
+           "Today, Yesterday, the date picker and the two triangle buttons move between days; the keys "
+           "\\(aq,\\(aq or \\(aq<\\(aq go one day back, \\(aq.\\(aq or \\(aq>\\(aq one day forward, F5 "
+           "reloads. Auto refresh reloads the shown day while the receiver still writes today's log. "
+           "The right mouse button opens Copy (Ctrl+C), Save image... (Ctrl+S), Export CSV..., History... "
+           "(Ctrl+H) and Satellites....\n"
+           ".SH OPTIONS\n";
+    for (const WindowOption& option : kWindowOptions) {
+        std::string label = option.shortName.empty() ? "" : "-" + std::string(option.shortName) + ", ";
+        label += "--" + std::string(option.longName);
+        man << ".TP\n\\fB" << Roff(label) << "\\fR\n" << Roff(option.description) << '\n';
+    }
+    man << ".SH EXIT STATUS\n"
+           ".TP\n.B 0\nThe window was closed, or the help or version was printed.\n"
+           ".TP\n.B 2\nBad arguments.\n";
+    man << ".SH EXAMPLES\n.nf\n"
+        << Roff("marlix-sqa /var/log/receiver") << '\n'
+        << Roff("marlix-sqa 2024-03-04_rx_data.txt 2024-03-05_rx_data.txt") << '\n'
+        << ".fi\n";
+    SeeAlsoAndFiles(man, "marlix-sqa-cli");
+}
+
+// Values a completion offers after an option: folders, files, the words of "text|json", or nothing.
+std::string ValueCompletion(const CLI::Option& option) {
+    const std::string type = option.get_type_name();
+    if (type == "DIR") return "_marlix_sqa_cli_files -d";
+    if (type.find("FILE") != std::string::npos) return "_marlix_sqa_cli_files -f";
+    if (type.find('|') != std::string::npos) {
+        std::string words = type;
+        for (char& c : words) c = c == '|' ? ' ' : c;
+        return "_marlix_sqa_cli_reply -W \"" + words + "\"";
+    }
+    return "COMPREPLY=()";
+}
+
+void WriteCompletion(std::ostream& out) {
+    std::string names;
+    for (const Command& command : CliCommands()) names += std::string(command.name) + ' ';
+    out << "# bash completion for marlix-sqa-cli\n"
+           "_marlix_sqa_cli_reply() {\n"
+           "    mapfile -t COMPREPLY < <(compgen \"$@\" -- \"$cur\")\n"
+           "}\n"
+           "_marlix_sqa_cli_files() {\n"
+           "    compopt -o filenames 2>/dev/null\n"
+           "    _marlix_sqa_cli_reply \"$@\"\n"
+           "}\n"
+           "_marlix_sqa_cli() {\n"
+           "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+           "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+           "        _marlix_sqa_cli_reply -W \""
+        << names
+        << "--help --version\"\n"
+           "        return\n"
+           "    fi\n"
+           "    case ${COMP_WORDS[1]} in\n";
+    for (const Command& command : CliCommands()) {
+        CLI::App app;
+        PrepareCommand(app, command.name);
+        command.describe(app);
+        std::string flags;
+        bool positional = false;
+        out << "    " << command.name << ")\n        case $prev in\n";
+        for (const CLI::Option* option : DescribedOptions(app)) {
+            if (!option->nonpositional()) {
+                positional = true;
+                continue;
+            }
+            for (const std::string& s : option->get_snames()) flags += "-" + s + ' ';
+            for (const std::string& l : option->get_lnames()) flags += "--" + l + ' ';
+            if (option->get_expected_max() == 0) continue;
+            std::string pattern;
+            for (const std::string& s : option->get_snames()) pattern += (pattern.empty() ? "-" : "|-") + s;
+            for (const std::string& l : option->get_lnames()) pattern += (pattern.empty() ? "--" : "|--") + l;
+            out << "        " << pattern << ") " << ValueCompletion(*option) << "; return ;;\n";
+        }
+        out << "        esac\n"
+               "        if [[ $cur == -* ]]; then\n"
+               "            _marlix_sqa_cli_reply -W \""
+            << flags.substr(0, flags.size() - 1) << "\"\n";
+        if (positional) {
+            out << "        else\n"
+                   "            _marlix_sqa_cli_files -f\n";
+        }
+        out << "        fi\n        ;;\n";
+    }
+    out << "    esac\n}\ncomplete -F _marlix_sqa_cli marlix-sqa-cli\n";
+}
+
+bool Write(const std::string& path, void (*write)(std::ostream&, const std::string&),
+           const std::string& arg) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    write(file, arg);
+    file.close();
+    if (!file) std::cerr << "marlix-sqa-docs: cannot write " << path << '\n';
+    return static_cast<bool>(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-PATH-UNDER-THE-PREFIX\n";
+        return 2;
+    }
+    const std::string dir = std::string(argv[1]) + '/';
+    const bool written =
+        Write(
+            dir + "marlix-sqa-cli.1",
+            [](std::ostream& o, const std::string& helper) { WriteCliManPage(o, helper); }, argv[2]) &&
+        Write(
+            dir + "marlix-sqa.1", [](std::ostream& o, const std::string&) { WriteWindowManPage(o); }, "") &&
+        Write(
+            dir + "marlix-sqa-cli", [](std::ostream& o, const std::string&) { WriteCompletion(o); }, "");
+    return written ? 0 : 1;
+}

@@ -1,0 +1,146 @@
+// Measures, on the window itself, how long History of the days around the shown one takes to open
+// and to fill in (against reading the same days one after the other on this thread, in the same
+// run), and the longest pause between two paints of a widget that asks for a repaint every 10 ms
+// while a long load runs (against the same probe while the window is idle).
+//
+//   bench_window_latency DATA-DIRECTORY SHOWN-DAY(yyyy-mm-dd) [RUNS]
+//
+// The data directory should hold the 31 days around the shown day (marlix-sqa-cli simulate).
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "ui/FormMain.h"
+#include "ui/HistoryWindow.h"
+
+namespace {
+
+using marlix::ui::TFormMain;
+using marlix::ui::TFormMainOptions;
+
+// A small widget that repaints every 10 ms and remembers the longest time between two paints.
+class TPaintProbe : public QWidget {
+  public:
+    TPaintProbe() {
+        resize(40, 40);
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] { update(); });
+    }
+    void Start() {
+        longestGapMs_ = 0;
+        lastPaint_.start();
+        timer_.start();
+    }
+    double LongestGapMs() const { return longestGapMs_; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), (++paints_ % 2) ? Qt::black : Qt::white);
+        longestGapMs_ = std::max(longestGapMs_, static_cast<double>(lastPaint_.nsecsElapsed()) / 1e6);
+        lastPaint_.restart();
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer lastPaint_;
+    double longestGapMs_ = 0;
+    long paints_ = 0;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void Report(const char* what, const std::vector<double>& values) {
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    std::printf("%-44s median %8.1f ms   min %8.1f   max %8.1f   (%zu runs)\n", what, Median(values), *low,
+                *high, values.size());
+}
+
+// Runs the event loop until done() or the limit; returns false on the limit.
+template <typename Done>
+bool RunUntil(Done done, int limitMs = 60000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.elapsed() > limitMs) loop.quit();
+    });
+    poll.start(2);
+    loop.exec();
+    return done();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s DATA-DIRECTORY SHOWN-DAY [RUNS]\n", argv[0]);
+        return 2;
+    }
+    const QString directory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + '/';
+    const QDate shown = QDate::fromString(QString::fromLatin1(argv[2]), Qt::ISODate);
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 7;
+
+    TFormMainOptions options;
+    options.runStartup = false;
+    TFormMain form(std::move(options));
+    form.SetDataDirectory(directory);
+    form.SetPickerDate(shown);
+    form.show();
+    TPaintProbe probe;
+    probe.show();
+    RunUntil([] { return false; }, 300);  // the windows settle
+
+    std::vector<double> sequential, opened, filled, idleGap, loadGap, loadTime;
+    std::size_t days = 0;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer t;
+        t.start();
+        days = marlix::ui::LoadHistoryDays(directory, shown).size();
+        sequential.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+
+        t.restart();
+        form.PopupHistoryClick();
+        opened.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        if (!RunUntil([&] { return !form.HistoryWindow()->Reading(); })) return 1;
+        filled.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        form.HistoryWindow()->close();
+
+        probe.Start();
+        RunUntil([] { return false; }, 500);
+        idleGap.push_back(probe.LongestGapMs());
+
+        // A long load: every day of the directory dropped at once.
+        QStringList files;
+        for (const QString& name : QDir(directory).entryList({"*_rx_data.txt"}, QDir::Files))
+            files << directory + name;
+        probe.Start();
+        t.restart();
+        form.DropFileTarget1Drop(files);
+        if (!RunUntil([&] { return !form.Loading(); })) return 1;
+        loadTime.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        loadGap.push_back(probe.LongestGapMs());
+        form.SetPickerDate(shown);
+    }
+    std::printf("History of %zu days, %d runs\n", days, runs);
+    Report("History read on one thread (reference)", sequential);
+    Report("History window open (call returns)", opened);
+    Report("History window filled", filled);
+    Report("longest paint gap, idle (reference)", idleGap);
+    Report("longest paint gap during a month load", loadGap);
+    Report("month load (all files dropped)", loadTime);
+    std::printf("filled / one-thread reference: %.2f\n", Median(filled) / Median(sequential));
+    std::printf("load paint gap / idle paint gap: %.2f\n", Median(loadGap) / Median(idleGap));
+    return 0;
+}

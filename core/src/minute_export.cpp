@@ -1,0 +1,86 @@
+#include "marlix/core/minute_export.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+#include "marlix/core/csv.h"
+
+namespace marlix::core {
+namespace {
+
+// A spreadsheet cell holds the value as a 4-byte float; std::to_chars of a float gives the shortest
+// text that reads back to it.
+template <typename T>
+std::string Shortest(const std::optional<T>& value) {
+    if (!value) return {};
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(*value));
+    return std::string(buffer, result.ptr);
+}
+
+std::string FixWord(const std::optional<FixState>& fix) {
+    if (!fix) return {};
+    switch (*fix) {
+        case FixState::Fix2D:
+            return "2D";
+        case FixState::Fix3D:
+            return "3D";
+        default:
+            return "none";
+    }
+}
+
+std::string ModeWord(const std::optional<LockMode>& mode, bool controlFormat) {
+    if (!mode) return {};
+    switch (*mode) {
+        case LockMode::Coarse:
+            return "coarse";
+        case LockMode::FineOrControl:
+            return controlFormat ? "control" : "fine";
+        default:
+            return "inactive";
+    }
+}
+
+std::string GapWords(const MinuteReading& m) {
+    if (m.gapEnds && m.gapBegins) return "ends and begins";
+    if (m.gapEnds) return "ends";
+    if (m.gapBegins) return "begins";
+    return {};
+}
+
+}  // namespace
+
+std::string IsoUtcTime(DayTime time) {
+    const CivilDateTime t = DecodeDateTime(time);
+    char text[40];
+    if (t.msec != 0) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.msec);
+    } else {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    }
+    return text;
+}
+
+std::string MinutesCsv(const std::vector<MinuteReading>& minutes, bool controlFormat, DayTime from,
+                       DayTime to) {
+    const std::array<std::string, 9> header{"Time (UTC)", "Strength", "Num good", "Fix", "Trend",
+                                            "PDOP",       "Signal %", "Mode",     "Gap"};
+    std::string text = CsvRecord(header);
+    for (const MinuteReading& m : minutes) {
+        if (m.time < from || m.time > to) continue;
+        const std::array<std::string, 9> row{
+            IsoUtcTime(m.time),  Shortest(m.strength),
+            Shortest(m.numGood), FixWord(m.fix),
+            Shortest(m.trend),   m.pdop ? std::to_string(*m.pdop) : std::string(),
+            Shortest(m.signal),  ModeWord(m.mode, controlFormat),
+            GapWords(m)};
+        text += CsvRecord(row);
+    }
+    return text;
+}
+
+}  // namespace marlix::core

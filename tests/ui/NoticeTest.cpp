@@ -1,0 +1,260 @@
+// The notice line (missing and unreadable days, wrong folders), the folder and files the window
+// is given, its minimum size and the keys that close the other windows.
+#include <marlix/chart/qt/chart_panel.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "FormFixture.h"
+#include "ui/HistoryWindow.h"
+#include "ui/SatelliteView.h"
+
+namespace marlix::ui::test {
+namespace {
+
+class NoticeTest : public FormFixture {
+  protected:
+    // A window whose folder dialog answers `folderAnswer`.
+    std::unique_ptr<TFormMain> MakeFolderForm(QStringList arguments = {}) {
+        TFormMainOptions options;
+        options.arguments = std::move(arguments);
+        options.programDirectory = programDir.path();
+        options.runStartup = false;
+        options.clock = clock;
+        options.reloadDelayMs = 0;
+        options.showError = [this](const QString& title, const QString& message) {
+            errors.emplace_back(title, message);
+        };
+        options.askFolder = [this](const QString&, const QString&) { return folderAnswer; };
+        auto form = std::make_unique<TFormMain>(std::move(options));
+        form->show();
+        QApplication::processEvents();
+        return form;
+    }
+    static QString Notice(const TFormMain& form) {
+        return form.LabelNotice()->isVisible() ? form.LabelNotice()->text() : QString();
+    }
+    // The notice covers no control and stays inside the window.
+    static void ExpectNoticeCoversNothing(TFormMain& form) {
+        const QRect notice = form.LabelNotice()->geometry();
+        EXPECT_TRUE(form.rect().contains(notice));
+        for (QWidget* other : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other == form.LabelNotice() || !other->isVisible() || other->objectName() == "LabelReadout")
+                continue;
+            EXPECT_FALSE(other->geometry().intersects(notice)) << other->objectName().toStdString();
+        }
+    }
+    QString folderAnswer;
+};
+
+TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
+    WriteDay(yesterday);
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "");
+    const QString notes = form->LabelNotes()->text();
+    const QString clipboard = form->ClipboardText();
+
+    form->ButtonTodayClick();  // no log for today yet
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026: showing 2026-Mar-14");
+    EXPECT_EQ(form->LabelNotes()->text(), notes);
+    EXPECT_EQ(form->ClipboardText(), clipboard);
+    ExpectNoticeCoversNothing(*form);
+    form->resize(form->minimumSize());
+    QApplication::processEvents();
+    ExpectNoticeCoversNothing(*form);
+
+    form->SetPickerDate(QDate(2020, 1, 1));  // before the oldest day
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "No log for 1 Jan 2020: showing 2026-Mar-14");
+
+    WriteDay(today);
+    form->ButtonTodayClick();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "");
+    EXPECT_FALSE(form->LabelNotice()->isVisible());
+    EXPECT_NE(form->LabelNotes()->text(), notes);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(NoticeTest, UnreadableDayAndDroppedFileNameTheFileAndTheReason) {
+    WriteDay(yesterday);
+    ASSERT_TRUE(QDir(dataDir.path()).mkdir(DayName(today)));  // a folder where the log should be
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+    form->ButtonTodayClick();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + '/' + DayName(today) + ": Is a directory");
+    form->DropFileTarget1Drop({dataDir.path() + "/gone.txt"});
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + "/gone.txt: No such file or directory");
+}
+
+TEST_F(NoticeTest, AutoRefreshAfterUtcMidnightSaysSoUntilTodaysLogAppears) {
+    WriteDay(yesterday);
+    auto form = MakeForm();
+    clock->utc = QDateTime(today, QTime(0, 0, 30), Qt::UTC);
+    form->ButtonTodayClick();
+    form->WaitForLoad();
+    form->CheckBoxAutoRefresh()->click();
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026");  // nothing shown yet
+
+    clock->local = clock->local.addSecs(60);
+    form->TimerAutoRefreshTimer();
+    QTRY_COMPARE(form->LoadCount(), 0);
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026");
+
+    WriteDay(today);
+    clock->local = clock->local.addSecs(60);
+    form->TimerAutoRefreshTimer();
+    QTRY_COMPARE(form->LoadCount(), 1);
+    EXPECT_EQ(Notice(*form), "");
+    EXPECT_TRUE(form->LabelNotes()->text().startsWith("2026-Mar-15"));
+}
+
+TEST_F(NoticeTest, StartupNamesAMissingFolderOrOneWithoutDayLogs) {
+    auto missing = MakeFolderForm({dataDir.path() + "/no/such"});
+    missing->TimerRunTimer();
+    missing->WaitForLoad();
+    EXPECT_EQ(Notice(*missing), "Folder not found: " + dataDir.path() + "/no/such");
+    EXPECT_EQ(missing->DataDirectory(), programDir.path() + '/');
+
+    WriteFile(dataDir.path(), "readme.txt", "x");
+    auto empty = MakeFolderForm({dataDir.path()});
+    empty->TimerRunTimer();
+    empty->WaitForLoad();
+    EXPECT_EQ(Notice(*empty), "No day logs in " + dataDir.path() + '/');
+
+    WriteDay(yesterday);
+    auto good = MakeFolderForm({dataDir.path()});
+    good->TimerRunTimer();
+    good->WaitForLoad();
+    EXPECT_EQ(Notice(*good), "");
+    EXPECT_EQ(good->LabelNotes()->toolTip(), dataDir.path() + '/' + DayName(yesterday));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(NoticeTest, LogFileArgumentsOpenLikeADropAmongTheirFolder) {
+    const QString a = WriteDay(yesterday.addDays(-3));
+    const QString b = WriteDay(yesterday.addDays(-2));
+    auto form = MakeFolderForm({b, a});
+    form->TimerRunTimer();
+    form->WaitForLoad();
+    EXPECT_EQ(form->LoadCount(), 1);
+    EXPECT_EQ(Notice(*form), "");
+    EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/');
+    EXPECT_EQ(form->PickerDate(), yesterday.addDays(-2));
+    EXPECT_EQ(form->LabelNotes()->toolTip(), b + '\n' + a);
+    EXPECT_TRUE(form->LabelNotes()->text().startsWith("2026-Mar-11"));  // sorted, read as one log
+    EXPECT_GT(form->Minutes().size(), 2u);
+}
+
+TEST_F(NoticeTest, OpenFolderShowsYesterdayOrElseTheNewestDayOfTheChosenFolder) {
+    QTemporaryDir other;
+    WriteFile(other.path(), DayName(yesterday.addDays(-5)),
+              RecordBlocks(QDateTime(yesterday.addDays(-5), QTime(10, 0), Qt::UTC),
+                           QDateTime(yesterday.addDays(-5), QTime(10, 3), Qt::UTC)));
+    WriteFile(other.path(), DayName(yesterday.addDays(-4)),
+              RecordBlocks(QDateTime(yesterday.addDays(-4), QTime(10, 0), Qt::UTC),
+                           QDateTime(yesterday.addDays(-4), QTime(10, 3), Qt::UTC)));
+    auto form = MakeFolderForm();
+    form->SetDataDirectory(dataDir.path());
+    folderAnswer = other.path();
+    QTest::keyClick(form->windowHandle(), Qt::Key_O, Qt::ControlModifier);
+    form->WaitForLoad();
+    EXPECT_EQ(form->DataDirectory(), other.path() + '/');
+    EXPECT_EQ(form->PickerDate(), yesterday.addDays(-4));
+    EXPECT_TRUE(form->LabelNotes()->text().startsWith("2026-Mar-10"));
+    EXPECT_EQ(form->LabelNotes()->toolTip(), other.path() + '/' + DayName(yesterday.addDays(-4)));
+
+    WriteDay(yesterday);
+    folderAnswer = dataDir.path();
+    form->PopupMenu()->findChild<QAction*>("PopupOpenFolder")->trigger();
+    form->WaitForLoad();
+    EXPECT_EQ(form->PickerDate(), yesterday);
+    EXPECT_EQ(Notice(*form), "");
+
+    folderAnswer.clear();  // cancelled
+    form->PopupOpenFolderClick();
+    form->WaitForLoad();
+    EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/');
+
+    QTemporaryDir none;
+    folderAnswer = none.path();
+    form->PopupOpenFolderClick();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "No day logs in " + none.path() + '/');
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(NoticeTest, AtTheMinimumSizeNoTextIsCutOrOverlapped) {
+    WriteDay(yesterday);
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+    form->ButtonTodayClick();  // the notice line takes its room too
+    form->WaitForLoad();
+    ASSERT_TRUE(form->LabelNotice()->isVisible());
+    form->resize(1, 1);
+    QApplication::processEvents();
+    ASSERT_EQ(form->size(), form->minimumSize());
+    const QRect close = form->findChild<QPushButton*>("ButtonClose")->geometry();
+    for (const QLabel* label : {form->LabelSummary(), form->LabelNotes()}) {
+        EXPECT_LT(label->geometry().right(), close.left()) << label->objectName().toStdString();
+        EXPECT_GE(label->width(), label->sizeHint().width());
+    }
+    ExpectNoticeCoversNothing(*form);
+    // Right-axis labels of neighbouring values at least the height of their ink apart.
+    const int ink =
+        QFontMetrics(QFont("Arial", 8)).tightBoundingRect("No fix2D3DInactiveCoarseFine").height();
+    for (chart::TChartPanel* panel : {form->ChartStrength(), form->ChartMode()}) {
+        panel->grab();
+        const auto& labels = panel->Chart().RightAxis().DrawnLabels();
+        ASSERT_EQ(labels.size(), 3u) << panel->objectName().toStdString();
+        for (std::size_t i = 1; i < labels.size(); ++i)
+            EXPECT_GE(std::abs(labels[i].Position - labels[i - 1].Position), ink)
+                << panel->objectName().toStdString() << ' ' << labels[i].Text;
+    }
+}
+
+TEST_F(NoticeTest, HistoryAndSatellitesCloseWithEscapeOrTheCloseKeys) {
+    WriteDay(yesterday);
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+    form->PopupHistoryClick();
+    form->PopupSatellitesClick();
+    form->WaitForLoad();
+    QWidget* history = form->HistoryWindow();
+    QWidget* satellites = form->SatelliteView();
+    // Shortcuts reach the active window, as the user's keys do.
+    history->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(history));
+    QTest::keyClick(history->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(history->isVisible());
+    EXPECT_TRUE(satellites->isVisible());
+    const QKeySequence close(QKeySequence::Close);
+    ASSERT_FALSE(close.isEmpty());
+    satellites->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(satellites));
+    QTest::keySequence(satellites->windowHandle(), close);
+    EXPECT_FALSE(satellites->isVisible());
+    EXPECT_TRUE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace marlix::ui::test

@@ -1,0 +1,42 @@
+#include "WindowFont.h"
+
+#include <QDateEdit>
+#include <QLocale>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+namespace marlix::ui {
+namespace {
+
+// QLineEdit keeps this many pixels between its contents rectangle and its text on either side.
+constexpr int kLineEditTextMargin = 2;
+
+// The text field of a picker with a calendar popup, as QDateTimeEdit places its line edit.
+int PickerTextWidth(const QDateEdit& picker) {
+    QStyleOptionComboBox option;
+    option.initFrom(&picker);
+    option.editable = true;
+    option.subControls = QStyle::SC_ComboBoxEditField;
+    const QRect field =
+        picker.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &picker);
+    return field.width() - 2 * kLineEditTextMargin;
+}
+
+}  // namespace
+
+QFont WindowFont() {
+    return QFont("Liberation Sans", 8);
+}
+
+QString PickerDisplayFormat(const QDateEdit& picker) {
+    const QLocale locale = picker.locale();
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    int widest = 0;
+    for (int month = 1; month <= 12; ++month) {
+        widest = std::max(
+            widest, picker.fontMetrics().horizontalAdvance(locale.toString(QDate(2024, month, 28), format)));
+    }
+    return widest <= PickerTextWidth(picker) ? format : QStringLiteral("yyyy-MM-dd");
+}
+
+}  // namespace marlix::ui
