@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace marlix::ui {
 
@@ -27,12 +28,14 @@ int NearestPointIndex(const TChartSeries& series, double x) {
 
 namespace {
 
-// Up to two decimals, without trailing zeros: the readout is read by eye.
-QString ReadoutNumber(double value) {
+// Up to two decimals, without trailing zeros, with the locale's decimal separator: the readout is
+// read by eye.
+QString ReadoutNumber(double value, const core::LocaleConventions& locale) {
     QString text = QString::number(value, 'f', 2);
     while (text.endsWith('0')) text.chop(1);
     if (text.endsWith('.')) text.chop(1);
-    return text == "-0" ? "0" : text;
+    if (text == "-0") return "0";
+    return text.replace('.', QString::fromStdString(locale.decimalSeparator));
 }
 
 QString FixWord(core::FixState fix) {
@@ -57,9 +60,8 @@ QString ModeWord(core::LockMode mode, bool controlFormat) {
     }
 }
 
-QString HourMinute(double time) {
-    const core::CivilDateTime t = core::DecodeDateTime(time);
-    return QString("%1:%2").arg(t.hour, 2, 10, QChar('0')).arg(t.minute, 2, 10, QChar('0'));
+QString HourMinute(double time, const core::LocaleConventions& locale) {
+    return QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator));
 }
 
 template <typename T, typename Format>
@@ -67,20 +69,17 @@ QString Reading(const std::optional<T>& value, Format format) {
     return value ? format(*value) : QStringLiteral("\u2014");
 }
 
-QString ClockTime(double time) {
-    const core::CivilDateTime t = core::DecodeDateTime(time);
-    return QString("%1:%2:%3")
-        .arg(t.hour, 2, 10, QChar('0'))
-        .arg(t.minute, 2, 10, QChar('0'))
-        .arg(t.second, 2, 10, QChar('0'));
+QString ClockTime(double time, const core::LocaleConventions& locale) {
+    return QString::fromStdString(core::FormatClockTime(time, locale.timeSeparator, true));
 }
 
 }  // namespace
 
-QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time) {
+QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
+                      const core::LocaleConventions& locale) {
     using core::MinuteReading;
     constexpr double kMinute = 1.0 / 1440;
-    QStringList lines{ClockTime(time) + " UTC"};
+    QStringList lines{ClockTime(time, locale) + " UTC"};
     const auto after = std::upper_bound(minutes.begin(), minutes.end(), time,
                                         [](double t, const MinuteReading& m) { return t < m.time; });
     if (after != minutes.begin() && after != minutes.end()) {
@@ -90,8 +89,8 @@ QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool cont
         constexpr double kSecond = 1.0 / 86400;
         if (before.gapBegins && after->gapEnds && time >= before.time + kMinute - kSecond &&
             time < after->time - kSecond) {
-            lines << "no records " + HourMinute(before.time + kMinute) + QStringLiteral("\u2013") +
-                         HourMinute(after->time - kMinute);
+            lines << "no records " + HourMinute(before.time + kMinute, locale) + QStringLiteral("\u2013") +
+                         HourMinute(after->time - kMinute, locale);
             return lines.join('\n');
         }
     }
@@ -101,8 +100,8 @@ QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool cont
         nearest = &*(after - 1);
     const MinuteReading none;
     const MinuteReading& m = nearest ? *nearest : none;
-    if (nearest) lines << "Minute " + HourMinute(m.time - kMinute);
-    const auto number = [](auto v) { return ReadoutNumber(static_cast<double>(v)); };
+    if (nearest) lines << "Minute " + HourMinute(m.time - kMinute, locale);
+    const auto number = [&locale](auto v) { return ReadoutNumber(static_cast<double>(v), locale); };
     lines << "Strength: " + Reading(m.strength, number) << "Num good: " + Reading(m.numGood, number)
           << "2D/3D fix: " + Reading(m.fix, FixWord) << "Trend: " + Reading(m.trend, number)
           << "PDOP: " + Reading(m.pdop, number) << "Signal: " + Reading(m.signal, number)
@@ -250,7 +249,7 @@ void TChartInteraction::UpdateReadout(QPoint pointerInParent) {
         readout_->hide();
         return;
     }
-    readout_->setText(CursorReadout(minutes_, charts_.ControlFormat(), *cursor_));
+    readout_->setText(CursorReadout(minutes_, charts_.ControlFormat(), *cursor_, charts_.Locale()));
     readout_->adjustSize();
     // Beside the pointer, on whichever side keeps the box inside the window.
     const QWidget* parent = readout_->parentWidget();
@@ -345,6 +344,23 @@ bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
     const int index = PanelIndex(watched);
     if (index < 0) return QObject::eventFilter(watched, event);
     TChartPanel& panel = *panels_[static_cast<std::size_t>(index)];
+    bool used = false;
+    const auto handle = [&] { used = FilterPanelEvent(panel, event); };
+    try {
+        if (guard_) {
+            guard_(handle);
+        } else {
+            handle();
+        }
+    } catch (const std::exception& e) {
+        qWarning("Chart event dropped: %s", e.what());
+    } catch (...) {
+        qWarning("Chart event dropped: unknown exception");
+    }
+    return used;
+}
+
+bool TChartInteraction::FilterPanelEvent(TChartPanel& panel, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
             return MousePress(panel, *static_cast<QMouseEvent*>(event));
@@ -372,7 +388,7 @@ bool TChartInteraction::eventFilter(QObject* watched, QEvent* event) {
             if (drag_ == DragMode::None) HideCursor();
             return false;
         default:
-            return QObject::eventFilter(watched, event);
+            return false;
     }
 }
 

@@ -4,10 +4,11 @@
 #include <QPoint>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
-#include "SignalCharts.h"
+#include "signal_charts/SignalCharts.h"
 
 class QLabel;
 class QMouseEvent;
@@ -28,7 +29,9 @@ int NearestPointIndex(const chart::TChartSeries& series, double x);
 // The readout for a cursor time: "hh:mm:ss UTC", then the minute nearest in time ("Minute hh:mm", the
 // minute its close at hh:mm+1:01 ends) with one "Title: value" line per series ("—" for a reading the
 // minute lacks), fix and lock mode as words. Inside a logging gap, "no records hh:mm–hh:mm" instead.
-QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time);
+// Times and numbers with the locale's separators.
+QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
+                      const core::LocaleConventions& locale = {});
 
 // The mouse on the three signal charts: drag, wheel and pan zoom the shared time axis, and one cursor
 // line with a readout follows the pointer over all three. Cursor and band are painted over the
@@ -64,6 +67,12 @@ class TChartInteraction : public QObject {
     // Cursor, band and readout stay off while a picture of the window is taken.
     void SetOverlaysHidden(bool hidden);
 
+    // Runs the handling of each panel event; the window passes the guard of its own handlers, which
+    // shows an exception in its error box. No exception may reach Qt's event loop: one that the
+    // guard lets through (or, without a guard, any) is logged and dropped.
+    using Guard = std::function<void(const std::function<void()>& handler)>;
+    void SetGuard(Guard guard) { guard_ = std::move(guard); }
+
     static constexpr int kMinimumDragPixels = 5;
     static constexpr double kMinimumSpan = 5.0 / 1440;  // five minutes: a few points stay in view
     static constexpr double kWheelFactor = 0.8;         // span kept per notch when zooming in
@@ -74,6 +83,8 @@ class TChartInteraction : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // What an event on one of the panels does; true when it is used up.
+    virtual bool FilterPanelEvent(chart::TChartPanel& panel, QEvent* event);
 
   private:
     enum class DragMode { None, Select, Pan };
@@ -94,6 +105,7 @@ class TChartInteraction : public QObject {
     TSignalCharts& charts_;
     std::vector<core::MinuteReading> minutes_;
     std::array<chart::TChartPanel*, 3> panels_;
+    Guard guard_;
     QLabel* readout_ = nullptr;
     std::optional<TTimeSpan> zoom_;
     std::optional<double> cursor_;

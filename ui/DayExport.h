@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "SignalCharts.h"
+#include "signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 

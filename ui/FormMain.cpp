@@ -43,8 +43,8 @@
 #include "DayExport.h"
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
-#include "SignalCharts.h"
 #include "WindowFont.h"
+#include "signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 
@@ -148,7 +148,7 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     CreateControls();
     setMinimumSize(MinimumFormSize());
 
-    // FormCreate: drop target, file list, the shared day-button hint.
+    // As the form is created: drop target, file list, the shared day-button hint.
     setAcceptDrops(true);
     bitBtnNext_->setToolTip(bitBtnPrev_->toolTip());
 
@@ -193,8 +193,10 @@ void TFormMain::CreateControls() {
     place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
+    charts_->SetLocale(Locale());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
+    interaction_->SetGuard([this](const std::function<void()>& handler) { Guarded(handler); });
 
     buttonToday_ = new QPushButton("Today", this);
     buttonToday_->setObjectName("ButtonToday");
@@ -689,6 +691,7 @@ void TFormMain::PopupHistoryClick() {
         historyWindow_ = new THistoryWindow(this);
         historyWindow_->setWindowFlag(Qt::Window);
         historyWindow_->setWindowTitle("History");
+        historyWindow_->SetLocale(Locale());
         CloseOnKeys(*historyWindow_);
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
@@ -784,6 +787,7 @@ void TFormMain::PopupSatellitesClick() {
         satelliteView_ = new TSatelliteView(this);
         satelliteView_->setWindowFlag(Qt::Window);
         satelliteView_->setWindowTitle("Satellites");
+        satelliteView_->SetLocale(Locale());
         CloseOnKeys(*satelliteView_);
         satelliteView_->resize(chartStrength_->width(), 360);
     }

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include "signal_charts/SignalCharts.h"
+
 namespace marlix::ui {
 namespace {
 
@@ -96,8 +98,7 @@ THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core:
     if (result.analysis) {
         day.totals = result.analysis->totals;
     } else {
-        day.error =
-            QString::fromStdString("cannot read " + result.failure->file + ": " + result.failure->reason);
+        day.error = QString::fromStdString(core::ReadFailureText(*result.failure));
     }
     return day;
 }
@@ -207,18 +208,15 @@ void THistoryWindow::Replot() {
                 from = std::min(from, expectedSpan_->first);
                 to = std::max(to, expectedSpan_->second);
             }
-            const double first = DayTimeOf(from) - 0.5;
-            const double last = DayTimeOf(to) + 0.5;
-            if (first < bottom.Maximum()) {
-                bottom.SetMinimum(first);
-                bottom.SetMaximum(last);
-            } else {
-                bottom.SetMaximum(last);
-                bottom.SetMinimum(first);
-            }
+            bottom.SetMinMax(DayTimeOf(from) - 0.5, DayTimeOf(to) + 0.5);
         }
         Panel(metric).update();
     }
+}
+
+void THistoryWindow::SetLocale(const core::LocaleConventions& locale) {
+    const TFormatSettings settings = ChartFormatSettings(locale);
+    for (TChartPanel* panel : panels_) panel->Chart().SetFormatSettings(settings);
 }
 
 std::optional<QDate> THistoryWindow::DayAtPixel(THistoryMetric metric, int x) {

@@ -53,6 +53,8 @@ class THistoryWindow : public QWidget {
 
     // The days to chart (in date order) and the day the main window shows, which is marked.
     void SetDays(std::vector<THistoryDay> days, QDate shownDay);
+    // The decimal and time separators of the axis labels.
+    void SetLocale(const core::LocaleConventions& locale);
     // A day read in the background joins the charts in its date order.
     void AddDay(THistoryDay day);
     void SetShownDay(QDate shownDay);

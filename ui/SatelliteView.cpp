@@ -17,11 +17,6 @@ constexpr int kLegendHeight = 22;
 constexpr int kMaxRowHeight = 16;
 constexpr double kMinutesPerDay = 1440;
 
-QString HourMinute(double t) {
-    const core::CivilDateTime c = core::DecodeDateTime(t);
-    return QString::asprintf("%02d:%02d", c.hour, c.minute);
-}
-
 }  // namespace
 
 TSatelliteView::TSatelliteView(QWidget* parent) : QWidget(parent) {
@@ -103,8 +98,10 @@ QString TSatelliteView::HoverText(QPoint position) const {
     const std::int32_t satellite = day_.satellites[static_cast<std::size_t>(row)];
     const std::optional<float> level = day_.MeanLevel(satellite, *minute);
     const QString text = QString("Satellite %1, %2 UTC, ").arg(satellite).arg(HourMinute(*minute));
-    return level ? text + QString("level %1").arg(static_cast<double>(*level), 0, 'f', 1)
-                 : text + "not listed";
+    if (!level) return text + "not listed";
+    return text + "level " +
+           QString::number(static_cast<double>(*level), 'f', 1)
+               .replace('.', QString::fromStdString(locale_.decimalSeparator));
 }
 
 bool TSatelliteView::event(QEvent* event) {
@@ -150,6 +147,15 @@ void TSatelliteView::paintEvent(QPaintEvent*) {
     PaintTimeLabels(painter, strip);
     PaintLegend(painter,
                 QRect(strip.left(), height() - kLegendHeight, width() - strip.left(), kLegendHeight));
+}
+
+void TSatelliteView::SetLocale(const core::LocaleConventions& locale) {
+    locale_ = locale;
+    update();
+}
+
+QString TSatelliteView::HourMinute(double t) const {
+    return QString::fromStdString(core::FormatClockTime(t, locale_.timeSeparator));
 }
 
 void TSatelliteView::PaintTimeLabels(QPainter& painter, const QRect& strip) const {

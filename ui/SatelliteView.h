@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "marlix/core/analysis.h"
 #include "marlix/core/satellites.h"
 
 class QPainter;
@@ -30,6 +31,8 @@ class TSatelliteView : public QWidget {
     // The strip's left and right pixel edges, to line up with the main charts' plot rectangles;
     // without them the strip leaves room for the satellite numbers on the left.
     void SetPlotEdges(int left, int right);
+    // The decimal and time separators of the hover text and the time labels.
+    void SetLocale(const core::LocaleConventions& locale);
 
     // Colour of a level: the level rounded to a whole one from 0 (red) to 9 (green).
     static QColor LevelColour(double level);
@@ -51,8 +54,10 @@ class TSatelliteView : public QWidget {
   private:
     void PaintLegend(QPainter& painter, const QRect& area) const;
     void PaintTimeLabels(QPainter& painter, const QRect& strip) const;
+    QString HourMinute(double t) const;
 
     core::SatelliteDay day_;
+    core::LocaleConventions locale_;
     double firstX_ = 0;
     double lastX_ = 1;
     std::optional<std::pair<int, int>> plotEdges_;

@@ -104,7 +104,7 @@ std::optional<core::DayTime> ParseIsoDate(std::string_view text);
 // The UTC date before today's, the day a command shows when none is named.
 core::DayTime YesterdayUtc();
 // "cannot read FILE: REASON", the words of every command's read failure.
-std::string ReadFailureText(const core::LoadFailure& failure);
+using core::ReadFailureText;
 
 // The report for a person: hint, summary lines and notes, one per line.
 std::string ReportText(const core::DayAnalysis& analysis);

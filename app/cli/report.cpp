@@ -179,10 +179,6 @@ core::DayTime YesterdayUtc() {
     return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
 }
 
-std::string ReadFailureText(const core::LoadFailure& failure) {
-    return "cannot read " + failure.file + ": " + failure.reason;
-}
-
 std::string ReportText(const core::DayAnalysis& analysis) {
     std::string out;
     if (!analysis.hint.empty()) out += analysis.hint + '\n';

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "command_line.h"
+#include "marlix/core/csv.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/log_files.h"
 #include "marlix/core/ordered_work.h"
@@ -28,22 +29,6 @@ struct TableRequest {
     TableFormat format = TableFormat::Tsv;
     unsigned jobs = 0;  // 0: one per core
 };
-
-std::string IsoDate(core::DayTime day) {
-    const core::CivilDate d = core::DecodeDate(day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return text;
-}
-
-// "yyyy-mm-dd hh:nn:ss" after rounding to the nearest millisecond, which spreadsheets read as a date-time.
-std::string IsoDateTime(core::DayTime t) {
-    const core::CivilDateTime c = core::DecodeDateTime(t);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute, c.second);
-    return text;
-}
 
 // One column: its header and its cell of a readable day. A cell is empty where the day has no figure;
 // a text cell is quoted in JSON, every other cell is a number there.
@@ -77,11 +62,11 @@ const Column kColumns[] = {
     {"lines", false, [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.lineCount); }},
     {"first_time", true,
      [](const core::DayAnalysis& d, std::string_view) {
-         return d.totals.firstTime == 0 ? std::string() : IsoDateTime(d.totals.firstTime);
+         return d.totals.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.totals.firstTime);
      }},
     {"last_time", true,
      [](const core::DayAnalysis& d, std::string_view) {
-         return d.totals.firstTime == 0 ? std::string() : IsoDateTime(d.totals.lastTime);
+         return d.totals.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.totals.lastTime);
      }},
     {"fix_none_pct", false,
      [](const core::DayAnalysis& d, std::string_view s) {
@@ -195,27 +180,17 @@ std::string TsvCell(std::string text) {
     return text;
 }
 
-std::string CsvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + '"';
-}
-
 void WriteDelimited(std::ostream& out, const std::vector<DayRow>& rows, TableFormat format,
                     std::string_view decimalSeparator) {
     const char delimiter = format == TableFormat::Tsv ? '\t' : ',';
     const auto cell = [&](const std::string& text) {
-        return format == TableFormat::Tsv ? TsvCell(text) : CsvCell(text);
+        return format == TableFormat::Tsv ? TsvCell(text) : core::CsvField(text);
     };
     out << "day";
     for (const Column& column : kColumns) out << delimiter << column.name;
     out << delimiter << "error\n";
     for (const DayRow& row : rows) {
-        out << IsoDate(row.day);
+        out << core::FormatIsoDate(row.day);
         for (const Column& column : kColumns) {
             out << delimiter;
             if (row.analysis) out << cell(column.cell(*row.analysis, decimalSeparator));
@@ -228,7 +203,7 @@ void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
     out << '[';
     bool firstRow = true;
     for (const DayRow& row : rows) {
-        out << (firstRow ? "\n" : ",\n") << "  {\"day\": " << JsonString(IsoDate(row.day));
+        out << (firstRow ? "\n" : ",\n") << "  {\"day\": " << JsonString(core::FormatIsoDate(row.day));
         firstRow = false;
         for (const Column& column : kColumns) {
             out << ", " << JsonString(column.name) << ": ";

@@ -5,56 +5,25 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <cmath>
 
 #include "marlix/chart/qt/painter_surface.h"
+#include "sample_day.h"
+#include "signal_charts/SignalCharts.h"
 
 namespace {
 
+using namespace marlix;
 using namespace marlix::chart;
 
+// The window's signal-strength chart as a load leaves it, configured by the window's own code.
 void FillChart(TChart& chart) {
-    chart.SetColor(clWhite);
-    chart.SetView3D(false);
-    chart.SetMarginUnits(muPixels);
-    chart.SetMarginLeft(10);
-    chart.Title().SetText("Average signal strength and number of good satellites (signal >= 4)");
-    chart.BottomAxis().SetDateTimeFormat("hh:mm");
-    chart.BottomAxis().Axis().SetVisible(false);
-    chart.LeftAxis().Axis().SetVisible(false);
-    chart.LeftAxis().SetLabelsFontPixelSize(9);
-    chart.LeftAxis().MinorTicks().SetVisible(false);
-    chart.RightAxis().Axis().SetVisible(false);
-    chart.RightAxis().Grid().SetVisible(false);
-    chart.RightAxis().MinorTicks().SetVisible(false);
-    const char* titles[] = {"Strength", "Num good", "2D/3D fix", "Trend"};
-    for (int i = 0; i < 4; ++i) {
-        TFastLineSeries& s = chart.AddFastLineSeries(titles[i]);
-        s.SetTitle(titles[i]);
-        s.XValues().SetDateTime(true);
-        if (i == 2) s.SetVertAxis(aRightAxis);
-    }
+    ui::ConfigureChartStrength(chart);
     chart.EndConfiguring();
     const double day = EncodeDayTime(2026, 12, 6);
-    for (int m = 0; m < 1440; ++m) {
-        const double x = day + m / 1440.0;
-        const double strength = 6 + 1.5 * std::sin(m / 90.0) + 0.4 * std::sin(m * 0.7);
-        chart.Series(0).AddPoint(x, strength);
-        chart.Series(1).AddPoint(x, std::round(strength + 1));
-        chart.Series(2).AddPoint(x, m % 300 < 20 ? 0.8 : 1.6);
-        chart.Series(3).AddPoint(x, 6 + 1.5 * std::sin(m / 90.0));
-    }
-    chart.BottomAxis().SetAutomatic(false);
-    chart.BottomAxis().SetMinimum(0);
-    chart.BottomAxis().SetMaximum(day + 0.999);
-    chart.BottomAxis().SetMinimum(day);
-    chart.LeftAxis().SetAutomatic(false);
-    chart.LeftAxis().SetMinimum(0);
-    chart.LeftAxis().SetMaximum(10);
-    chart.RightAxis().Items().ClearItems();
-    chart.RightAxis().Items().AddItem(0, "  No fix");
-    chart.RightAxis().Items().AddItem(0.8, "  2D");
-    chart.RightAxis().Items().AddItem(1.6, "  3D");
+    sample::FillStrengthDay(chart, day);
+    ui::SetDayRange(chart, day, day);
+    ui::PutFixLabels(chart);
+    ui::FixRightAxisToLeft(chart);
     chart.SetBounds(758, 146);
 }
 

@@ -161,6 +161,14 @@ void TChartAxis::SetMaximum(double value) {
     Changed();
 }
 
+void TChartAxis::SetMinMax(double minimum, double maximum) {
+    if (!Configuring() && minimum > maximum) throw AxisException("Axis Minimum Value must be <= Maximum");
+    if (minimum_ == minimum && maximum_ == maximum) return;
+    minimum_ = minimum;
+    maximum_ = maximum;
+    Changed();
+}
+
 namespace {
 template <typename T>
 bool Store(T& field, const T& value) {

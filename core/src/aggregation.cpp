@@ -9,28 +9,30 @@ namespace marlix::core {
 namespace {
 
 constexpr DayTime kGapLength = 1.0 / 180.0;  // eight minutes
+// 1982-02-18. An earlier previous point time is no point of a real day: it is the 0 a load starts
+// from (or a bare time of day after a bad date), and no zero points are drawn there.
 constexpr DayTime kFirstPlausibleDay = 30000;
 constexpr std::size_t kSamplesPerDay = 1440;
 
 double FixValue(FixState state) {
     switch (state) {
         case FixState::Fix2D:
-            return 0.8;
+            return kFix2DPlotted;
         case FixState::Fix3D:
-            return 1.6;
+            return kFix3DPlotted;
         default:
-            return 0;
+            return kFixNonePlotted;
     }
 }
 
 double ModeValue(LockMode mode) {
     switch (mode) {
         case LockMode::Coarse:
-            return 10;
+            return kModeCoarsePlotted;
         case LockMode::FineOrControl:
-            return 20;
+            return kModeFineOrControlPlotted;
         default:
-            return 0;
+            return kModeInactivePlotted;
     }
 }
 
@@ -279,11 +281,10 @@ void MinuteAggregator::AddNumGoodToTotals(double numGood) {
     ++totals_.numGoodMinutes;
 }
 
-std::optional<double> MinuteAggregator::MeanStrength() const {
-    // The same sum in the same order as the hint, so that both give the same figure.
+std::optional<double> MeanOfPositiveSamples(const std::vector<double>& sampleValues) {
     double sum = 0;
     std::int64_t count = 0;
-    for (const double value : sampleValues_) {
+    for (const double value : sampleValues) {
         if (value > 0) {
             sum += value;
             ++count;
@@ -291,6 +292,10 @@ std::optional<double> MinuteAggregator::MeanStrength() const {
     }
     if (count == 0) return std::nullopt;
     return sum / static_cast<double>(count);
+}
+
+std::optional<double> MinuteAggregator::MeanStrength() const {
+    return MeanOfPositiveSamples(sampleValues_);
 }
 
 void MinuteAggregator::AddZeroPoints(DayTime t) {

@@ -1,7 +1,5 @@
 #include "marlix/core/analysis.h"
 
-#include <cstdio>
-
 #include "marlix/core/aggregation.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/line_reader.h"
@@ -29,11 +27,12 @@ std::string_view SeriesTitle(SeriesId id) {
     return kTitles[static_cast<int>(id)];
 }
 
+std::string ReadFailureText(const LoadFailure& failure) {
+    return "cannot read " + failure.file + ": " + failure.reason;
+}
+
 std::string DayFileName(DayTime date) {
-    const CivilDate d = DecodeDate(date);
-    char name[40];
-    std::snprintf(name, sizeof name, "%04d-%02d-%02d_rx_data.txt", d.year, d.month, d.day);
-    return name;
+    return FormatIsoDate(date) + "_rx_data.txt";
 }
 
 DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)

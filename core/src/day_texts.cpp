@@ -15,41 +15,38 @@ void AppendTwoDigits(std::string& out, int value) {
     out += static_cast<char>('0' + value % 10);
 }
 
-void AppendHourMinute(std::string& out, const CivilDateTime& t, const LocaleConventions& locale) {
-    AppendTwoDigits(out, t.hour);
-    out += locale.timeSeparator;
-    AppendTwoDigits(out, t.minute);
-}
-
 std::string Percent(double value, const LocaleConventions& locale) {
     return FormatFixed(value, 0, locale.decimalSeparator) + "%";
 }
 
 std::string FixPart(const DayTotals& totals, const LocaleConventions& locale) {
-    const auto [h, g, f] = totals.fixCounts;
-    const auto c = static_cast<float>(static_cast<double>(h + g + f) / 100.0);
-    if (!(c > 0)) return "Fix summary not available";
-    const double divisor = c;
-    return "Fixes: none/2D/3D:  " + Percent(static_cast<double>(h) / divisor, locale) + ", " +
-           Percent(static_cast<double>(g) / divisor, locale) + ", " +
-           Percent(static_cast<double>(f) / divisor, locale) + "  (" + std::to_string(h) + ", " +
-           std::to_string(g) + ", " + std::to_string(f) + ")";
+    const auto [noFix, fix2D, fix3D] = totals.fixCounts;
+    // One hundredth of the line count, rounded to a 4-byte float before it divides: that rounding
+    // decides the last digit of some shares.
+    const auto hundredth = static_cast<float>(static_cast<double>(noFix + fix2D + fix3D) / 100.0);
+    if (!(hundredth > 0)) return "Fix summary not available";
+    const double divisor = hundredth;
+    return "Fixes: none/2D/3D:  " + Percent(static_cast<double>(noFix) / divisor, locale) + ", " +
+           Percent(static_cast<double>(fix2D) / divisor, locale) + ", " +
+           Percent(static_cast<double>(fix3D) / divisor, locale) + "  (" + std::to_string(noFix) + ", " +
+           std::to_string(fix2D) + ", " + std::to_string(fix3D) + ")";
 }
 
 std::string ModePart(const DayTotals& totals, const LocaleConventions& locale) {
-    const auto [e, d, c] = totals.modeCounts;
-    const auto b = static_cast<float>(static_cast<double>(e + d + c) / 100.0);
-    if (!(b > 0)) return "Mode summary not available";
-    const double divisor = b;
+    const auto [inactive, coarse, fineOrControl] = totals.modeCounts;
+    // As in FixPart: the 4-byte float hundredth is part of the result.
+    const auto hundredth = static_cast<float>(static_cast<double>(inactive + coarse + fineOrControl) / 100.0);
+    if (!(hundredth > 0)) return "Mode summary not available";
+    const double divisor = hundredth;
     if (totals.controlFormat) {
-        return "Control: inactive/control:  " + Percent(static_cast<double>(e) / divisor, locale) + ", " +
-               Percent(static_cast<double>(c) / divisor, locale) + "  (" + std::to_string(e) + ", " +
-               std::to_string(c) + ")";
+        return "Control: inactive/control:  " + Percent(static_cast<double>(inactive) / divisor, locale) +
+               ", " + Percent(static_cast<double>(fineOrControl) / divisor, locale) + "  (" +
+               std::to_string(inactive) + ", " + std::to_string(fineOrControl) + ")";
     }
-    return "Control: inactive/coarse/fine:  " + Percent(static_cast<double>(e) / divisor, locale) + ", " +
-           Percent(static_cast<double>(d) / divisor, locale) + ", " +
-           Percent(static_cast<double>(c) / divisor, locale) + "  (" + std::to_string(e) + ", " +
-           std::to_string(d) + ", " + std::to_string(c) + ")";
+    return "Control: inactive/coarse/fine:  " + Percent(static_cast<double>(inactive) / divisor, locale) +
+           ", " + Percent(static_cast<double>(coarse) / divisor, locale) + ", " +
+           Percent(static_cast<double>(fineOrControl) / divisor, locale) + "  (" + std::to_string(inactive) +
+           ", " + std::to_string(coarse) + ", " + std::to_string(fineOrControl) + ")";
 }
 
 std::string PdopPart(const DayTotals& totals, const LocaleConventions& locale) {
@@ -130,27 +127,18 @@ std::string FormatFromTime(DayTime t, const LocaleConventions& locale) {
     out += '-';
     AppendTwoDigits(out, c.day);
     out += " from ";
-    AppendHourMinute(out, c, locale);
+    out += FormatClockTime(t, locale.timeSeparator);
     return out;
 }
 
 std::string FormatToTime(DayTime t, const LocaleConventions& locale) {
-    std::string out = " to ";
-    AppendHourMinute(out, DecodeDateTime(t), locale);
-    return out;
+    return " to " + FormatClockTime(t, locale.timeSeparator);
 }
 
 std::string MeanStrengthHint(const std::vector<double>& sampleValues, const LocaleConventions& locale) {
-    double sum = 0;
-    std::int64_t count = 0;
-    for (const double value : sampleValues) {
-        if (value > 0) {
-            sum += value;
-            ++count;
-        }
-    }
-    if (count == 0) return {};
-    return "Mean strength: " + FormatFixed(sum / static_cast<double>(count), 1, locale.decimalSeparator);
+    const std::optional<double> mean = MeanOfPositiveSamples(sampleValues);
+    if (!mean) return {};
+    return "Mean strength: " + FormatFixed(*mean, 1, locale.decimalSeparator);
 }
 
 std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace marlix::core {
 namespace {
@@ -82,6 +83,37 @@ CivilDateTime DecodeDateTime(DayTime t) {
 
 DayTime DayTimeFromUnixSeconds(double unixSeconds) {
     return unixSeconds / 86400.0 + kUnixEpochDay;
+}
+
+std::string FormatIsoDate(DayTime t) {
+    const CivilDate d = DecodeDate(t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
+std::string FormatIsoDateTime(DayTime t) {
+    const CivilDateTime c = DecodeDateTime(t);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute, c.second);
+    return text;
+}
+
+std::string FormatClockTime(DayTime t, std::string_view separator, bool withSeconds) {
+    const CivilDateTime c = DecodeDateTime(t);
+    char part[8];
+    std::snprintf(part, sizeof part, "%02d", c.hour);
+    std::string text = part;
+    text += separator;
+    std::snprintf(part, sizeof part, "%02d", c.minute);
+    text += part;
+    if (withSeconds) {
+        text += separator;
+        std::snprintf(part, sizeof part, "%02d", c.second);
+        text += part;
+    }
+    return text;
 }
 
 }  // namespace marlix::core

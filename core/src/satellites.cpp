@@ -115,7 +115,7 @@ void SatelliteAggregator::FoldPositions() {
     }
 }
 
-void SatelliteAggregator::AddLevels(std::int32_t satellite, std::int32_t total, std::int32_t count) {
+void SatelliteAggregator::AddLevels(std::int32_t satellite, std::int64_t total, std::int32_t count) {
     if (satellite < kDirectNumbers) {
         Sum& sum = directSums_[satellite];
         if (sum.count == 0) touched_.push_back(satellite);

@@ -1,8 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +11,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -22,8 +19,8 @@
 #include "command_line.h"
 #include "commands.h"
 #include "marlix/core/simulator.h"
-
-extern char** environ;
+#include "support/process.h"
+#include "support/text.h"
 
 namespace marlix::cli {
 namespace {
@@ -32,17 +29,8 @@ namespace fs = std::filesystem;
 
 const std::string kData = TEST_DATA_DIR;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-    long peakMemoryKiB = 0;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using CliRun = test::ProgramRun;
+using test::ReadFile;
 
 // Runs the built program under LC_ALL=C with the given arguments.
 class CliRunner : public ::testing::Test {
@@ -56,43 +44,9 @@ class CliRunner : public ::testing::Test {
 
     // With a terminal name, stderr goes to that terminal instead of a file.
     CliRun Cli(const std::vector<std::string>& args, const std::string& terminal = "") {
-        std::vector<std::string> argvStrings{MARLIX_CLI_PATH};
-        argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& s : argvStrings) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envStrings{"LC_ALL=C"};
-        for (char** e = environ; *e != nullptr; ++e) {
-            if (std::string_view(*e).substr(0, 3) != "LC_" && std::string_view(*e).substr(0, 5) != "LANG=") {
-                envStrings.emplace_back(*e);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& s : envStrings) envp.push_back(s.data());
-        envp.push_back(nullptr);
-
-        const std::string outPath = (dir_ / "stdout").string(), errPath = (dir_ / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (terminal.empty()) {
-            posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0644);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 2, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
-        }
-        pid_t pid = 0;
-        CliRun run;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        rusage usage{};
-        EXPECT_EQ(wait4(pid, &status, 0, &usage), pid);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakMemoryKiB = usage.ru_maxrss;
-        run.out = ReadAll(outPath);
-        run.err = terminal.empty() ? ReadAll(errPath) : "";
-        return run;
+        std::vector<std::string> arguments{MARLIX_CLI_PATH};
+        arguments.insert(arguments.end(), args.begin(), args.end());
+        return test::RunProgram(arguments, dir_, terminal);
     }
 
     fs::path dir_;
@@ -382,8 +336,8 @@ TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {
     const std::string first = (out / "2024-03-04_rx_data.txt").string();
     const std::string second = (out / "2024-03-05_rx_data.txt").string();
     EXPECT_EQ(run.out, first + "\n" + second + "\n");
-    EXPECT_EQ(ReadAll(first), core::SimulateDay(45355, core::SimulationOptions{7, false}));
-    EXPECT_EQ(ReadAll(second), core::SimulateDay(45356, core::SimulationOptions{7, false}));
+    EXPECT_EQ(ReadFile(first), core::SimulateDay(45355, core::SimulationOptions{7, false}));
+    EXPECT_EQ(ReadFile(second), core::SimulateDay(45356, core::SimulationOptions{7, false}));
 
     const CliRun report = Cli({"report", "--data-dir", out.string(), "--date", "2024-03-05"});
     EXPECT_EQ(report.status, 0);
@@ -402,20 +356,20 @@ TEST_F(CliRunner, SimulateNeverOverwritesADayFileUnlessForced) {
     EXPECT_EQ(refused.err, "marlix-sqa-cli: " + march5 + " exists; give --force to replace it\n");
     // Nothing at all is written, not even the day before, which did not exist.
     EXPECT_FALSE(fs::exists(march4));
-    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+    EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
 
     std::vector<std::string> forced = twoDays;
     forced.push_back("--force");
     const CliRun run = Cli(forced);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadAll(march5), core::SimulateDay(45356, core::SimulationOptions{}));
-    EXPECT_EQ(ReadAll(march4), core::SimulateDay(45355, core::SimulationOptions{}));
+    EXPECT_EQ(ReadFile(march5), core::SimulateDay(45356, core::SimulationOptions{}));
+    EXPECT_EQ(ReadFile(march4), core::SimulateDay(45355, core::SimulationOptions{}));
 }
 
 TEST_F(CliRunner, SimulateControlFormat) {
     const CliRun run = Cli({"simulate", "--out", dir_.string(), "--end", "2024-03-05", "--control"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadAll(dir_ / "2024-03-05_rx_data.txt"),
+    EXPECT_EQ(ReadFile(dir_ / "2024-03-05_rx_data.txt"),
               core::SimulateDay(45356, core::SimulationOptions{1, true}));
     const CliRun report = Cli({"report", "--data-dir", dir_.string(), "--date", "2024-03-05"});
     EXPECT_NE(report.out.find("\nControl: inactive/control:  "), std::string::npos) << report.out;
@@ -569,8 +523,8 @@ TEST_F(CliRunner, LiveLoggerAppendsABlockASecondAndMovesToTheNextDayAtMidnight) 
     first6 += day6.BlockAt(1);
     ASSERT_NE(last5.find("UTC Time  : 23:59:58 05/03/24\r\n"), std::string::npos);
     ASSERT_NE(first6.find("UTC Time  : 00:00:01 06/03/24\r\n"), std::string::npos);
-    EXPECT_EQ(ReadAll(march5), "written before\r\n" + last5);
-    EXPECT_EQ(ReadAll(march6), first6);
+    EXPECT_EQ(ReadFile(march5), "written before\r\n" + last5);
+    EXPECT_EQ(ReadFile(march6), first6);
 }
 
 TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
@@ -582,7 +536,7 @@ TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
     EXPECT_EQ(RunLiveLogger(dir_.string(), core::SimulationOptions{}, atStart.Clock(), out, err),
               kExitFailure);
     EXPECT_EQ(err.str(), "marlix-sqa-cli: " + march5 + " exists; give --force to append to it\n");
-    EXPECT_EQ(ReadAll(march5), "a real receiver's log\r\n");
+    EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
 
     // The next day's file appearing before midnight stops the run there, with today's blocks written.
     fs::remove(march5);
@@ -597,8 +551,8 @@ TEST_F(CliRunner, LiveLoggerWritesOnlyFilesItCreatedUnlessForced) {
     core::DaySimulation day5(45356, core::SimulationOptions{});
     std::string last5 = day5.BlockAt(86398);
     last5 += day5.BlockAt(86399);
-    EXPECT_EQ(ReadAll(march5), last5);
-    EXPECT_EQ(ReadAll(march6), "other\r\n");
+    EXPECT_EQ(ReadFile(march5), last5);
+    EXPECT_EQ(ReadFile(march6), "other\r\n");
 }
 
 TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
@@ -619,19 +573,12 @@ TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
         if (everySecond) seed = candidate;
     }
     ASSERT_NE(seed, 0u);
-    std::vector<std::string> argvStrings{MARLIX_CLI_PATH, "simulate",          "--live", "--out", logs,
-                                         "--seed",        std::to_string(seed)};
-    std::vector<char*> argv;
-    for (std::string& a : argvStrings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = test::SpawnProgram(
+        {MARLIX_CLI_PATH, "simulate", "--live", "--out", logs, "--seed", std::to_string(seed)}, outPath,
+        (dir_ / "stderr").string(), test::InheritedEnvironment());
+    ASSERT_NE(pid, 0);
     // Wait until it has named its file, then let it write a block or two.
-    for (int i = 0; i < 500 && ReadAll(outPath).empty(); ++i) ::usleep(10'000);
+    for (int i = 0; i < 500 && ReadFile(outPath).empty(); ++i) ::usleep(10'000);
     ::usleep(1'500'000);
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
@@ -639,11 +586,11 @@ TEST_F(CliRunner, LiveLoggerEndsOnSigtermAfterAWholeBlock) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    const std::string named = ReadAll(outPath);
+    const std::string named = ReadFile(outPath);
     ASSERT_FALSE(named.empty());
     const std::string path = named.substr(0, named.size() - 1);
     EXPECT_EQ(fs::path(path).parent_path(), fs::path(logs));
-    const std::string written = ReadAll(path);
+    const std::string written = ReadFile(path);
     // Whole blocks only.
     ASSERT_GE(written.size(), 22u);
     EXPECT_EQ(written.rfind("UTC Time  : ", 0), 0u) << written;

@@ -1,33 +1,20 @@
 // marlix-sqa-cli table, run as a program on folders of day files.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 
-extern char** environ;
+#include "support/process.h"
+#include "support/text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using CliRun = marlix::test::ProgramRun;
 
 // A day with every record kind: two closed minutes and an unfinished one.
 constexpr char kEveryRecordKind[] =
@@ -92,28 +79,7 @@ class Table : public ::testing::Test {
     // Runs the built program under LC_ALL=C.
     CliRun Cli(std::vector<std::string> args) {
         args.insert(args.begin(), MARLIX_CLI_PATH);
-        std::vector<char*> argv;
-        for (std::string& s : args) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envStrings{"LC_ALL=C"};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string_view v(*e);
-            if (v.substr(0, 3) != "LC_" && v.substr(0, 5) != "LANG=") envStrings.emplace_back(v);
-        }
-        std::vector<char*> envp;
-        for (std::string& s : envStrings) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        const std::string outPath = (dir_ / "stdout").string(), errPath = (dir_ / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        EXPECT_EQ(waitpid(pid, &status, 0), pid);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(outPath), ReadAll(errPath)};
+        return marlix::test::RunProgram(args, dir_);
     }
 
     fs::path dir_;
@@ -212,14 +178,6 @@ TEST_F(Table, WrongArgumentsAndMissingFolder) {
     EXPECT_EQ(run.status, 1);
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> cells;
-    std::stringstream in(line);
-    for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
-    if (!line.empty() && line.back() == '\t') cells.emplace_back();
-    return cells;
-}
-
 std::string Rounded(const std::string& fourDecimals) {
     // Whole percent, half away from zero, as the summary prints it.
     return std::to_string(static_cast<long>(std::stod(fourDecimals) + 0.5)) + "%";
@@ -232,13 +190,13 @@ TEST_F(Table, AgreesWithTheDayReports) {
               0);
     const CliRun table = Cli({"table", "--data-dir", Days()});
     ASSERT_EQ(table.status, 0) << table.err;
-    std::stringstream rows(table.out);
-    std::string line;
-    std::getline(rows, line);
-    const std::vector<std::string> names = SplitTabs(line);
+    const std::vector<std::string> rows = marlix::test::Lines(table.out);
+    ASSERT_FALSE(rows.empty());
+    const std::vector<std::string> names = marlix::test::SplitFields(rows[0], '\t');
     int days = 0;
-    while (std::getline(rows, line)) {
-        const std::vector<std::string> values = SplitTabs(line);
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        const std::string& line = rows[row];
+        const std::vector<std::string> values = marlix::test::SplitFields(line, '\t');
         ASSERT_EQ(values.size(), names.size()) << line;
         std::map<std::string, std::string> c;
         for (std::size_t i = 0; i < names.size(); ++i) c[names[i]] = values[i];

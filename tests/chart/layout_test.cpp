@@ -8,6 +8,7 @@
 
 #include "marlix/chart/chart.h"
 #include "recording_surface.h"
+#include "signal_charts/SignalCharts.h"
 
 namespace marlix::chart {
 namespace {
@@ -21,57 +22,21 @@ void FixAxis(TChartAxis& axis, double lo, double hi) {
     axis.SetAutomatic(false);
     axis.SetAutomaticMinimum(false);
     axis.SetAutomaticMaximum(false);
-    axis.SetMinimum(lo);
-    axis.SetMaximum(hi);
+    axis.SetMinMax(lo, hi);
 }
 
-// A chart shaped like the window's signal-strength chart, 758 x 146, fixed to one day.
+// The window's signal-strength chart, 758 x 146, configured by the window's own code and fixed to
+// one day as a load leaves it, before the three charts are lined up.
 class ChartStrengthLayout : public ::testing::Test {
   protected:
     void SetUp() override {
         host.chart = &chart;
         chart.SetBounds(758, 146);
-        chart.SetColor(clWhite);
-        chart.SetView3D(false);
-        chart.SetMarginUnits(muPixels);
-        chart.SetMarginLeft(10);
-        chart.Title().SetText("Average signal strength and number of good satellites (signal >= 4)");
-        chart.BottomAxis().SetDateTimeFormat("hh:mm");
-        chart.BottomAxis().Axis().SetVisible(false);
-        TChartAxis& left = chart.LeftAxis();
-        left.Axis().SetVisible(false);
-        left.SetLabelsFontPixelSize(9);
-        left.MinorTicks().SetVisible(false);
-        FixAxis(left, 0, 10);
-        TChartAxis& right = chart.RightAxis();
-        right.Axis().SetVisible(false);
-        right.Grid().SetVisible(false);
-        right.MinorTicks().SetVisible(false);
-        AddSeries("Series3", "Strength", clGray, aLeftAxis, true);
-        AddSeries("Series4", "Num good", RGBColor(0, 64, 0), aLeftAxis, false);
-        AddSeries("Series1", "2D/3D fix", clGreen, aRightAxis, false);
-        AddSeries("Series5", "Trend", RGBColor(0, 128, 192), aLeftAxis, true);
+        ui::ConfigureChartStrength(chart);
         chart.EndConfiguring();
-
-        chart.BottomAxis().SetAutomatic(false);
-        chart.BottomAxis().SetMinimum(0);
-        chart.BottomAxis().SetMaximum(kDay + 0.999);
-        chart.BottomAxis().SetMinimum(kDay);
-        right.Items().ClearItems();
-        for (auto [value, text] : {std::pair{0.0, "  No fix"}, {0.8, "  2D"}, {1.6, "  3D"}})
-            right.Items().AddItem(value, text).Font().SetColor(chart.Series(2).SeriesColor());
-        right.SetAutomatic(false);
-        right.SetMinimum(0);
-        right.SetMaximum(10);
-    }
-
-    void AddSeries(const std::string& name, const std::string& title, TColor color, TVertAxis axis,
-                   bool dateTime) {
-        TFastLineSeries& s = chart.AddFastLineSeries(name);
-        s.SetTitle(title);
-        s.SetSeriesColor(color);
-        s.SetVertAxis(axis);
-        s.XValues().SetDateTime(dateTime);
+        ui::SetDayRange(chart, kDay, kDay);
+        ui::PutFixLabels(chart);
+        ui::FixRightAxisToLeft(chart);
     }
 
     const RecordingSurface& Pass() {
@@ -145,6 +110,27 @@ TEST_F(ChartStrengthLayout, BottomAxisLabelsFromTheTopDown) {
     }
     EXPECT_EQ(axis.DrawnLabels(), expected);
     EXPECT_EQ(axis.TickPositions(), std::vector<int>(std::begin(positions), std::end(positions)));
+}
+
+TEST_F(ChartStrengthLayout, LocaleSeparatorsInTheLabelsAndOnlySingleBytesTaken) {
+    core::LocaleConventions finnish;
+    finnish.decimalSeparator = ",";
+    finnish.timeSeparator = ".";
+    const TFormatSettings settings = ui::ChartFormatSettings(finnish);
+    EXPECT_EQ(settings.DecimalSeparator, ',');
+    EXPECT_EQ(settings.TimeSeparator, '.');
+    EXPECT_EQ(settings.ThousandSeparator, '.');
+    chart.SetFormatSettings(settings);
+    Pass();
+    EXPECT_EQ(chart.BottomAxis().DrawnLabels().front().Text, "22.00");
+    EXPECT_EQ(chart.LeftAxis().LabelValue(2.5), "2,5");
+
+    core::LocaleConventions arabic;
+    arabic.decimalSeparator = "\u066b";  // two bytes in UTF-8: no chart label can hold it
+    const TFormatSettings fallback = ui::ChartFormatSettings(arabic);
+    EXPECT_EQ(fallback.DecimalSeparator, '.');
+    EXPECT_EQ(fallback.ThousandSeparator, ',');
+    EXPECT_EQ(fallback.TimeSeparator, ':');
 }
 
 TEST_F(ChartStrengthLayout, BottomTicksGridAndMinorTicks) {

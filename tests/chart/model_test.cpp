@@ -3,6 +3,7 @@
 
 #include "marlix/chart/chart.h"
 #include "recording_surface.h"
+#include "support/expect_throw.h"
 
 namespace marlix::chart {
 namespace {
@@ -129,12 +130,7 @@ TEST_F(ChartAxisRangeSetters, MaximumBelowMinimumIsRefusedAndChangesNothing) {
     axis.SetAutomatic(false);
     axis.SetMaximum(10);
     axis.SetMinimum(7);
-    try {
-        axis.SetMaximum(5);
-        FAIL() << "no exception";
-    } catch (const AxisException& e) {
-        EXPECT_STREQ(e.what(), "Axis Maximum Value must be >= Minimum");
-    }
+    EXPECT_THROW_MSG(axis.SetMaximum(5), AxisException, "Axis Maximum Value must be >= Minimum");
     EXPECT_EQ(axis.Minimum(), 7);
     EXPECT_EQ(axis.Maximum(), 10);
     EXPECT_FALSE(axis.Automatic());
@@ -142,13 +138,23 @@ TEST_F(ChartAxisRangeSetters, MaximumBelowMinimumIsRefusedAndChangesNothing) {
 
 TEST_F(ChartAxisRangeSetters, MinimumAboveMaximumIsRefused) {
     axis.SetMaximum(10);
-    try {
-        axis.SetMinimum(11);
-        FAIL() << "no exception";
-    } catch (const AxisException& e) {
-        EXPECT_STREQ(e.what(), "Axis Minimum Value must be <= Maximum");
-    }
+    EXPECT_THROW_MSG(axis.SetMinimum(11), AxisException, "Axis Minimum Value must be <= Maximum");
     EXPECT_EQ(axis.Minimum(), 0);
+}
+
+TEST_F(ChartAxisRangeSetters, MinMaxTogetherChecksOnlyTheNewPair) {
+    axis.SetMaximum(10);
+    axis.SetMinimum(7);
+    // A range wholly below the old one, which SetMinimum-then-SetMaximum would refuse.
+    axis.SetMinMax(1, 5);
+    EXPECT_EQ(axis.Minimum(), 1);
+    EXPECT_EQ(axis.Maximum(), 5);
+    axis.SetMinMax(20, 30);
+    EXPECT_EQ(axis.Minimum(), 20);
+    EXPECT_EQ(axis.Maximum(), 30);
+    EXPECT_THROW_MSG(axis.SetMinMax(9, 8), AxisException, "Axis Minimum Value must be <= Maximum");
+    EXPECT_EQ(axis.Minimum(), 20);
+    EXPECT_EQ(axis.Maximum(), 30);
 }
 
 TEST_F(ChartAxisRangeSetters, MovingDownThroughZeroFirstSucceeds) {

@@ -55,6 +55,18 @@ TEST(SatellitePairing, ItemByItemAveragedOverTheMinute) {
                                   {Minute(10, 1), 12, 4.0F}}));
 }
 
+TEST(SatellitePairing, LargestLevelsOfADamagedLogAddUpWithoutOverflow) {
+    const SatelliteDay day = Satellites(LogText()
+                                            .Time(10, 0, 58)
+                                            .Line("Sat PRN   : 5, 6")
+                                            .Line("Sat level : 2147483647, -2147483648")
+                                            .Time(10, 0, 59)
+                                            .Line("Sat PRN   : 5, 6")
+                                            .Line("Sat level : 2147483647, -2147483648")
+                                            .Text());
+    EXPECT_EQ(day.levels, (Levels{{Minute(10, 0), 5, 2147483647.0F}, {Minute(10, 0), 6, -2147483648.0F}}));
+}
+
 TEST(SatellitePairing, NumbersPairOnlyWithTheNextLevelsList) {
     const SatelliteDay day = Satellites(LogText()
                                             .Time(8, 0, 0)

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "marlix/core/analysis.h"
+#include "support/text.h"
 
 namespace marlix::core {
 
@@ -43,9 +43,8 @@ inline std::string FixturePath(const std::string& name) {
 }
 
 inline std::string ReadFixture(const std::string& name) {
-    std::ifstream in(FixturePath(name), std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(std::filesystem::is_regular_file(FixturePath(name))) << name;
+    return ReadFile(FixturePath(name));
 }
 
 // Builds a log text line by line (LF endings).

@@ -5,12 +5,16 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWheelEvent>
+#include <stdexcept>
 
 #include "FormFixture.h"
+#include "signal_charts/SignalCharts.h"
 #include "ui/ChartInteraction.h"
-#include "ui/SignalCharts.h"
+#include "ui/HistoryWindow.h"
+#include "ui/SatelliteView.h"
 
 namespace marlix::ui::test {
 namespace {
@@ -390,6 +394,90 @@ TEST_F(NearestPointTest, PicksTheCloserNeighbourAndOnATieTheOneAtOrAfter) {
     EXPECT_EQ(NearestPointIndex(series, 2.9), 2);  // the last of equal X values before the cursor
     EXPECT_EQ(NearestPointIndex(series, 3.1), 3);
     EXPECT_EQ(NearestPointIndex(series, 9), 3);
+}
+
+// An exception from the handling of a panel event goes to the guard and never on into Qt's loop.
+class ThrowingInteraction : public TChartInteraction {
+  public:
+    using TChartInteraction::TChartInteraction;
+
+  protected:
+    bool FilterPanelEvent(TChartPanel&, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) throw std::runtime_error("Broken handler");
+        if (event->type() == QEvent::MouseButtonDblClick) throw 42;
+        return false;
+    }
+};
+
+TEST(ChartInteractionGuard, ExceptionsOfPanelEventsGoToTheGuardAndNoFurther) {
+    QWidget parent;
+    std::array<TChartPanel*, 3> panels{new TChartPanel(&parent), new TChartPanel(&parent),
+                                       new TChartPanel(&parent)};
+    TSignalCharts charts(panels[0]->Chart(), panels[1]->Chart(), panels[2]->Chart());
+    ThrowingInteraction interaction(charts, panels, &parent);
+    QStringList reported;
+    interaction.SetGuard([&](const std::function<void()>& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            reported << e.what();
+        }
+    });
+    QTest::mousePress(panels[1], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_EQ(reported, QStringList{"Broken handler"});
+    // Not even what the guard lets through leaves the filter.
+    QTest::mouseDClick(panels[1], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    interaction.SetGuard({});
+    QTest::mousePress(panels[2], Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_EQ(reported, QStringList{"Broken handler"});
+}
+
+// The charts follow the decimal and time separators of the user's locale, as the texts do: Finnish
+// writes "4,17" and "11.00", set as the window reads the locale.
+class ChartLocaleTest : public InteractionTest {
+  protected:
+    void SetUp() override {
+        InteractionTest::SetUp();
+        QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
+    }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+};
+
+TEST_F(ChartLocaleTest, MainChartsReadoutHistoryAndSatellitesUseTheLocaleSeparators) {
+    auto form = ShowDay(yesterday, QTime(10, 0), QTime(11, 59, 59));
+    ASSERT_EQ(QLocale().decimalPoint(), ",");
+    ASSERT_EQ(QLocale().timeFormat(QLocale::ShortFormat), "H.mm");
+
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 11, 0, 29),
+                            form->Charts().Locale()),
+              "11.00.29 UTC\nMinute 10.59\nStrength: 4,17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4,17\nPDOP: 2\n"
+              "Signal: 83,33\nMode: Fine");
+    for (TChartPanel* panel : Panels(*form)) {
+        const auto& labels = panel->Chart().BottomAxis().DrawnLabels();
+        ASSERT_FALSE(labels.empty()) << panel->objectName().toStdString();
+        for (const chart::TDrawnLabel& label : labels)
+            EXPECT_TRUE(
+                QRegularExpression("^\\d\\d\\.\\d\\d$").match(QString::fromStdString(label.Text)).hasMatch())
+                << label.Text;
+        EXPECT_EQ(panel->Chart().LeftAxis().LabelValue(2.5), "2,5");
+    }
+
+    form->PopupHistoryClick();
+    QApplication::processEvents();
+    ASSERT_NE(form->HistoryWindow(), nullptr);
+    EXPECT_EQ(form->HistoryWindow()->Panel(THistoryMetric::AveragePdop).Chart().LeftAxis().LabelValue(2.25),
+              "2,25");
+    form->HistoryWindow()->close();
+
+    form->PopupSatellitesClick();
+    form->WaitForLoad();
+    TSatelliteView& satellites = *form->SatelliteView();
+    const QPoint cell(satellites.TimeToPixel(At(yesterday, 10, 30, 30)), satellites.StripRect().top() + 1);
+    EXPECT_TRUE(QRegularExpression("^Satellite \\d+, 10\\.30 UTC, level \\d+,\\d$")
+                    .match(satellites.HoverText(cell))
+                    .hasMatch())
+        << satellites.HoverText(cell).toStdString();
+    satellites.close();
 }
 
 }  // namespace

@@ -15,9 +15,9 @@
 
 #include "FormFixture.h"
 #include "render.h"
+#include "signal_charts/SignalCharts.h"
 #include "ui/ChartInteraction.h"
 #include "ui/DayExport.h"
-#include "ui/SignalCharts.h"
 
 namespace marlix::ui::test {
 namespace {

@@ -103,6 +103,9 @@ class TChartAxis {
     void SetMinimum(double value);
     double Maximum() const { return maximum_; }
     void SetMaximum(double value);
+    // Both ends at once: only the new pair must be ordered, whatever the range was before. The
+    // separate setters check against the stored other end, so their order matters.
+    void SetMinMax(double minimum, double maximum);
 
     bool Visible() const { return visible_; }
     void SetVisible(bool value);

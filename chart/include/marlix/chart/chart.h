@@ -62,10 +62,14 @@ class TChartLegend {
     void SetVisible(bool value);
     TLegendStyle LegendStyle() const { return legendStyle_; }
     void SetLegendStyle(TLegendStyle value);
+    // Kept and settable (ChartPDOP sets ltsPlain), but without effect in the series style, which
+    // is the only style the charts draw in: do not wire it to the drawing, do not remove it.
     TLegendTextStyle TextStyle() const { return textStyle_; }
     void SetTextStyle(TLegendTextStyle value);
     int HorizMargin() const { return horizMargin_; }
     void SetHorizMargin(int value);
+    // Kept and settable, but the drawing places the legend at the right (laRight, the default)
+    // whatever it holds.
     TLegendAlignment Alignment() const { return alignment_; }
     void SetAlignment(TLegendAlignment value);
     int TopPos() const { return topPos_; }

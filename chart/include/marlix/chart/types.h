@@ -40,6 +40,11 @@ struct TRect {
 };
 
 enum TMarginUnits { muPercent, muPixels };
+// Every value of the chart model is kept, also those the drawing pass reads only in part: the legend
+// lists lsSeriesGroups one row per series as lsSeries does; no TLegendTextStyle changes a row (the
+// legend text is the series title or the formatted value); every TLegendAlignment is drawn at the
+// right; aCustomHorizAxis and aCustomVertAxis stand for the bottom and left axes. The model accepts
+// them, so they stay: do not wire them into the drawing or delete them without a reason.
 enum TLegendStyle { lsAuto, lsSeries, lsValues, lsLastValues, lsSeriesGroups };
 enum TLegendTextStyle {
     ltsLeftValue,

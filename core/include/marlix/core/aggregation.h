@@ -50,6 +50,10 @@ inline constexpr std::uint8_t kTimeSecond01 = 16;
 LineRecord ReduceLine(std::string_view line);
 LineRecord ReduceTimeRecord(const TimeRecord& record);
 
+// The mean of the strength samples above 0, summed in their order; nothing without one. The
+// day's mean strength and its hint both come from here, so that they give the same figure.
+std::optional<double> MeanOfPositiveSamples(const std::vector<double>& sampleValues);
+
 class MinuteAggregator {
   public:
     void Apply(const LineRecord& record);

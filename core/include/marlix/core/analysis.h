@@ -27,6 +27,14 @@ struct LocaleConventions {
 
 enum class SeriesId : int { Strength, NumGood, Fix, Trend, Pdop, Signal, Mode };
 inline constexpr int kSeriesCount = 7;
+// The values the fix and lock-mode series plot for each state; the right-axis labels and the
+// cursor readout name them.
+inline constexpr double kFixNonePlotted = 0;
+inline constexpr double kFix2DPlotted = 0.8;
+inline constexpr double kFix3DPlotted = 1.6;
+inline constexpr double kModeInactivePlotted = 0;
+inline constexpr double kModeCoarsePlotted = 10;
+inline constexpr double kModeFineOrControlPlotted = 20;
 // "Strength", "Num good", "2D/3D fix", "Trend", "PDOP", "Signal", "Mode"
 std::string_view SeriesTitle(SeriesId id);
 
@@ -137,6 +145,9 @@ struct LoadFailure {
     std::string reason;
     bool cancelled = false;
 };
+
+// "cannot read FILE: REASON", the one wording of a read failure wherever it is shown.
+std::string ReadFailureText(const LoadFailure& failure);
 
 struct LoadOptions {
     // Called every few MiB of input and once at the end; returning false cancels the load.

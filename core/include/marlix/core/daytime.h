@@ -3,6 +3,9 @@
 // The date-time value of the receiver logs and the charts: whole days since 1899-12-30 plus the
 // fraction of the day, so one minute is 1/1440 and 1970-01-01 is 25569.
 
+#include <string>
+#include <string_view>
+
 namespace marlix::core {
 
 using DayTime = double;  // days since 1899-12-30 plus fraction of the day
@@ -36,5 +39,14 @@ struct CivilDateTime {
 CivilDateTime DecodeDateTime(DayTime t);
 
 DayTime DayTimeFromUnixSeconds(double unixSeconds);  // 1970-01-01 is 25569
+
+// The texts of dates and times that every output shares.
+// "yyyy-mm-dd" of the day the whole-day part names (the day file names, the table's day column).
+std::string FormatIsoDate(DayTime t);
+// "yyyy-mm-dd hh:nn:ss" after rounding to the nearest millisecond, which spreadsheets read.
+std::string FormatIsoDateTime(DayTime t);
+// "hh:nn", or "hh:nn:ss" with seconds, after rounding to the nearest millisecond; the separator is
+// the locale's.
+std::string FormatClockTime(DayTime t, std::string_view separator, bool withSeconds = false);
 
 }  // namespace marlix::core

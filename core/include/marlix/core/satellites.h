@@ -52,12 +52,13 @@ class SatelliteAggregator {
     static constexpr std::int32_t kDirectNumbers = 256;
     static constexpr std::size_t kMaxListItems = 64;  // a 99-character list holds at most 50
 
+    // Items are 32-bit integers of any size a damaged log holds: their sum needs 64 bits.
     struct Sum {
-        std::int32_t total;
+        std::int64_t total;
         std::int32_t count;
     };
 
-    void AddLevels(std::int32_t satellite, std::int32_t total, std::int32_t count);
+    void AddLevels(std::int32_t satellite, std::int64_t total, std::int32_t count);
     void FoldPositions();
     void MarkSeen(std::int32_t satellite);
     void CloseMinute();

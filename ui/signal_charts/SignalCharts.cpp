@@ -1,4 +1,4 @@
-#include "SignalCharts.h"
+#include "signal_charts/SignalCharts.h"
 
 #include <algorithm>
 #include <array>
@@ -44,8 +44,18 @@ void FixRange(TChartAxis& axis, double minimum, double maximum) {
     axis.SetAutomatic(false);
     axis.SetAutomaticMinimum(false);
     axis.SetAutomaticMaximum(false);
-    axis.SetMinimum(minimum);
-    axis.SetMaximum(maximum);
+    axis.SetMinMax(minimum, maximum);
+}
+
+// The last moment the bottom axes show: the end of the latest day, or of the first when the load
+// ends on it (or before it).
+double DayRangeEnd(double firstDay, double latestDay) {
+    return (latestDay > firstDay ? latestDay : firstDay) + 0.999;
+}
+
+// A locale separator of more than one byte cannot stand in a chart label; the default stays.
+char SingleByteOr(const std::string& separator, char fallback) {
+    return separator.size() == 1 ? separator[0] : fallback;
 }
 
 TFastLineSeries& AddSeries(TChart& chart, const char* component, const char* title, TColor colour,
@@ -67,37 +77,71 @@ void AddRightLabel(TChart& chart, double value, const char* text, TColor colour)
 
 }  // namespace
 
-TSignalCharts::TSignalCharts(TChart& strength, TChart& pdop, TChart& mode)
-    : strength_(strength), pdop_(pdop), mode_(mode) {
-    Configure();
+chart::TFormatSettings ChartFormatSettings(const core::LocaleConventions& locale) {
+    TFormatSettings settings;
+    settings.DecimalSeparator = SingleByteOr(locale.decimalSeparator, settings.DecimalSeparator);
+    settings.TimeSeparator = SingleByteOr(locale.timeSeparator, settings.TimeSeparator);
+    // A decimal comma takes the thousands point, so that no label could read both ways.
+    if (settings.DecimalSeparator == settings.ThousandSeparator) settings.ThousandSeparator = '.';
+    return settings;
 }
 
-void TSignalCharts::Configure() {
-    ConfigureCommon(strength_, kStrengthTitle);
-    FixRange(strength_.LeftAxis(), 0, 10);
-    AddSeries(strength_, "Series3", "Strength", clGray, aLeftAxis, true);
-    AddSeries(strength_, "Series4", "Num good", RGBColor(0, 64, 0), aLeftAxis, false);
-    AddSeries(strength_, "Series1", "2D/3D fix", clGreen, aRightAxis, false);
-    AddSeries(strength_, "Series5", "Trend", RGBColor(0, 128, 192), aLeftAxis, true);
+void ConfigureChartStrength(TChart& chart) {
+    ConfigureCommon(chart, kStrengthTitle);
+    FixRange(chart.LeftAxis(), 0, 10);
+    AddSeries(chart, "Series3", "Strength", clGray, aLeftAxis, true);
+    AddSeries(chart, "Series4", "Num good", RGBColor(0, 64, 0), aLeftAxis, false);
+    AddSeries(chart, "Series1", "2D/3D fix", clGreen, aRightAxis, false);
+    AddSeries(chart, "Series5", "Trend", RGBColor(0, 128, 192), aLeftAxis, true);
+}
 
-    ConfigureCommon(pdop_, kPdopTitle);
-    pdop_.LeftAxis().LabelsFont().SetColor(clPurple);
-    pdop_.Legend().SetLegendStyle(lsSeries);
-    pdop_.Legend().SetTextStyle(ltsPlain);
-    pdop_.Legend().SetHorizMargin(71);
-    AddSeries(pdop_, "FastLineSeries1", "PDOP", clPurple, aLeftAxis, true);
+void ConfigureChartPDOP(TChart& chart) {
+    ConfigureCommon(chart, kPdopTitle);
+    chart.LeftAxis().LabelsFont().SetColor(clPurple);
+    chart.Legend().SetLegendStyle(lsSeries);
+    chart.Legend().SetTextStyle(ltsPlain);
+    chart.Legend().SetHorizMargin(71);
+    AddSeries(chart, "FastLineSeries1", "PDOP", clPurple, aLeftAxis, true);
+}
 
-    ConfigureCommon(mode_, kModeTitle);
-    FixRange(mode_.LeftAxis(), 0, 100);
-    mode_.LeftAxis().LabelsFont().SetColor(clGreen);
-    FixRange(mode_.RightAxis(), 0, 100);
-    mode_.RightAxis().LabelsFont().SetColor(clRed);
-    mode_.RightAxis().TicksInner().SetVisible(false);
+void ConfigureChartMode(TChart& chart) {
+    ConfigureCommon(chart, kModeTitle);
+    FixRange(chart.LeftAxis(), 0, 100);
+    chart.LeftAxis().LabelsFont().SetColor(clGreen);
+    FixRange(chart.RightAxis(), 0, 100);
+    chart.RightAxis().LabelsFont().SetColor(clRed);
+    chart.RightAxis().TicksInner().SetVisible(false);
     // The signal line is drawn green while its series colour stays automatic.
-    AddSeries(mode_, "FastLineSeries2", "Signal", clAutoColor, aLeftAxis, true).LinePen().SetColor(clGreen);
-    AddSeries(mode_, "Series2", "Mode", RGBColor(0, 128, 192), aRightAxis, true);
+    AddSeries(chart, "FastLineSeries2", "Signal", clAutoColor, aLeftAxis, true).LinePen().SetColor(clGreen);
+    AddSeries(chart, "Series2", "Mode", RGBColor(0, 128, 192), aRightAxis, true);
+}
 
+void PutFixLabels(TChart& strength) {
+    strength.RightAxis().Items().ClearItems();
+    const TColor fixColour = strength.Series(2).SeriesColor();
+    AddRightLabel(strength, core::kFixNonePlotted, "  No fix", fixColour);
+    AddRightLabel(strength, core::kFix2DPlotted, "  2D", fixColour);
+    AddRightLabel(strength, core::kFix3DPlotted, "  3D", fixColour);
+}
+
+void FixRightAxisToLeft(TChart& strength) {
+    TChartAxis& right = strength.RightAxis();
+    right.SetAutomatic(false);
+    right.SetMinMax(0, strength.LeftAxis().Maximum());
+}
+
+TSignalCharts::TSignalCharts(TChart& strength, TChart& pdop, TChart& mode)
+    : strength_(strength), pdop_(pdop), mode_(mode) {
+    ConfigureChartStrength(strength_);
+    ConfigureChartPDOP(pdop_);
+    ConfigureChartMode(mode_);
     for (TChart* chart : {&strength_, &pdop_, &mode_}) chart->EndConfiguring();
+}
+
+void TSignalCharts::SetLocale(const core::LocaleConventions& locale) {
+    locale_ = locale;
+    const TFormatSettings settings = ChartFormatSettings(locale);
+    for (TChart* chart : {&strength_, &pdop_, &mode_}) chart->SetFormatSettings(settings);
 }
 
 TChartSeries& TSignalCharts::SeriesFor(core::SeriesId id) {
@@ -127,8 +171,7 @@ void TSignalCharts::BeginLoad() {
     pdop_.BottomAxis().SetAutomatic(true);
     TChartAxis& pdopLeft = pdop_.LeftAxis();
     pdopLeft.SetAutomatic(false);
-    pdopLeft.SetMinimum(0);
-    pdopLeft.SetMaximum(10);
+    pdopLeft.SetMinMax(0, 10);
     for (int i = 0; i < pdop_.SeriesCount(); ++i) pdop_.Series(i).ClearPoints();
 
     mode_.BottomAxis().SetAutomatic(true);
@@ -153,30 +196,21 @@ void TSignalCharts::Plot(const core::DayAnalysis& day) {
         for (TChart* chart : {&strength_, &pdop_, &mode_}) SetDayRange(*chart, day.firstDay, day.latestDay);
     }
     AlignCharts();
-
-    TChartAxis& right = strength_.RightAxis();
-    right.SetAutomatic(false);
-    right.SetMinimum(0);
-    right.SetMaximum(strength_.LeftAxis().Maximum());
+    FixRightAxisToLeft(strength_);
 }
 
 void TSignalCharts::AlignCharts() {
-    TChartAxis& strengthRight = strength_.RightAxis();
-    strengthRight.Items().ClearItems();
-    const TColor fixColour = strength_.Series(2).SeriesColor();
-    AddRightLabel(strength_, 0, "  No fix", fixColour);
-    AddRightLabel(strength_, 0.8, "  2D", fixColour);
-    AddRightLabel(strength_, 1.6, "  3D", fixColour);
+    PutFixLabels(strength_);
 
     mode_.RightAxis().Items().ClearItems();
     const TColor modeColour = mode_.Series(1).SeriesColor();
-    AddRightLabel(mode_, 0, "  Inactive", modeColour);
+    AddRightLabel(mode_, core::kModeInactivePlotted, "  Inactive", modeColour);
     if (controlFormat_) {
-        AddRightLabel(mode_, 20, "  Control", modeColour);
+        AddRightLabel(mode_, core::kModeFineOrControlPlotted, "  Control", modeColour);
         mode_.Title().SetText(kModeControlTitle);
     } else {
-        AddRightLabel(mode_, 10, "  Coarse", modeColour);
-        AddRightLabel(mode_, 20, "  Fine", modeColour);
+        AddRightLabel(mode_, core::kModeCoarsePlotted, "  Coarse", modeColour);
+        AddRightLabel(mode_, core::kModeFineOrControlPlotted, "  Fine", modeColour);
         // A later load in the ordinary format names its own lock modes again.
         mode_.Title().SetText(kModeTitle);
     }
@@ -206,7 +240,7 @@ void TSignalCharts::AlignCharts() {
 }
 
 double TSignalCharts::DayEnd() const {
-    return latestDay_ > firstDay_ ? latestDay_ + 0.999 : firstDay_ + 0.999;
+    return DayRangeEnd(firstDay_, latestDay_);
 }
 
 void TSignalCharts::SetTimeSpan(double from, double to) {
@@ -221,10 +255,7 @@ void TSignalCharts::SetTimeSpan(double from, double to) {
     for (TChart* chart : {&strength_, &pdop_, &mode_}) {
         TChartAxis& axis = chart->BottomAxis();
         axis.SetAutomatic(false);
-        // Lowest minimum first: no intermediate range can be refused, whatever the range was.
-        axis.SetMinimum(std::min(from, axis.Minimum()));
-        axis.SetMaximum(to);
-        axis.SetMinimum(from);
+        axis.SetMinMax(from, to);
         // The labels show hours and minutes: a finer step would repeat a label.
         axis.SetIncrement(kZoomedLabelStep);
     }
@@ -254,9 +285,7 @@ void SetDayRange(TChart& chart, double firstDay, double latestDay) {
     if (firstDay == 0) return;
     TChartAxis& axis = chart.BottomAxis();
     axis.SetAutomatic(false);
-    axis.SetMinimum(0);
-    axis.SetMaximum(latestDay > firstDay ? latestDay + 0.999 : firstDay + 0.999);
-    axis.SetMinimum(firstDay);
+    axis.SetMinMax(firstDay, DayRangeEnd(firstDay, latestDay));
 }
 
 }  // namespace marlix::ui

@@ -12,6 +12,19 @@ struct TTimeSpan {
     friend bool operator==(const TTimeSpan&, const TTimeSpan&) = default;
 };
 
+// The chart settings of the user's locale: its decimal and time separators in the axis labels.
+chart::TFormatSettings ChartFormatSettings(const core::LocaleConventions& locale);
+
+// The pieces of the three charts' configuration, each for the chart it names, for drawing one chart
+// alone as the window would (tests, the chart sample and the benchmark); TSignalCharts uses them.
+void ConfigureChartStrength(chart::TChart& chart);
+void ConfigureChartPDOP(chart::TChart& chart);
+void ConfigureChartMode(chart::TChart& chart);
+// The right-axis texts of ChartStrength: "No fix", "2D" and "3D" at the values the fix series plots.
+void PutFixLabels(chart::TChart& strength);
+// Fixes the right axis of ChartStrength to the range of its left axis, as every load ends.
+void FixRightAxisToLeft(chart::TChart& strength);
+
 // The three stacked signal charts that share one time scale. Holds references only;
 // the panels own their charts.
 class TSignalCharts {
@@ -32,6 +45,10 @@ class TSignalCharts {
 
     bool ControlFormat() const { return controlFormat_; }
 
+    // The locale the axis labels follow; the next drawing pass shows it.
+    void SetLocale(const core::LocaleConventions& locale);
+    const core::LocaleConventions& Locale() const { return locale_; }
+
     // The series at its place in the day analysis.
     chart::TChartSeries& SeriesFor(core::SeriesId id);
 
@@ -51,12 +68,12 @@ class TSignalCharts {
     TTimeSpan VisibleSpan() const;
 
   private:
-    void Configure();
     void BeginLoad();
 
     chart::TChart& strength_;
     chart::TChart& pdop_;
     chart::TChart& mode_;
+    core::LocaleConventions locale_;
     bool controlFormat_ = false;
     double firstDay_ = 0;
     double latestDay_ = 0;
