@@ -170,8 +170,12 @@ SatelliteDay SatelliteAggregator::Finish() {
     };
     const auto byMinute = [&](std::size_t a, std::size_t b) { return before(levels[a], levels[b]); };
     // A log that steps back in time, or several files read as one, can visit a minute twice. That is
-    // rare, so the order of the entries is only made when they are out of order.
-    if (!std::is_sorted(levels.begin(), levels.end(), before)) {
+    // rare, so the order of the entries is only made when they are out of order or a pair repeats
+    // (a minute visited again right after itself).
+    const auto notBefore = [&](const SatelliteMinuteLevel& a, const SatelliteMinuteLevel& b) {
+        return !before(a, b);
+    };
+    if (std::adjacent_find(levels.begin(), levels.end(), notBefore) != levels.end()) {
         std::vector<std::size_t> order(levels.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), byMinute);
