@@ -140,7 +140,10 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
     result.records.clear();
     // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
     thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
-    std::uint64_t pos = 0;
+    // The file's mark was read when the load began. Reading past it with the encoding given, rather
+    // than letting the reader look for the mark, leaves nothing held back in the reader when a first
+    // piece of a few bytes ends.
+    std::uint64_t pos = MarkLength(file.encoding);
     if (piece.begin > 0) {
         const auto start = FirstLineStart(file, piece, buffer.get(), result);
         if (!start) return result;
@@ -149,7 +152,7 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
     if (piece.end != kToEndOfFile) {
         result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
     }
-    LineReader reader = piece.begin == 0 ? LineReader() : LineReader(file.encoding);
+    LineReader reader(file.encoding);
     RecordSink sink(result);
     for (;;) {
         const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
