@@ -28,10 +28,6 @@ void WriteWhole(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-QString IsoUtcTime(double time) {
-    return QString::fromStdString(core::IsoUtcTime(time));
-}
-
 QString VisibleMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat,
                           TTimeSpan span) {
     return QString::fromStdString(core::MinutesCsv(minutes, controlFormat, span.from, span.to));

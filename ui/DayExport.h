@@ -10,10 +10,6 @@ namespace marlix::ui {
 
 class TFormMain;
 
-// A chart time as ISO 8601 UTC, with milliseconds only when the time has some:
-// "2026-03-14T10:01:01Z", "2026-03-14T10:01:01.500Z".
-QString IsoUtcTime(double time);
-
 // The closed minutes within the visible time span as a spreadsheet reads them: a header row, then
 // one row per minute (see core::MinutesCsv).
 QString VisibleMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat,

@@ -40,6 +40,10 @@ void DescribeOnly(CLI::App& app) {
     Describe(app, unused);
 }
 
+// Describes the command in `app` as its table entry has it, for the usage, the help, the man page and
+// the completion.
+void DescribeCommand(CLI::App& app, const Command& command);
+
 // The one version of both programs, set in the build.
 inline constexpr std::string_view kVersion = MARLIX_VERSION;
 

@@ -68,8 +68,7 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
            ".SH COMMANDS\n";
     for (const Command& command : CliCommands()) {
         CLI::App app;
-        PrepareCommand(app, command.name);
-        command.describe(app);
+        DescribeCommand(app, command);
         man << ".SS \"" << Roff(command.name) << ' ' << Roff(Synopsis(app)) << "\"\n"
             << Roff(app.get_description()) << '\n';
         for (const CLI::Option* option : DescribedOptions(app)) {
@@ -167,8 +166,7 @@ void WriteCompletion(std::ostream& out) {
            "    case ${COMP_WORDS[1]} in\n";
     for (const Command& command : CliCommands()) {
         CLI::App app;
-        PrepareCommand(app, command.name);
-        command.describe(app);
+        DescribeCommand(app, command);
         std::string flags;
         bool positional = false;
         out << "    " << command.name << ")\n        case $prev in\n";

@@ -100,6 +100,19 @@ std::string FormatIsoDateTime(DayTime t) {
     return text;
 }
 
+std::string IsoUtcTime(DayTime time) {
+    const CivilDateTime t = DecodeDateTime(time);
+    char text[40];
+    if (t.msec != 0) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.msec);
+    } else {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    }
+    return text;
+}
+
 std::string FormatClockTime(DayTime t, std::string_view separator, bool withSeconds) {
     const CivilDateTime c = DecodeDateTime(t);
     char part[8];

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 
 #include "marlix/core/csv.h"
 
@@ -51,19 +50,6 @@ std::string GapWords(const MinuteReading& m) {
 }
 
 }  // namespace
-
-std::string IsoUtcTime(DayTime time) {
-    const CivilDateTime t = DecodeDateTime(time);
-    char text[40];
-    if (t.msec != 0) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second, t.msec);
-    } else {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day, t.hour,
-                      t.minute, t.second);
-    }
-    return text;
-}
 
 std::string MinutesCsv(const std::vector<MinuteReading>& minutes, bool controlFormat, DayTime from,
                        DayTime to) {

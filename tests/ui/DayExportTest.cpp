@@ -35,10 +35,10 @@ using IsoTimeTest = ::testing::Test;
 
 TEST_F(IsoTimeTest, WholeSecondsWithoutAndOtherTimesWithMilliseconds) {
     const QDate day(2026, 3, 14);
-    EXPECT_EQ(IsoUtcTime(At(day, 10, 1, 1)), "2026-03-14T10:01:01Z");
-    EXPECT_EQ(IsoUtcTime(At(day, 10, 1, 1, 500)), "2026-03-14T10:01:01.500Z");
-    EXPECT_EQ(IsoUtcTime(At(day, 0, 0, 0, 7)), "2026-03-14T00:00:00.007Z");
-    EXPECT_EQ(IsoUtcTime(At(day, 0, 0) + 0.999), "2026-03-14T23:58:33.600Z");
+    EXPECT_EQ(core::IsoUtcTime(At(day, 10, 1, 1)), "2026-03-14T10:01:01Z");
+    EXPECT_EQ(core::IsoUtcTime(At(day, 10, 1, 1, 500)), "2026-03-14T10:01:01.500Z");
+    EXPECT_EQ(core::IsoUtcTime(At(day, 0, 0, 0, 7)), "2026-03-14T00:00:00.007Z");
+    EXPECT_EQ(core::IsoUtcTime(At(day, 0, 0) + 0.999), "2026-03-14T23:58:33.600Z");
 }
 
 using ProposedNameTest = ::testing::Test;

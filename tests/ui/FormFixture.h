@@ -87,7 +87,9 @@ class FormFixture : public ::testing::Test {
         ASSERT_TRUE(programDir.isValid());
     }
 
-    std::unique_ptr<TFormMain> MakeForm(QStringList arguments = {}) {
+    // A window on the fake clock whose errors, reads and folder dialog the test controls; its
+    // start-up settles the folder from the arguments, as the program's does.
+    std::unique_ptr<TFormMain> MakeStartedForm(QStringList arguments = {}, bool onDataDir = false) {
         TFormMainOptions options;
         options.arguments = std::move(arguments);
         options.programDirectory = programDir.path();
@@ -97,13 +99,18 @@ class FormFixture : public ::testing::Test {
         options.showError = [this](const QString& title, const QString& message) {
             errors.emplace_back(title, message);
         };
+        options.askFolder = [this](const QString&, const QString&) { return folderAnswer; };
         options.beforeAnalysis = [this](std::stop_token stop) { loadHold.Wait(stop); };
         options.beforeHistoryDay = [this](std::stop_token stop) { historyHold.Wait(stop); };
         auto form = std::make_unique<TFormMain>(std::move(options));
-        form->SetDataDirectory(dataDir.path());
+        if (onDataDir) form->SetDataDirectory(dataDir.path());
         form->show();
         QApplication::processEvents();
         return form;
+    }
+    // The same window on the test's data folder.
+    std::unique_ptr<TFormMain> MakeForm(QStringList arguments = {}) {
+        return MakeStartedForm(std::move(arguments), true);
     }
 
     // A short log of the given day from 10:00:00 to 10:02:30.
@@ -119,6 +126,7 @@ class FormFixture : public ::testing::Test {
     QTemporaryDir programDir;
     std::shared_ptr<TFakeClock> clock = std::make_shared<TFakeClock>();
     std::vector<std::pair<QString, QString>> errors;
+    QString folderAnswer;  // what the folder dialog answers
     // Windows made by MakeForm live in the test body, so both holds outlive them.
     TReadHold loadHold;
     TReadHold historyHold;

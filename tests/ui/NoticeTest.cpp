@@ -20,23 +20,6 @@ namespace {
 
 class NoticeTest : public FormFixture {
   protected:
-    // A window whose folder dialog answers `folderAnswer`.
-    std::unique_ptr<TFormMain> MakeFolderForm(QStringList arguments = {}) {
-        TFormMainOptions options;
-        options.arguments = std::move(arguments);
-        options.programDirectory = programDir.path();
-        options.runStartup = false;
-        options.clock = clock;
-        options.reloadDelayMs = 0;
-        options.showError = [this](const QString& title, const QString& message) {
-            errors.emplace_back(title, message);
-        };
-        options.askFolder = [this](const QString&, const QString&) { return folderAnswer; };
-        auto form = std::make_unique<TFormMain>(std::move(options));
-        form->show();
-        QApplication::processEvents();
-        return form;
-    }
     static QString Notice(const TFormMain& form) {
         return form.LabelNotice()->isVisible() ? form.LabelNotice()->text() : QString();
     }
@@ -50,7 +33,6 @@ class NoticeTest : public FormFixture {
             EXPECT_FALSE(other->geometry().intersects(notice)) << other->objectName().toStdString();
         }
     }
-    QString folderAnswer;
 };
 
 TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
@@ -125,20 +107,20 @@ TEST_F(NoticeTest, AutoRefreshAfterUtcMidnightSaysSoUntilTodaysLogAppears) {
 }
 
 TEST_F(NoticeTest, StartupNamesAMissingFolderOrOneWithoutDayLogs) {
-    auto missing = MakeFolderForm({dataDir.path() + "/no/such"});
+    auto missing = MakeStartedForm({dataDir.path() + "/no/such"});
     missing->TimerRunTimer();
     missing->WaitForLoad();
     EXPECT_EQ(Notice(*missing), "Folder not found: " + dataDir.path() + "/no/such");
     EXPECT_EQ(missing->DataDirectory(), programDir.path() + '/');
 
     WriteFile(dataDir.path(), "readme.txt", "x");
-    auto empty = MakeFolderForm({dataDir.path()});
+    auto empty = MakeStartedForm({dataDir.path()});
     empty->TimerRunTimer();
     empty->WaitForLoad();
     EXPECT_EQ(Notice(*empty), "No day logs in " + dataDir.path() + '/');
 
     WriteDay(yesterday);
-    auto good = MakeFolderForm({dataDir.path()});
+    auto good = MakeStartedForm({dataDir.path()});
     good->TimerRunTimer();
     good->WaitForLoad();
     EXPECT_EQ(Notice(*good), "");
@@ -149,7 +131,7 @@ TEST_F(NoticeTest, StartupNamesAMissingFolderOrOneWithoutDayLogs) {
 TEST_F(NoticeTest, LogFileArgumentsOpenLikeADropAmongTheirFolder) {
     const QString a = WriteDay(yesterday.addDays(-3));
     const QString b = WriteDay(yesterday.addDays(-2));
-    auto form = MakeFolderForm({b, a});
+    auto form = MakeStartedForm({b, a});
     form->TimerRunTimer();
     form->WaitForLoad();
     EXPECT_EQ(form->LoadCount(), 1);
@@ -169,7 +151,7 @@ TEST_F(NoticeTest, OpenFolderShowsYesterdayOrElseTheNewestDayOfTheChosenFolder) 
     WriteFile(other.path(), DayName(yesterday.addDays(-4)),
               RecordBlocks(QDateTime(yesterday.addDays(-4), QTime(10, 0), Qt::UTC),
                            QDateTime(yesterday.addDays(-4), QTime(10, 3), Qt::UTC)));
-    auto form = MakeFolderForm();
+    auto form = MakeStartedForm();
     form->SetDataDirectory(dataDir.path());
     folderAnswer = other.path();
     QTest::keyClick(form->windowHandle(), Qt::Key_O, Qt::ControlModifier);

@@ -45,6 +45,9 @@ DayTime DayTimeFromUnixSeconds(double unixSeconds);  // 1970-01-01 is 25569
 std::string FormatIsoDate(DayTime t);
 // "yyyy-mm-dd hh:nn:ss" after rounding to the nearest millisecond, which spreadsheets read.
 std::string FormatIsoDateTime(DayTime t);
+// ISO 8601 UTC, "2026-03-14T10:01:01Z"; milliseconds only when the time has some
+// ("...T10:01:01.500Z").
+std::string IsoUtcTime(DayTime time);
 // "hh:nn", or "hh:nn:ss" with seconds, after rounding to the nearest millisecond; the separator is
 // the locale's.
 std::string FormatClockTime(DayTime t, std::string_view separator, bool withSeconds = false);

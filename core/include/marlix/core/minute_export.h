@@ -10,9 +10,6 @@
 
 namespace marlix::core {
 
-// "2026-03-14T10:01:01Z"; milliseconds only when the time has some ("...T10:01:01.500Z").
-std::string IsoUtcTime(DayTime time);
-
 // The header row, then a row per minute whose time lies within [from, to]: time (UTC, ISO 8601),
 // strength, Num good, fix ("none", "2D", "3D"), trend, PDOP, signal %, mode ("inactive", "coarse",
 // "fine", "control") and where a logging gap ends or begins. A reading the minute lacks is empty.
