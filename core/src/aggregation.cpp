@@ -51,59 +51,10 @@ LineRecord ReduceTimeRecord(const TimeRecord& record) {
     r.number = record.timeOfDay;
     if (record.status == TimeRecord::Status::BadDate) return r;
     r.number = record.dateTime;
+    r.value = static_cast<std::int32_t>(MinuteNumber(record.dateTime));
     if (record.hourText != "00" && record.minuteText != "00") r.flags |= kTimeMovesLatestDay;
     if (record.secondText == "00") r.flags |= kTimeSecond00;
     if (record.secondText == "01") r.flags |= kTimeSecond01;
-    return r;
-}
-
-LineRecord ReduceLine(std::string_view line) {
-    LineRecord r;
-    switch (ClassifyRecord(line)) {
-        case RecordKind::Time: {
-            thread_local DateMemo memo;
-            return ReduceTimeRecord(ParseTimeRecord(line, memo));
-        }
-        case RecordKind::Pdop:
-            r.kind = RecordKind::Pdop;
-            r.value = PdopValue(line);
-            return r;
-        case RecordKind::PdopWithSatellites:
-            r.kind = RecordKind::Pdop;
-            r.flags = 1;
-            r.value = PdopValue(line);
-            return r;
-        case RecordKind::SatelliteNumbers: {
-            r.kind = RecordKind::SatelliteNumbers;
-            std::int32_t numbered = 0;
-            r.items = static_cast<std::uint16_t>(
-                ForEachListItem(ListField(line), 0, [&](std::int32_t prn) { numbered += prn > 0; }));
-            r.value = numbered;
-            return r;
-        }
-        case RecordKind::SatelliteLevels: {
-            r.kind = RecordKind::SatelliteLevels;
-            std::int64_t lineSum = 0;
-            std::int32_t withSignal = 0;
-            std::int32_t good = 0;
-            r.items = static_cast<std::uint16_t>(ForEachListItem(ListField(line), 0, [&](std::int32_t level) {
-                withSignal += level > 0;
-                good += level > 3;
-                lineSum += level;
-            }));
-            r.value = withSignal | good << 16;
-            r.number = static_cast<double>(lineSum);
-            return r;
-        }
-        case RecordKind::FixMode: {
-            const FixModeRecord fixMode = ParseFixMode(line);
-            r.kind = RecordKind::FixMode;
-            r.value = static_cast<std::int32_t>(fixMode.fix) | static_cast<std::int32_t>(fixMode.mode) << 8;
-            return r;
-        }
-        case RecordKind::None:
-            break;
-    }
     return r;
 }
 
@@ -130,8 +81,8 @@ void MinuteAggregator::Apply(const LineRecord& record) {
     }
 }
 
-void MinuteAggregator::OnTimeRecord(const TimeRecord& record) {
-    OnTime(ReduceTimeRecord(record));
+void MinuteAggregator::ApplyAll(std::span<const LineRecord> records) {
+    for (const LineRecord& record : records) Apply(record);
 }
 
 void MinuteAggregator::OnTime(const LineRecord& record) {
@@ -142,8 +93,7 @@ void MinuteAggregator::OnTime(const LineRecord& record) {
     if (status == TimeRecord::Status::BadDate) return;
     if (firstTime_ == 0) firstTime_ = currentTime_;
     if (firstDay_ == 0) firstDay_ = std::trunc(currentTime_);
-    if (const std::int64_t minute = MinuteNumber(currentTime_);
-        recordMinutes_.empty() || recordMinutes_.back() != minute) {
+    if (const std::int64_t minute = record.value; recordMinutes_.empty() || recordMinutes_.back() != minute) {
         recordMinutes_.push_back(minute);
     }
     if ((record.flags & kTimeMovesLatestDay) != 0) latestDay_ = std::trunc(currentTime_);

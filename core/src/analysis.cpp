@@ -5,6 +5,7 @@
 #include "marlix/core/line_reader.h"
 #include "marlix/core/log_files.h"
 #include "marlix/core/records.h"
+#include "line_reduction.h"
 #include "piece_reading.h"
 
 namespace marlix::core {
@@ -44,7 +45,8 @@ DayAnalyser::~DayAnalyser() = default;
 
 void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
-    const LineRecord record = ReduceLine(line);
+    thread_local ReductionMemo memo;
+    const LineRecord record = ReduceLine(line, memo);
     aggregator_->Apply(record);
     if (!satellites_) return;
     switch (record.kind) {
@@ -63,7 +65,7 @@ void DayAnalyser::AddLine(std::string_view line) {
 }
 
 void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines) {
-    for (const LineRecord& record : records) aggregator_->Apply(record);
+    aggregator_->ApplyAll(records);
     lineCount_ += lines;
 }
 

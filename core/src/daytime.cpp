@@ -47,19 +47,10 @@ bool IsValidDate(int year, int month, int day) {
            day <= DaysInMonth(year, month);
 }
 
-bool IsValidTime(int hour, int minute, int second) {
-    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
-}
-
 DayTime EncodeDate(int year, int month, int day) {
     return static_cast<double>(
                DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day))) +
            kUnixEpochDay;
-}
-
-DayTime EncodeTime(int hour, int minute, int second, int msec) {
-    const double ms = static_cast<double>(hour) * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec;
-    return ms / kMillisecondsPerDay;
 }
 
 DayTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {

@@ -3,44 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace marlix::core {
 namespace {
-
-// Index of the first CR, LF or NUL, or size when there is none. This scan is most of the reading
-// time, so it looks at 16 bytes at a time where SSE2 exists (every x86-64) and 8 elsewhere.
-std::size_t FindLineEnd(const char* p, std::size_t size) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i nul = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
-                                          _mm_cmpeq_epi8(bytes, nul));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-    }
-#else
-    // All three are below 14, so a word without any byte below 14 is skipped whole.
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (((word - kOnes * 14) & ~word & kHighBits) != 0) break;
-    }
-#endif
-    for (; i < size; ++i) {
-        const char c = p[i];
-        if (c == '\n' || c == '\r' || c == '\0') return i;
-    }
-    return size;
-}
 
 char CharacterOfCodeUnit(unsigned unit) {
     return unit < 0x80 ? static_cast<char>(unit) : kNonAsciiCharacter;
@@ -55,59 +20,45 @@ TextEncoding EncodingOfMark(std::string_view firstBytes) {
     return TextEncoding::Ansi;
 }
 
-void LineReader::Feed(std::string_view bytes, LineSink& sink) {
-    if (ended_ || bytes.empty()) return;
-    if (encoding_ != TextEncoding::Unknown) {
-        Decode(bytes, sink);
-        return;
-    }
+bool LineReader::TakeMark(std::string_view& bytes, std::string_view* held) {
     // Three bytes tell every byte-order mark apart; only those few are held back.
     const std::size_t taken = std::min(bytes.size(), 3 - head_.size());
     head_.append(bytes.substr(0, taken));
     bytes.remove_prefix(taken);
-    if (head_.size() < 3) return;
-    const std::string_view head = head_;
-    encoding_ = EncodingOfMark(head);
-    const std::size_t markLength = MarkLength(encoding_);
-    Decode(head.substr(markLength), sink);
-    head_.clear();
-    Decode(bytes, sink);
+    if (head_.size() < 3) return false;
+    encoding_ = EncodingOfMark(head_);
+    *held = std::string_view(head_).substr(MarkLength(encoding_));
+    return true;
 }
 
-void LineReader::Finish(LineSink& sink) {
+std::string_view LineReader::DecodeRest() {
     if (encoding_ == TextEncoding::Unknown) {
         // Shorter than three bytes: a two-byte UTF-16 mark alone, or plain text.
-        const std::string_view head = head_;
-        encoding_ = EncodingOfMark(head);
-        if (encoding_ == TextEncoding::Ansi) Decode(head, sink);
-        head_.clear();
+        encoding_ = EncodingOfMark(head_);
+        return encoding_ == TextEncoding::Ansi ? std::string_view(head_) : std::string_view();
     }
     // An unfinished UTF-8 sequence at the end still stands for one character.
     if (encoding_ == TextEncoding::Utf8 && utf8Pending_ > 0 && !ended_) {
         utf8Pending_ = 0;
-        const char c = kNonAsciiCharacter;
-        Split(std::string_view(&c, 1), sink);
+        decoded_.assign(1, kNonAsciiCharacter);
+        return decoded_;
     }
-    if (!partial_.empty()) EndLine({}, sink);
-    ended_ = true;
+    return {};
 }
 
-void LineReader::Decode(std::string_view bytes, LineSink& sink) {
+std::string_view LineReader::Decode(std::string_view bytes) {
     switch (encoding_) {
         case TextEncoding::Utf8:
-            DecodeUtf8(bytes, sink);
-            break;
+            return DecodeUtf8(bytes);
         case TextEncoding::Utf16LE:
         case TextEncoding::Utf16BE:
-            DecodeUtf16(bytes, sink);
-            break;
+            return DecodeUtf16(bytes);
         default:
-            Split(bytes, sink);
-            break;
+            return bytes;
     }
 }
 
-void LineReader::DecodeUtf8(std::string_view bytes, LineSink& sink) {
+std::string_view LineReader::DecodeUtf8(std::string_view bytes) {
     decoded_.clear();
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
@@ -136,10 +87,10 @@ void LineReader::DecodeUtf8(std::string_view bytes, LineSink& sink) {
             decoded_ += kNonAsciiCharacter;
         }
     }
-    Split(decoded_, sink);
+    return decoded_;
 }
 
-void LineReader::DecodeUtf16(std::string_view bytes, LineSink& sink) {
+std::string_view LineReader::DecodeUtf16(std::string_view bytes) {
     decoded_.clear();
     const bool bigEndian = encoding_ == TextEncoding::Utf16BE;
     std::size_t i = 0;
@@ -157,40 +108,7 @@ void LineReader::DecodeUtf16(std::string_view bytes, LineSink& sink) {
             unitOf(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1])));
     }
     if (i < bytes.size()) oddByte_ = static_cast<unsigned char>(bytes[i]);
-    Split(decoded_, sink);
-}
-
-void LineReader::Split(std::string_view text, LineSink& sink) {
-    const char* p = text.data();
-    std::size_t size = text.size();
-    while (size > 0 && !ended_) {
-        if (skipLf_) {
-            skipLf_ = false;
-            if (*p == '\n') {
-                ++p;
-                --size;
-                continue;
-            }
-        }
-        const std::size_t end = FindLineEnd(p, size);
-        if (end == size) {
-            AppendToLine(std::string_view(p, size));
-            return;
-        }
-        const std::string_view line(p, end);
-        if (partial_.empty() && line.size() <= kKeptLineLength) {
-            if (p[end] != '\0' || !line.empty()) sink.AddLine(line);
-        } else {
-            EndLine(line, sink);
-        }
-        if (p[end] == '\0') {
-            ended_ = true;
-            return;
-        }
-        skipLf_ = p[end] == '\r';
-        p += end + 1;
-        size -= end + 1;
-    }
+    return decoded_;
 }
 
 void LineReader::AppendToLine(std::string_view text) {
@@ -219,7 +137,7 @@ void LineReader::AppendToLine(std::string_view text) {
     if (overlongTail_.size() > kTailLength) overlongTail_.erase(0, overlongTail_.size() - kTailLength);
 }
 
-void LineReader::EndLine(std::string_view rest, LineSink& sink) {
+std::string_view LineReader::EndLine(std::string_view rest) {
     AppendToLine(rest);
     if (overlong_) {
         for (std::size_t w = 0; w < std::size(kLineWords); ++w) {
@@ -228,11 +146,12 @@ void LineReader::EndLine(std::string_view rest, LineSink& sink) {
             partial_.append(kLineWords[w]);
         }
     }
-    sink.AddLine(partial_);
+    finished_.swap(partial_);
     partial_.clear();
     overlong_ = false;
     overlongTail_.clear();
     wordsFound_ = 0;
+    return finished_;
 }
 
 }  // namespace marlix::core

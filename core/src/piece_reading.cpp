@@ -14,6 +14,7 @@
 
 #include "marlix/core/line_reader.h"
 #include "marlix/core/ordered_work.h"
+#include "line_reduction.h"
 
 namespace marlix::core {
 namespace {
@@ -79,17 +80,19 @@ struct ReducedPiece {
     std::optional<LoadFailure> failure;
 };
 
-class RecordSink final : public LineSink {
+// Not a LineSink: the reader is compiled for this type, so each line is reduced inside its loop.
+class RecordSink {
   public:
     explicit RecordSink(ReducedPiece& piece) : piece_(piece) {}
-    void AddLine(std::string_view line) override {
+    void AddLine(std::string_view line) {
         ++piece_.lines;
-        const LineRecord record = ReduceLine(line);
+        const LineRecord record = ReduceLine(line, memo_);
         if (record.kind != RecordKind::None) piece_.records.push_back(record);
     }
 
   private:
     ReducedPiece& piece_;
+    ReductionMemo memo_;
 };
 
 // pread that retries on EINTR; the byte count, or -1 with errno set.

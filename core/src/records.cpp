@@ -5,12 +5,6 @@
 namespace marlix::core {
 namespace {
 
-// The prefixes are compile-time constants, so the comparison becomes a few loads instead of a call.
-template <std::size_t N>
-bool StartsWith(std::string_view line, const char (&prefix)[N]) {
-    return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -19,30 +13,6 @@ int HexDigit(char c) {
 }
 
 }  // namespace
-
-RecordKind ClassifyRecord(std::string_view line) {
-    if (line.empty()) return RecordKind::None;
-    switch (line[0]) {
-        case 'U':
-            return StartsWith(line, kTimePrefix) ? RecordKind::Time : RecordKind::None;
-        case 'P':
-            if (StartsWith(line, kPdopPrefix)) return RecordKind::Pdop;
-            return StartsWith(line, kPdopWithSatellitesPrefix) ? RecordKind::PdopWithSatellites
-                                                               : RecordKind::None;
-        case 'S':
-            if (StartsWith(line, kSatelliteNumbersPrefix)) return RecordKind::SatelliteNumbers;
-            return StartsWith(line, kSatelliteLevelsPrefix) ? RecordKind::SatelliteLevels : RecordKind::None;
-        case 'F':
-            return StartsWith(line, kFixModePrefix) ? RecordKind::FixMode : RecordKind::None;
-        default:
-            return RecordKind::None;
-    }
-}
-
-std::string_view Field(std::string_view line, std::size_t first, std::size_t length) {
-    if (first < 1 || first > line.size()) return {};
-    return line.substr(first - 1, length);
-}
 
 bool TryParseIntegerInFull(std::string_view text, std::int32_t& value) {
     std::size_t i = 0;
@@ -133,10 +103,6 @@ TimeRecord ParseTimeRecord(std::string_view line, DateMemo& memo) {
     memo.date = date;
     memo.valid = true;
     return record;
-}
-
-std::int32_t PdopValue(std::string_view line) {
-    return ParseIntegerOr(Field(line, 13, 2), 11);
 }
 
 FixModeRecord ParseFixMode(std::string_view line) {

@@ -4,13 +4,6 @@
 
 namespace marlix::core {
 
-std::int64_t MinuteNumber(DayTime t) {
-    const double scaled = t * 86400.0;
-    const auto seconds = static_cast<std::int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
-    // Floor division, so that times before 1899-12-30 also fall in the minute that starts before them.
-    return seconds >= 0 ? seconds / 60 : -((-seconds + 59) / 60);
-}
-
 DayTime MinuteStart(std::int64_t minuteNumber) {
     return static_cast<double>(minuteNumber) / 1440.0;
 }

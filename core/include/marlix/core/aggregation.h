@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -34,7 +35,8 @@ struct LineRecord {
     // Time: the TimeRecord status and the kTime* bits; PDOP: 1 for "PDOP; sats: ".
     std::uint8_t flags = 0;
     std::uint16_t items = 0;  // list items (a list field of 99 characters holds at most 100)
-    // Time: unused; PDOP: the value; Satellite numbers: items above 0; Satellite levels: items above 0
+    // Time: the minute number (MinuteNumber) when the status is Ok, which the valid dates of a log
+    // (years 2000 to 2099) keep well inside 32 bits; PDOP: the value; Satellite numbers: items above 0; Satellite levels: items above 0
     // in the low 16 bits and items above 3 in the high 16 bits; Fix and mode: FixState | LockMode << 8.
     std::int32_t value = 0;
     // Time: the date and time when the status is Ok, the time of day on a bad date; Satellite levels:
@@ -46,8 +48,6 @@ inline constexpr std::uint8_t kTimeMovesLatestDay = 4;  // hour text and minute 
 inline constexpr std::uint8_t kTimeSecond00 = 8;
 inline constexpr std::uint8_t kTimeSecond01 = 16;
 
-// The record of any line; kind None for a line that is no record.
-LineRecord ReduceLine(std::string_view line);
 LineRecord ReduceTimeRecord(const TimeRecord& record);
 
 // The mean of the strength samples above 0, summed in their order; nothing without one. The
@@ -57,8 +57,8 @@ std::optional<double> MeanOfPositiveSamples(const std::vector<double>& sampleVal
 class MinuteAggregator {
   public:
     void Apply(const LineRecord& record);
+    void ApplyAll(std::span<const LineRecord> records);
 
-    void OnTimeRecord(const TimeRecord& record);
     void OnPdopRecord(std::int32_t value, bool withSatellites);
     void OnSatelliteNumbers(std::string_view list);
     void OnSatelliteLevels(std::string_view list);

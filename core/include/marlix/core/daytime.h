@@ -17,11 +17,16 @@ inline constexpr DayTime kUnixEpochDay = 25569.0;
 DayTime EncodeDate(int year, int month, int day);
 // Date plus time of day; the time is added to the date as it is, also for dates before 1899-12-30.
 DayTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
-// The time of day alone, a value in [0, 1).
-DayTime EncodeTime(int hour, int minute, int second, int msec = 0);
+// The time of day alone, a value in [0, 1). Inline: every Time record of a log takes it.
+inline DayTime EncodeTime(int hour, int minute, int second, int msec = 0) {
+    const double ms = static_cast<double>(hour) * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec;
+    return ms / kMillisecondsPerDay;
+}
 
 bool IsValidDate(int year, int month, int day);  // year 1..9999, month 1..12, day within the month
-bool IsValidTime(int hour, int minute, int second);
+inline bool IsValidTime(int hour, int minute, int second) {
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+}
 int DaysInMonth(int year, int month);
 
 struct CivilDate {

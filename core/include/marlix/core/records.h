@@ -4,6 +4,7 @@
 // per character; positions in the comments are 1-based, as the logger's layout counts them.
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,11 +31,41 @@ inline constexpr char kSatelliteNumbersPrefix[] = "Sat PRN   : ";
 inline constexpr char kSatelliteLevelsPrefix[] = "Sat level : ";
 inline constexpr char kFixModePrefix[] = "Fix, Mode";
 
-// At most one prefix can match, so the first match is the kind.
-RecordKind ClassifyRecord(std::string_view line);
+namespace detail {
+// The prefixes are compile-time constants, so the comparison becomes a few loads instead of a call.
+template <std::size_t N>
+bool StartsWith(std::string_view line, const char (&prefix)[N]) {
+    return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
+}
+}  // namespace detail
+
+// At most one prefix can match, so the first match is the kind. Inline, as every line of a log is
+// classified.
+inline RecordKind ClassifyRecord(std::string_view line) {
+    using detail::StartsWith;
+    if (line.empty()) return RecordKind::None;
+    switch (line[0]) {
+        case 'U':
+            return StartsWith(line, kTimePrefix) ? RecordKind::Time : RecordKind::None;
+        case 'P':
+            if (StartsWith(line, kPdopPrefix)) return RecordKind::Pdop;
+            return StartsWith(line, kPdopWithSatellitesPrefix) ? RecordKind::PdopWithSatellites
+                                                               : RecordKind::None;
+        case 'S':
+            if (StartsWith(line, kSatelliteNumbersPrefix)) return RecordKind::SatelliteNumbers;
+            return StartsWith(line, kSatelliteLevelsPrefix) ? RecordKind::SatelliteLevels : RecordKind::None;
+        case 'F':
+            return StartsWith(line, kFixModePrefix) ? RecordKind::FixMode : RecordKind::None;
+        default:
+            return RecordKind::None;
+    }
+}
 
 // Characters first..first+length-1 of the line (1-based), shorter or empty past the end of the line.
-std::string_view Field(std::string_view line, std::size_t first, std::size_t length);
+inline std::string_view Field(std::string_view line, std::size_t first, std::size_t length) {
+    if (first < 1 || first > line.size()) return {};
+    return line.substr(first - 1, length);
+}
 
 // Optional blanks, an optional sign, then decimal digits or a hexadecimal number introduced by "$",
 // "x", "X", "0x" or "0X", and nothing after it; the value must fit 32 bits.
@@ -99,7 +130,9 @@ struct DateMemo {
 TimeRecord ParseTimeRecord(std::string_view line, DateMemo& memo);
 
 // PDOP value of either PDOP line: characters 13-14, 11 when they are no integer.
-std::int32_t PdopValue(std::string_view line);
+inline std::int32_t PdopValue(std::string_view line) {
+    return ParseIntegerOr(Field(line, 13, 2), 11);
+}
 
 enum class FixState { None, Fix2D, Fix3D };
 enum class LockMode { Inactive, Coarse, FineOrControl };

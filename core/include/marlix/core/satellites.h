@@ -32,7 +32,12 @@ struct SatelliteDay {
 
 // Minute number of a DayTime (minutes since 1899-12-30), after rounding to the nearest second so that
 // hh:mm:00 of a record falls in its own minute.
-std::int64_t MinuteNumber(DayTime t);
+inline std::int64_t MinuteNumber(DayTime t) {
+    const double scaled = t * 86400.0;
+    const auto seconds = static_cast<std::int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    // Floor division, so that times before 1899-12-30 also fall in the minute that starts before them.
+    return seconds >= 0 ? seconds / 60 : -((-seconds + 59) / 60);
+}
 DayTime MinuteStart(std::int64_t minuteNumber);
 
 // Pairs each Satellite numbers list with the next Satellite levels list item by item, and averages the
