@@ -1,11 +1,15 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <ctime>
+#include <future>
 #include <iostream>
+#include <numeric>
+#include <optional>
 #include <ostream>
 
 #include "command_line.h"
@@ -179,6 +183,79 @@ core::DayTime YesterdayUtc() {
     return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
 }
 
+namespace {
+
+// The shortest texts of the distinct X values of one series, in its ascending order.
+class XTexts {
+  public:
+    explicit XTexts(const std::vector<core::ChartPoint>& points) {
+        xs_.reserve(points.size());
+        ends_.reserve(points.size());
+        texts_.reserve(points.size() * 18);
+        for (const core::ChartPoint& point : points) {
+            if (!xs_.empty() && SameBits(xs_.back(), point.x)) continue;
+            xs_.push_back(point.x);
+            AppendNumber(texts_, point.x);
+            ends_.push_back(texts_.size());
+        }
+    }
+    // The text of x when it is among the values; at is where the search starts and is left at, so
+    // that a walk over ascending values looks up each in passing.
+    std::optional<std::string_view> Find(double x, std::size_t& at) const {
+        while (at < xs_.size() && xs_[at] < x) ++at;
+        if (at == xs_.size() || !SameBits(xs_[at], x)) return std::nullopt;
+        const std::size_t begin = at == 0 ? 0 : ends_[at - 1];
+        return std::string_view(texts_).substr(begin, ends_[at] - begin);
+    }
+
+  private:
+    // 0 and -0 are equal but read differently.
+    static bool SameBits(double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    }
+    std::vector<double> xs_;
+    std::vector<std::size_t> ends_;
+    std::string texts_;
+};
+
+// A small whole number is its digits; below 10^4 its shortest text has no exponent.
+void AppendValue(std::string& out, double value) {
+    if (value >= 0 && value < 1e4 && value == std::trunc(value) && !std::signbit(value)) {
+        char text[8];
+        const auto result = std::to_chars(text, text + sizeof text, static_cast<int>(value));
+        out.append(text, result.ptr);
+        return;
+    }
+    AppendNumber(out, value);
+}
+
+void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::ChartPoint>& points,
+                  const XTexts& xTexts) {
+    if (static_cast<int>(id) > 0) out += ", ";
+    out += JsonString(core::SeriesTitle(id));
+    out += ": [";
+    std::size_t at = 0;
+    bool first = true;
+    for (const core::ChartPoint& point : points) {
+        if (!first) out += ", ";
+        first = false;
+        out += '[';
+        if (const auto text = xTexts.Find(point.x, at)) {
+            out += *text;
+        } else {
+            AppendNumber(out, point.x);
+        }
+        out += ", ";
+        AppendValue(out, point.y);
+        out += ']';
+    }
+    out += ']';
+}
+
+constexpr std::size_t kPointsForSecondThread = 20000;
+
+}  // namespace
+
 std::string ReportText(const core::DayAnalysis& analysis) {
     std::string out;
     if (!analysis.hint.empty()) out += analysis.hint + '\n';
@@ -200,22 +277,35 @@ std::string ReportJson(const core::DayAnalysis& analysis) {
     out += ", \"notes\": " + JsonString(analysis.notes);
     out += ", \"summary\": " + JsonString(analysis.summary);
     out += ", \"series\": {";
-    for (int s = 0; s < core::kSeriesCount; ++s) {
-        if (s > 0) out += ", ";
-        out += JsonString(core::SeriesTitle(static_cast<core::SeriesId>(s)));
-        out += ": [";
-        bool first = true;
-        for (const core::ChartPoint& point : analysis.series[s]) {
-            if (!first) out += ", ";
-            first = false;
-            out += '[';
-            AppendNumber(out, point.x);
-            out += ", ";
-            AppendNumber(out, point.y);
-            out += ']';
-        }
-        out += ']';
+    std::vector<std::size_t> sizes;
+    for (const auto& points : analysis.series) sizes.push_back(points.size());
+    // The seven series share their minute times: the X texts of the first serve the others.
+    const XTexts xTexts(analysis.series[0]);
+    const auto formatSeries = [&](int first, int last) {
+        std::string text;
+        std::size_t points = 0;
+        for (int s = first; s < last; ++s) points += sizes[static_cast<std::size_t>(s)];
+        text.reserve(points * 40);
+        for (int s = first; s < last; ++s) AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts);
+        return text;
+    };
+    // Number texts are most of a long report's time, so a second thread writes the later series
+    // once there are enough points to pay for it.
+    int split = 0;
+    std::size_t before = 0;
+    const std::size_t total = std::accumulate(sizes.begin(), sizes.end(), std::size_t{0});
+    while (split < core::kSeriesCount && 2 * (before + sizes[static_cast<std::size_t>(split)]) <= total) {
+        before += sizes[static_cast<std::size_t>(split++)];
     }
+    std::string later;
+    if (total >= kPointsForSecondThread && split > 0 && split < core::kSeriesCount) {
+        auto laterTexts = std::async(std::launch::async, formatSeries, split, core::kSeriesCount);
+        out += formatSeries(0, split);
+        later = laterTexts.get();
+    } else {
+        out += formatSeries(0, core::kSeriesCount);
+    }
+    out += later;
     out += "}}\n";
     return out;
 }

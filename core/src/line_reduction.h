@@ -8,7 +8,12 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "marlix/core/aggregation.h"
+#include "marlix/core/line_reader.h"
 #include "marlix/core/records.h"
 #include "marlix/core/satellites.h"
 
@@ -50,6 +55,53 @@ inline bool TwoDigits(const char* p, std::int32_t& value) {
     return true;
 }
 
+#if defined(__SSE2__)
+// A levels list of the receiver's usual shape, one-digit levels joined by ", " (at most 16 of them),
+// read 16 bytes at a time; false for any other shape, which ForEachListItem then reads to the same
+// figures.
+inline bool ReadOneDigitLevels(std::string_view list, std::int32_t& items, std::int32_t& withSignal,
+                               std::int32_t& good, std::int64_t& sum) {
+    constexpr std::size_t kMost = 16 * 3 - 2;
+    if (list.empty() || list.size() > kMost || list.size() % 3 != 1) return false;
+    // The list over a filler of the same shape, whose levels of 0 count for nothing.
+    static constexpr char kFiller[49] = "0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,";
+    char text[48];
+    std::memcpy(text, kFiller, sizeof text);
+    std::memcpy(text, list.data(), list.size());
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i three = _mm_set1_epi8(3);
+    const __m128i one = _mm_set1_epi8(1);
+    // Per byte: the level, whether it is above 0, whether it is above 3; summed over the bytes at the end.
+    __m128i levels = zero;
+    __m128i signal = zero;
+    __m128i above3 = zero;
+    for (int i = 0; i < 3; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
+        const __m128i shape = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFiller + 16 * i));
+        // Separators where the filler has them, digits where it has digits.
+        const __m128i isDigitPlace = _mm_cmpeq_epi8(shape, _mm_set1_epi8('0'));
+        const __m128i digits = _mm_and_si128(_mm_sub_epi8(bytes, _mm_set1_epi8('0')), isDigitPlace);
+        const __m128i digitOk = _mm_cmpeq_epi8(_mm_min_epu8(digits, nine), digits);
+        const __m128i separatorOk = _mm_cmpeq_epi8(bytes, shape);
+        const __m128i ok = _mm_or_si128(_mm_and_si128(digitOk, isDigitPlace), separatorOk);
+        if (_mm_movemask_epi8(ok) != 0xFFFF) return false;
+        levels = _mm_add_epi8(levels, digits);
+        signal = _mm_add_epi8(signal, _mm_and_si128(_mm_cmpgt_epi8(digits, zero), one));
+        above3 = _mm_add_epi8(above3, _mm_and_si128(_mm_cmpgt_epi8(digits, three), one));
+    }
+    const auto byteSum = [zero](__m128i bytes) {
+        const __m128i halves = _mm_sad_epu8(bytes, zero);
+        return _mm_cvtsi128_si32(halves) + _mm_cvtsi128_si32(_mm_srli_si128(halves, 8));
+    };
+    items = static_cast<std::int32_t>((list.size() + 2) / 3);
+    withSignal = byteSum(signal);
+    good = byteSum(above3);
+    sum = byteSum(levels);
+    return true;
+}
+#endif
+
 inline LineRecord ReduceTimeLine(std::string_view line, DateMemo& memo) {
     // The logger's own shape, two digits in each time field and the date of the line before, gives
     // what ParseTimeRecord gives without reading the fields' texts again; any other shape goes there.
@@ -74,7 +126,7 @@ inline LineRecord ReduceTimeLine(std::string_view line, DateMemo& memo) {
 }  // namespace detail
 
 // The record of any line; kind None for a line that is no record.
-inline LineRecord ReduceLine(std::string_view line, ReductionMemo& memo) {
+MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo& memo) {
     LineRecord r;
     switch (ClassifyRecord(line)) {
         case RecordKind::Time:
@@ -101,14 +153,22 @@ inline LineRecord ReduceLine(std::string_view line, ReductionMemo& memo) {
         }
         case RecordKind::SatelliteLevels: {
             r.kind = RecordKind::SatelliteLevels;
+            const std::string_view list = ListField(line);
             std::int64_t lineSum = 0;
             std::int32_t withSignal = 0;
             std::int32_t good = 0;
-            r.items = static_cast<std::uint16_t>(ForEachListItem(ListField(line), 0, [&](std::int32_t level) {
-                withSignal += level > 0;
-                good += level > 3;
-                lineSum += level;
-            }));
+            std::int32_t items = 0;
+#if defined(__SSE2__)
+            if (!detail::ReadOneDigitLevels(list, items, withSignal, good, lineSum))
+#endif
+            {
+                items = ForEachListItem(list, 0, [&](std::int32_t level) {
+                    withSignal += level > 0;
+                    good += level > 3;
+                    lineSum += level;
+                });
+            }
+            r.items = static_cast<std::uint16_t>(items);
             r.value = withSignal | good << 16;
             r.number = static_cast<double>(lineSum);
             return r;

@@ -84,7 +84,7 @@ struct ReducedPiece {
 class RecordSink {
   public:
     explicit RecordSink(ReducedPiece& piece) : piece_(piece) {}
-    void AddLine(std::string_view line) {
+    MARLIX_ALWAYS_INLINE void AddLine(std::string_view line) {
         ++piece_.lines;
         const LineRecord record = ReduceLine(line, memo_);
         if (record.kind != RecordKind::None) piece_.records.push_back(record);

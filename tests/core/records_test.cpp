@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "line_reduction.h"
+
 #include "test_support.h"
 
 namespace marlix::core {
@@ -229,6 +231,46 @@ TEST(TimeRecordFields, AYearCutShortIsABadDate) {
     const TimeRecord whole = ParseTimeRecord("UTC Time  : 12:00:00 05/03/24");
     EXPECT_EQ(whole.status, TimeRecord::Status::Ok);
     EXPECT_EQ(whole.dateTime, EncodeDate(2024, 3, 5) + 0.5);
+}
+
+TEST(LineReduction, QuickReadingsGiveWhatTheGeneralRulesGive) {
+    // Levels lists: the one-digit shape read 16 bytes at a time, and near misses that must not be.
+    const auto walked = [](std::string_view list) {
+        LineRecord r;
+        std::int32_t signal = 0, good = 0;
+        std::int64_t sum = 0;
+        r.items = static_cast<std::uint16_t>(ForEachListItem(list, 0, [&](std::int32_t level) {
+            signal += level > 0;
+            good += level > 3;
+            sum += level;
+        }));
+        r.value = signal | good << 16;
+        r.number = static_cast<double>(sum);
+        return r;
+    };
+    ReductionMemo memo;
+    for (const std::string& list : std::vector<std::string>{"4", "0", "9, 0, 3, 4", "4, 4, 2, 5, 8, 3", "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9",
+          "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9, 7", "4, 12, 3", "4,  2", "4, 2,", "4, 2, ", " 4, 2",
+          "4, x", "4; 2", "4,\t2", "a, 2", "4, /", "4, :", "", "44", "4, 2\xFF", std::string("4, \0, 2", 7)}) {
+        const LineRecord expected = walked(list);
+        const LineRecord r = ReduceLine("Sat level : " + list, memo);
+        EXPECT_EQ(r.kind, RecordKind::SatelliteLevels) << list;
+        EXPECT_EQ(r.items, expected.items) << list;
+        EXPECT_EQ(r.value, expected.value) << list;
+        EXPECT_EQ(r.number, expected.number) << list;
+    }
+    // Time lines: the remembered date and two-digit fields, against the full reading of each line.
+    for (const char* line : {"UTC Time  : 12:34:00 05/03/24", "UTC Time  : 12:34:01 05/03/24",
+                             "UTC Time  : 00:34:59 05/03/24", "UTC Time  : 23:00:01 05/03/24",
+                             "UTC Time  : 24:00:00 05/03/24", "UTC Time  : 12:60:00 05/03/24",
+                             "UTC Time  :  2:34:00 05/03/24", "UTC Time  : 12:34:00 06/03/24",
+                             "UTC Time  : 12:34:00 05/03/2", "UTC Time  : 1a:34:00 05/03/24"}) {
+        const LineRecord expected = ReduceTimeRecord(ParseTimeRecord(line));
+        const LineRecord r = ReduceLine(line, memo);
+        EXPECT_EQ(r.flags, expected.flags) << line;
+        EXPECT_EQ(r.number, expected.number) << line;
+        EXPECT_EQ(r.value, expected.value) << line;
+    }
 }
 
 }  // namespace

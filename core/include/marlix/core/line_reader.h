@@ -24,6 +24,14 @@
 #include <emmintrin.h>
 #endif
 
+// The few functions of the per-line loop that must be compiled into it: a call would save and
+// restore registers for every line.
+#if defined(__GNUC__)
+#define MARLIX_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define MARLIX_ALWAYS_INLINE inline
+#endif
+
 namespace marlix::core {
 
 // Any type with AddLine(std::string_view) can take the lines; the reader is a template on it so that a
@@ -127,7 +135,7 @@ class LineReader {
     void Split(std::string_view text, Sink& sink);
     // Hands over the line from p to its ending at stop and moves p to the start of the next line.
     template <class Sink>
-    void HandLine(const char*& p, const char* stop, const char* end, Sink& sink);
+    MARLIX_ALWAYS_INLINE void HandLine(const char*& p, const char* stop, const char* end, Sink& sink);
     void AppendToLine(std::string_view text);
     // Completes the line that continued from earlier chunks; it stays valid until the next call.
     std::string_view EndLine(std::string_view rest);
@@ -172,7 +180,7 @@ void LineReader::Finish(Sink& sink) {
 }
 
 template <class Sink>
-void LineReader::HandLine(const char*& p, const char* stop, const char* end, Sink& sink) {
+MARLIX_ALWAYS_INLINE void LineReader::HandLine(const char*& p, const char* stop, const char* end, Sink& sink) {
     const auto length = static_cast<std::size_t>(stop - p);
     const char ending = *stop;
     if (partial_.empty() && length <= kKeptLineLength) [[likely]] {
