@@ -102,7 +102,7 @@ inline bool ReadOneDigitLevels(std::string_view list, std::int32_t& items, std::
 }
 #endif
 
-inline LineRecord ReduceTimeLine(std::string_view line, DateMemo& memo) {
+MARLIX_ALWAYS_INLINE LineRecord ReduceTimeLine(std::string_view line, DateMemo& memo) {
     // The logger's own shape, two digits in each time field and the date of the line before, gives
     // what ParseTimeRecord gives without reading the fields' texts again; any other shape goes there.
     constexpr std::size_t kDateStart = 21;
@@ -115,7 +115,8 @@ inline LineRecord ReduceTimeLine(std::string_view line, DateMemo& memo) {
         r.kind = RecordKind::Time;
         r.flags = static_cast<std::uint8_t>(TimeRecord::Status::Ok);
         r.number = memo.date + EncodeTime(hour, minute, second);
-        r.value = static_cast<std::int32_t>(MinuteNumber(r.number));
+        // MinuteNumber(r.number) without the rounding: the date is a whole number of days.
+        r.value = static_cast<std::int32_t>(memo.date) * 1440 + hour * 60 + minute;
         if (hour != 0 && minute != 0) r.flags |= kTimeMovesLatestDay;
         if (second == 0) r.flags |= kTimeSecond00;
         if (second == 1) r.flags |= kTimeSecond01;

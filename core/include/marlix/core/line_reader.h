@@ -59,16 +59,14 @@ inline std::size_t MarkLength(TextEncoding encoding) {
 // Index of the first CR, LF or NUL, or size when there is none. This scan is a large part of the
 // reading time, so it looks at 16 bytes at a time where SSE2 exists (every x86-64) and 8 elsewhere.
 #if defined(__SSE2__)
-// The CR, LF and NUL among the 64 bytes at p, as bits.
-inline std::uint64_t LineEndingBits(const char* p) {
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i nul = _mm_setzero_si128();
+// The bytes up to 13 among the 64 bytes at p, as bits: CR, LF and NUL among them, and the rare other
+// control characters, which the caller passes over.
+inline std::uint64_t LineEndingCandidateBits(const char* p) {
+    const __m128i highest = _mm_set1_epi8('\r');
     std::uint64_t bits = 0;
     for (int i = 0; i < 4; ++i) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
-                                          _mm_cmpeq_epi8(bytes, nul));
+        const __m128i hits = _mm_cmpeq_epi8(_mm_min_epu8(bytes, highest), bytes);
         bits |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * i);
     }
     return bits;
@@ -212,23 +210,55 @@ void LineReader::Split(std::string_view text, Sink& sink) {
         skipLf_ = false;
         if (*p == '\n') ++p;
     }
+    // A first line that continues the last chunk's takes the general way; after it no line is held,
+    // which the quick way below relies on.
+    if (!partial_.empty() && p != end) {
+        const std::size_t length = FindLineEnd(p, static_cast<std::size_t>(end - p));
+        if (p + length == end) {
+            AppendToLine(std::string_view(p, length));
+            return;
+        }
+        HandLine(p, p + length, end, sink);
+        if (ended_ || skipLf_) return;
+    }
 #if defined(__SSE2__)
-    // Lines are short: rather than scan from each line start, take the line endings of 64 bytes at
-    // a time as bits, which spares a mispredicted loop exit per line.
     if (end - p >= 64) {
+        // Lines are short: rather than scan from each line start, take the candidates for line
+        // endings in 64 bytes at a time as bits, which spares a mispredicted loop exit per line.
         const char* block = p;
-        std::uint64_t endings = LineEndingBits(block);
+        std::uint64_t endings = LineEndingCandidateBits(block);
         for (;;) {
             while (endings == 0) {
                 block += 64;
                 if (end - block < 64) break;
-                endings = LineEndingBits(block);
+                endings = LineEndingCandidateBits(block);
                 if (p > block) endings &= ~std::uint64_t{0} << (p - block);
             }
             if (endings == 0) break;
             const char* const stop = block + __builtin_ctzll(endings);
-            HandLine(p, stop, end, sink);
-            if (ended_ || skipLf_) return;
+            const char ending = *stop;
+            if (ending == '\r' || ending == '\n') [[likely]] {
+                const auto length = static_cast<std::size_t>(stop - p);
+                if (length <= kKeptLineLength) [[likely]] {
+                    sink.AddLine(std::string_view(p, length));
+                } else {
+                    sink.AddLine(EndLine(std::string_view(p, length)));
+                }
+                p = stop + 1;
+                if (ending == '\r') {
+                    if (p == end) {
+                        skipLf_ = true;
+                        return;
+                    }
+                    if (*p == '\n') ++p;
+                }
+            } else if (ending != '\0') {
+                endings &= endings - 1;  // a tab or another control character inside the line
+                continue;
+            } else {
+                HandLine(p, stop, end, sink);
+                return;
+            }
             const std::ptrdiff_t taken = p - block;
             endings = taken >= 64 ? 0 : endings & (~std::uint64_t{0} << taken);
         }
