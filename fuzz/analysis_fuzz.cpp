@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string text = cli::ReportText(analysis);
     FUZZ_CHECK(!text.empty() && text.back() == '\n');
-    const std::string json = cli::ReportJson(analysis);
+    std::ostringstream jsonStream;
+    cli::WriteReportJson(analysis, jsonStream);
+    const std::string json = jsonStream.str();
     FUZZ_CHECK(json.size() >= 2 && json.front() == '{');
     for (const char c : json) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
     return 0;

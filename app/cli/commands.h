@@ -113,7 +113,7 @@ using core::ReadFailureText;
 // The report for a person: hint, summary lines and notes, one per line.
 std::string ReportText(const core::DayAnalysis& analysis);
 // The report as one JSON object.
-std::string ReportJson(const core::DayAnalysis& analysis);
+void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out);
 // A JSON string literal; bytes that are no valid UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
 

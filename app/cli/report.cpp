@@ -265,28 +265,31 @@ std::string ReportText(const core::DayAnalysis& analysis) {
     return out;
 }
 
-std::string ReportJson(const core::DayAnalysis& analysis) {
-    std::string out = "{\"lines\": " + std::to_string(analysis.lineCount);
-    out += ", \"control_format\": ";
-    out += analysis.controlFormat ? "true" : "false";
-    out += ", \"first_day\": ";
-    AppendNumber(out, analysis.firstDay);
-    out += ", \"latest_day\": ";
-    AppendNumber(out, analysis.latestDay);
-    out += ", \"hint\": " + JsonString(analysis.hint);
-    out += ", \"notes\": " + JsonString(analysis.notes);
-    out += ", \"summary\": " + JsonString(analysis.summary);
-    out += ", \"series\": {";
+void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
+    std::string head = "{\"lines\": " + std::to_string(analysis.lineCount);
+    head += ", \"control_format\": ";
+    head += analysis.controlFormat ? "true" : "false";
+    head += ", \"first_day\": ";
+    AppendNumber(head, analysis.firstDay);
+    head += ", \"latest_day\": ";
+    AppendNumber(head, analysis.latestDay);
+    head += ", \"hint\": " + JsonString(analysis.hint);
+    head += ", \"notes\": " + JsonString(analysis.notes);
+    head += ", \"summary\": " + JsonString(analysis.summary);
+    head += ", \"series\": {";
+    out << head;
     std::vector<std::size_t> sizes;
     for (const auto& points : analysis.series) sizes.push_back(points.size());
-    // The seven series share their minute times: the X texts of the first serve the others.
-    const XTexts xTexts(analysis.series[0]);
     const auto formatSeries = [&](int first, int last) {
         std::string text;
         std::size_t points = 0;
         for (int s = first; s < last; ++s) points += sizes[static_cast<std::size_t>(s)];
-        text.reserve(points * 40);
-        for (int s = first; s < last; ++s) AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts);
+        text.reserve(points * 32);
+        // The series share their minute times: the X texts of the first serve the others.
+        const XTexts xTexts(analysis.series[first]);
+        for (int s = first; s < last; ++s) {
+            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts);
+        }
         return text;
     };
     // Number texts are most of a long report's time, so a second thread writes the later series
@@ -297,17 +300,14 @@ std::string ReportJson(const core::DayAnalysis& analysis) {
     while (split < core::kSeriesCount && 2 * (before + sizes[static_cast<std::size_t>(split)]) <= total) {
         before += sizes[static_cast<std::size_t>(split++)];
     }
-    std::string later;
     if (total >= kPointsForSecondThread && split > 0 && split < core::kSeriesCount) {
-        auto laterTexts = std::async(std::launch::async, formatSeries, split, core::kSeriesCount);
-        out += formatSeries(0, split);
-        later = laterTexts.get();
+        auto later = std::async(std::launch::async, formatSeries, split, core::kSeriesCount);
+        out << formatSeries(0, split);
+        out << later.get();
     } else {
-        out += formatSeries(0, core::kSeriesCount);
+        out << formatSeries(0, core::kSeriesCount);
     }
-    out += later;
-    out += "}}\n";
-    return out;
+    out << "}}\n";
 }
 
 void DescribeReport(CLI::App& app, ReportOptions& o) {
@@ -374,7 +374,11 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "marlix-sqa-cli: " << ReadFailureText(*result.failure) << '\n';
         return kExitFailure;
     }
-    out << (request.json ? ReportJson(*result.analysis) : ReportText(*result.analysis));
+    if (request.json) {
+        WriteReportJson(*result.analysis, out);
+    } else {
+        out << ReportText(*result.analysis);
+    }
     out.flush();
     return out ? kExitOk : kExitFailure;
 }

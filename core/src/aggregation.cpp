@@ -258,10 +258,12 @@ void MinuteAggregator::AddZeroPoints(DayTime t) {
 }
 
 void MinuteAggregator::AddStrengthSample(double x, double y) {
-    // Room grows a day of minutes at a time so that a day's load does not reallocate repeatedly.
+    // Room for a day of minutes at first, so that a day's load does not reallocate repeatedly, and
+    // doubling after that, so that a month's load copies its samples only a few times.
     if (sampleTimes_.size() == sampleTimes_.capacity()) {
-        sampleTimes_.reserve(sampleTimes_.size() + kSamplesPerDay);
-        sampleValues_.reserve(sampleValues_.size() + kSamplesPerDay);
+        const std::size_t room = std::max(kSamplesPerDay, 2 * sampleTimes_.size());
+        sampleTimes_.reserve(room);
+        sampleValues_.reserve(room);
     }
     AddPoint(SeriesId::Strength, x, y);
     sampleTimes_.push_back(x);
@@ -300,8 +302,10 @@ std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {
         if (sample && *sample >= kFirstTrendIndex) minutes_[m].trend = TrendAt(*sample);
     }
     // Minute closes follow the records' times, which a log may hold out of order.
-    std::stable_sort(minutes_.begin(), minutes_.end(),
-                     [](const MinuteReading& a, const MinuteReading& b) { return a.time < b.time; });
+    const auto byTime = [](const MinuteReading& a, const MinuteReading& b) { return a.time < b.time; };
+    if (!std::is_sorted(minutes_.begin(), minutes_.end(), byTime)) {
+        std::stable_sort(minutes_.begin(), minutes_.end(), byTime);
+    }
     return std::move(minutes_);
 }
 
