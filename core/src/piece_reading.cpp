@@ -21,7 +21,7 @@ namespace {
 
 // A piece is about this much of a file. Small enough that two cores share a day evenly and that the
 // records waiting to be aggregated stay few; large enough that a piece's fixed costs do not count.
-constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 20;
+constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 19;
 // Reads small enough that the bytes copied in are still in the core's cache when they are split.
 constexpr std::size_t kReadSize = std::size_t{1} << 17;
 constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
