@@ -56,45 +56,53 @@ inline bool TwoDigits(const char* p, std::int32_t& value) {
 }
 
 #if defined(__SSE2__)
-// A levels list of the receiver's usual shape, one-digit levels joined by ", " (at most 16 of them),
-// read 16 bytes at a time; false for any other shape, which ForEachListItem then reads to the same
-// figures.
+// A levels list of the receiver's usual shape, one-digit levels joined by ", ", of 6 to 16 levels,
+// read 16 bytes at a time straight from the line; false for any other shape, which ForEachListItem
+// then reads to the same figures.
 inline bool ReadOneDigitLevels(std::string_view list, std::int32_t& items, std::int32_t& withSignal,
                                std::int32_t& good, std::int64_t& sum) {
-    constexpr std::size_t kMost = 16 * 3 - 2;
-    if (list.empty() || list.size() > kMost || list.size() % 3 != 1) return false;
-    // The list over a filler of the same shape, whose levels of 0 count for nothing.
-    static constexpr char kFiller[49] = "0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,";
-    char text[48];
-    std::memcpy(text, kFiller, sizeof text);
-    std::memcpy(text, list.data(), list.size());
+    const std::size_t n = list.size();
+    if (n < 16 || n > 16 * 3 - 2 || n % 3 != 1) return false;
+    // The shape of 16 characters that start at a position p, by p % 3: digit, comma, blank.
+    alignas(16) static constexpr char kShapes[3][16] = {
+        {'0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0'},
+        {',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ','},
+        {' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' ', '0', ',', ' '}};
+    alignas(16) static constexpr char kLane[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     const __m128i zero = _mm_setzero_si128();
-    const __m128i nine = _mm_set1_epi8(9);
-    const __m128i three = _mm_set1_epi8(3);
     const __m128i one = _mm_set1_epi8(1);
     // Per byte: the level, whether it is above 0, whether it is above 3; summed over the bytes at the end.
     __m128i levels = zero;
     __m128i signal = zero;
     __m128i above3 = zero;
-    for (int i = 0; i < 3; ++i) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * i));
-        const __m128i shape = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFiller + 16 * i));
-        // Separators where the filler has them, digits where it has digits.
+    // Checks the 16 characters at position p and counts those from lane `first` on.
+    const auto take = [&](std::size_t p, int first) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + p));
+        const __m128i shape = _mm_load_si128(reinterpret_cast<const __m128i*>(kShapes[p % 3]));
         const __m128i isDigitPlace = _mm_cmpeq_epi8(shape, _mm_set1_epi8('0'));
         const __m128i digits = _mm_and_si128(_mm_sub_epi8(bytes, _mm_set1_epi8('0')), isDigitPlace);
-        const __m128i digitOk = _mm_cmpeq_epi8(_mm_min_epu8(digits, nine), digits);
-        const __m128i separatorOk = _mm_cmpeq_epi8(bytes, shape);
-        const __m128i ok = _mm_or_si128(_mm_and_si128(digitOk, isDigitPlace), separatorOk);
+        const __m128i digitOk = _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits);
+        const __m128i ok = _mm_or_si128(_mm_and_si128(digitOk, isDigitPlace), _mm_cmpeq_epi8(bytes, shape));
         if (_mm_movemask_epi8(ok) != 0xFFFF) return false;
-        levels = _mm_add_epi8(levels, digits);
-        signal = _mm_add_epi8(signal, _mm_and_si128(_mm_cmpgt_epi8(digits, zero), one));
-        above3 = _mm_add_epi8(above3, _mm_and_si128(_mm_cmpgt_epi8(digits, three), one));
+        const __m128i counted = _mm_cmpgt_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(kLane)),
+                                               _mm_set1_epi8(static_cast<char>(first - 1)));
+        const __m128i own = _mm_and_si128(digits, counted);
+        levels = _mm_add_epi8(levels, own);
+        signal = _mm_add_epi8(signal, _mm_and_si128(_mm_cmpgt_epi8(own, zero), one));
+        above3 = _mm_add_epi8(above3, _mm_and_si128(_mm_cmpgt_epi8(own, _mm_set1_epi8(3)), one));
+        return true;
+    };
+    std::size_t covered = 0;
+    for (; covered + 16 <= n; covered += 16) {
+        if (!take(covered, 0)) return false;
     }
+    // The rest as the last 16 characters, counting only those not yet counted.
+    if (covered < n && !take(n - 16, static_cast<int>(covered - (n - 16)))) return false;
     const auto byteSum = [zero](__m128i bytes) {
         const __m128i halves = _mm_sad_epu8(bytes, zero);
         return _mm_cvtsi128_si32(halves) + _mm_cvtsi128_si32(_mm_srli_si128(halves, 8));
     };
-    items = static_cast<std::int32_t>((list.size() + 2) / 3);
+    items = static_cast<std::int32_t>((n + 2) / 3);
     withSignal = byteSum(signal);
     good = byteSum(above3);
     sum = byteSum(levels);

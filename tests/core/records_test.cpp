@@ -249,7 +249,8 @@ TEST(LineReduction, QuickReadingsGiveWhatTheGeneralRulesGive) {
         return r;
     };
     ReductionMemo memo;
-    for (const std::string& list : std::vector<std::string>{"4", "0", "9, 0, 3, 4", "4, 4, 2, 5, 8, 3", "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9",
+    for (const std::string& list : std::vector<std::string>{"4", "0", "9, 0, 3, 4", "4, 4, 2, 5, 8, 3", "1, 2, 3, 4, 5, 6, 7, 8", "1, 2, 3, 4, 5, 6, 7, 0, 9, 8, 7, 6",
+          "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, x", "1, 2, 3, 4, 5, 6, 7,,8", "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9",
           "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9, 7", "4, 12, 3", "4,  2", "4, 2,", "4, 2, ", " 4, 2",
           "4, x", "4; 2", "4,\t2", "a, 2", "4, /", "4, :", "", "44", "4, 2\xFF", std::string("4, \0, 2", 7)}) {
         const LineRecord expected = walked(list);
