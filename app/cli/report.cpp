@@ -229,8 +229,10 @@ void AppendValue(std::string& out, double value) {
     AppendNumber(out, value);
 }
 
+// Calls partDone after every point, so that the caller can write out what has been formatted.
+template <class PartDone>
 void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::ChartPoint>& points,
-                  const XTexts& xTexts) {
+                  const XTexts& xTexts, PartDone&& partDone) {
     if (static_cast<int>(id) > 0) out += ", ";
     out += JsonString(core::SeriesTitle(id));
     out += ": [";
@@ -248,6 +250,7 @@ void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::C
         out += ", ";
         AppendValue(out, point.y);
         out += ']';
+        partDone();
     }
     out += ']';
 }
@@ -280,17 +283,28 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     out << head;
     std::vector<std::size_t> sizes;
     for (const auto& points : analysis.series) sizes.push_back(points.size());
-    const auto formatSeries = [&](int first, int last) {
+    // Formats the series [first, last); written to `to` in parts as they fill, when there is one.
+    const auto formatSeries = [&](int first, int last, std::ostream* to) {
+        constexpr std::size_t kPart = std::size_t{1} << 18;
         std::string text;
-        std::size_t points = 0;
-        for (int s = first; s < last; ++s) points += sizes[static_cast<std::size_t>(s)];
-        text.reserve(points * 32);
+        if (to == nullptr) {
+            std::size_t points = 0;
+            for (int s = first; s < last; ++s) points += sizes[static_cast<std::size_t>(s)];
+            text.reserve(points * 32);
+        } else {
+            text.reserve(kPart + 4096);
+        }
         // The series share their minute times: the X texts of the first serve the others.
         const XTexts xTexts(analysis.series[first]);
         for (int s = first; s < last; ++s) {
-            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts);
+            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts, [&] {
+                if (to == nullptr || text.size() < kPart) return;
+                *to << text;
+                text.clear();
+            });
         }
-        return text;
+        if (to != nullptr) *to << text;
+        return to != nullptr ? std::string() : text;
     };
     // Number texts are most of a long report's time, so a second thread writes the later series
     // once there are enough points to pay for it.
@@ -301,11 +315,11 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
         before += sizes[static_cast<std::size_t>(split++)];
     }
     if (total >= kPointsForSecondThread && split > 0 && split < core::kSeriesCount) {
-        auto later = std::async(std::launch::async, formatSeries, split, core::kSeriesCount);
-        out << formatSeries(0, split);
+        auto later = std::async(std::launch::async, formatSeries, split, core::kSeriesCount, nullptr);
+        formatSeries(0, split, &out);
         out << later.get();
     } else {
-        out << formatSeries(0, core::kSeriesCount);
+        formatSeries(0, core::kSeriesCount, &out);
     }
     out << "}}\n";
 }

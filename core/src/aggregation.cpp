@@ -81,6 +81,21 @@ void MinuteAggregator::Apply(const LineRecord& record) {
     }
 }
 
+void MinuteAggregator::ExpectBytes(std::uint64_t bytes) {
+    // A full log holds about 12,000 bytes a minute; a sparser one grows its room as usual.
+    constexpr std::uint64_t kBytesPerMinute = 8192;
+    constexpr std::uint64_t kMostMinutes = 64 * kSamplesPerDay;
+    const auto minutes = static_cast<std::size_t>(std::min(bytes / kBytesPerMinute + 16, kMostMinutes));
+    // Each gap adds a point to every series at both of its ends.
+    const std::size_t points = minutes + minutes / 8;
+    minutes_.reserve(minutes);
+    minuteSamples_.reserve(minutes);
+    recordMinutes_.reserve(minutes);
+    sampleTimes_.reserve(points);
+    sampleValues_.reserve(points);
+    for (auto& series : series_) series.reserve(points);
+}
+
 void MinuteAggregator::ApplyAll(std::span<const LineRecord> records) {
     for (const LineRecord& record : records) Apply(record);
 }

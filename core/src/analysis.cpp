@@ -64,6 +64,10 @@ void DayAnalyser::AddLine(std::string_view line) {
     }
 }
 
+void DayAnalyser::ExpectBytes(std::uint64_t bytes) {
+    aggregator_->ExpectBytes(bytes);
+}
+
 void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines) {
     aggregator_->ApplyAll(records);
     lineCount_ += lines;
@@ -127,7 +131,10 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
         AnalyserSink sink(analyser);
         if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
     } else {
-        const auto aggregate = [&analyser](const ReducedLines& lines) {
+        bool first = true;
+        const auto aggregate = [&analyser, &first](const ReducedLines& lines) {
+            if (first) analyser.ExpectBytes(lines.plannedBytes);
+            first = false;
             analyser.AddReduced(lines.records, lines.lines);
         };
         if (auto failure = ReduceLogFiles(paths, options, aggregate))

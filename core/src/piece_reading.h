@@ -21,6 +21,7 @@ namespace marlix::core {
 struct ReducedLines {
     std::span<const LineRecord> records;  // the record lines among them, in order
     std::int64_t lines = 0;               // every line, records or not
+    std::uint64_t plannedBytes = 0;       // the size of all the files when the reading began
 };
 
 // Hands the reduced lines of the files, in reading order, to aggregate (on the calling thread, which

@@ -58,6 +58,9 @@ class MinuteAggregator {
   public:
     void Apply(const LineRecord& record);
     void ApplyAll(std::span<const LineRecord> records);
+    // Makes room for the results of logs of that many bytes, so that a long load does not copy and
+    // page in its growing results again and again; room that is not used is never touched.
+    void ExpectBytes(std::uint64_t bytes);
 
     void OnPdopRecord(std::int32_t value, bool withSatellites);
     void OnSatelliteNumbers(std::string_view list);

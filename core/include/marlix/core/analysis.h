@@ -185,6 +185,8 @@ class DayAnalyser {
     DayAnalyser& operator=(const DayAnalyser&) = delete;
 
     void AddLine(std::string_view line);
+    // Makes room for the results of logs of that many bytes (a hint: they grow as needed anyway).
+    void ExpectBytes(std::uint64_t bytes);
     // Lines already reduced (the record lines among them, and the count of all of them).
     void AddReduced(std::span<const LineRecord> records, std::int64_t lines);
     // Makes the hint, the trend, the notes and the summary; the analyser is spent afterwards.
