@@ -24,8 +24,7 @@ namespace marlix::core {
 class TextMemo {
   public:
     const LineRecord* Find(std::string_view text) const {
-        return text.size() == size_ && std::memcmp(text.data(), text_.data(), size_) == 0 ? &record_
-                                                                                          : nullptr;
+        return text.size() == size_ && SameBytes(text.data(), text_.data(), size_) ? &record_ : nullptr;
     }
     void Keep(std::string_view text, const LineRecord& record) {
         if (text.size() > text_.size()) return;
@@ -35,6 +34,25 @@ class TextMemo {
     }
 
   private:
+    // memcmp for the few dozen bytes of a line, compiled in rather than called: blocks of 16, the
+    // last one overlapping the one before.
+    static bool SameBytes(const char* a, const char* b, std::size_t n) {
+#if defined(__SSE2__)
+        if (n >= 16) {
+            const auto same16 = [a, b](std::size_t at) {
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at));
+                const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at));
+                return _mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) == 0xFFFF;
+            };
+            for (std::size_t at = 0; at + 16 <= n; at += 16) {
+                if (!same16(at)) return false;
+            }
+            return same16(n - 16);
+        }
+#endif
+        return std::memcmp(a, b, n) == 0;
+    }
+
     std::array<char, 112> text_{};
     std::size_t size_ = text_.size() + 1;  // nothing kept yet
     LineRecord record_;
