@@ -14,8 +14,8 @@
 
 #include "commands.h"
 #include "fuzz_checks.h"
-#include "marlix/core/analysis.h"
 #include "line_reduction.h"
+#include "marlix/core/analysis.h"
 #include "marlix/core/line_reader.h"
 
 namespace {
@@ -42,11 +42,12 @@ core::LineRecord ReducedByTheRules(std::string_view line) {
         case core::RecordKind::SatelliteLevels: {
             std::int32_t signal = 0, good = 0;
             std::int64_t sum = 0;
-            r.items = static_cast<std::uint16_t>(core::ForEachListItem(core::ListField(line), 0, [&](std::int32_t level) {
-                signal += level > 0;
-                good += level > 3;
-                sum += level;
-            }));
+            r.items = static_cast<std::uint16_t>(
+                core::ForEachListItem(core::ListField(line), 0, [&](std::int32_t level) {
+                    signal += level > 0;
+                    good += level > 3;
+                    sum += level;
+                }));
             r.value = signal | good << 16;
             r.number = static_cast<double>(sum);
             return r;

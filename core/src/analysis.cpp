@@ -1,11 +1,11 @@
 #include "marlix/core/analysis.h"
 
+#include "line_reduction.h"
 #include "marlix/core/aggregation.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/line_reader.h"
 #include "marlix/core/log_files.h"
 #include "marlix/core/records.h"
-#include "line_reduction.h"
 #include "piece_reading.h"
 
 namespace marlix::core {

@@ -28,7 +28,8 @@ class TextMemo {
     }
     void Keep(std::string_view text, const LineRecord& record) {
         if (text.size() > text_.size()) return;
-        std::memcpy(text_.data(), text.data(), text.size());
+        // An empty text may have no bytes to point at, which memcpy must not be given.
+        if (!text.empty()) std::memcpy(text_.data(), text.data(), text.size());
         size_ = text.size();
         record_ = record;
     }
@@ -50,7 +51,7 @@ class TextMemo {
             return same16(n - 16);
         }
 #endif
-        return std::memcmp(a, b, n) == 0;
+        return n == 0 || std::memcmp(a, b, n) == 0;
     }
 
     std::array<char, 112> text_{};

@@ -12,9 +12,9 @@
 #include <mutex>
 #include <utility>
 
+#include "line_reduction.h"
 #include "marlix/core/line_reader.h"
 #include "marlix/core/ordered_work.h"
-#include "line_reduction.h"
 
 namespace marlix::core {
 namespace {

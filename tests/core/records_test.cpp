@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "line_reduction.h"
-
 #include "test_support.h"
 
 namespace marlix::core {
@@ -249,10 +248,32 @@ TEST(LineReduction, QuickReadingsGiveWhatTheGeneralRulesGive) {
         return r;
     };
     ReductionMemo memo;
-    for (const std::string& list : std::vector<std::string>{"4", "0", "9, 0, 3, 4", "4, 4, 2, 5, 8, 3", "1, 2, 3, 4, 5, 6, 7, 8", "1, 2, 3, 4, 5, 6, 7, 0, 9, 8, 7, 6",
-          "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, x", "1, 2, 3, 4, 5, 6, 7,,8", "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9",
-          "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9, 7", "4, 12, 3", "4,  2", "4, 2,", "4, 2, ", " 4, 2",
-          "4, x", "4; 2", "4,\t2", "a, 2", "4, /", "4, :", "", "44", "4, 2\xFF", std::string("4, \0, 2", 7)}) {
+    for (const std::string& list :
+         std::vector<std::string>{"4",
+                                  "0",
+                                  "9, 0, 3, 4",
+                                  "4, 4, 2, 5, 8, 3",
+                                  "1, 2, 3, 4, 5, 6, 7, 8",
+                                  "1, 2, 3, 4, 5, 6, 7, 0, 9, 8, 7, 6",
+                                  "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, x",
+                                  "1, 2, 3, 4, 5, 6, 7,,8",
+                                  "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9",
+                                  "1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 9, 7",
+                                  "4, 12, 3",
+                                  "4,  2",
+                                  "4, 2,",
+                                  "4, 2, ",
+                                  " 4, 2",
+                                  "4, x",
+                                  "4; 2",
+                                  "4,\t2",
+                                  "a, 2",
+                                  "4, /",
+                                  "4, :",
+                                  "",
+                                  "44",
+                                  "4, 2\xFF",
+                                  std::string("4, \0, 2", 7)}) {
         const LineRecord expected = walked(list);
         const LineRecord r = ReduceLine("Sat level : " + list, memo);
         EXPECT_EQ(r.kind, RecordKind::SatelliteLevels) << list;
@@ -260,12 +281,18 @@ TEST(LineReduction, QuickReadingsGiveWhatTheGeneralRulesGive) {
         EXPECT_EQ(r.value, expected.value) << list;
         EXPECT_EQ(r.number, expected.number) << list;
     }
+    // An empty list is remembered like any other (its text has no bytes to point at).
+    for (int i = 0; i < 2; ++i) {
+        const LineRecord r = ReduceLine("Sat PRN   : ", memo);
+        EXPECT_EQ(r.kind, RecordKind::SatelliteNumbers);
+        EXPECT_EQ(r.items, 0);
+    }
     // Time lines: the remembered date and two-digit fields, against the full reading of each line.
-    for (const char* line : {"UTC Time  : 12:34:00 05/03/24", "UTC Time  : 12:34:01 05/03/24",
-                             "UTC Time  : 00:34:59 05/03/24", "UTC Time  : 23:00:01 05/03/24",
-                             "UTC Time  : 24:00:00 05/03/24", "UTC Time  : 12:60:00 05/03/24",
-                             "UTC Time  :  2:34:00 05/03/24", "UTC Time  : 12:34:00 06/03/24",
-                             "UTC Time  : 12:34:00 05/03/2", "UTC Time  : 1a:34:00 05/03/24"}) {
+    for (const char* line :
+         {"UTC Time  : 12:34:00 05/03/24", "UTC Time  : 12:34:01 05/03/24", "UTC Time  : 00:34:59 05/03/24",
+          "UTC Time  : 23:00:01 05/03/24", "UTC Time  : 24:00:00 05/03/24", "UTC Time  : 12:60:00 05/03/24",
+          "UTC Time  :  2:34:00 05/03/24", "UTC Time  : 12:34:00 06/03/24", "UTC Time  : 12:34:00 05/03/2",
+          "UTC Time  : 1a:34:00 05/03/24"}) {
         const LineRecord expected = ReduceTimeRecord(ParseTimeRecord(line));
         const LineRecord r = ReduceLine(line, memo);
         EXPECT_EQ(r.flags, expected.flags) << line;

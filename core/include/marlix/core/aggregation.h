@@ -36,8 +36,9 @@ struct LineRecord {
     std::uint8_t flags = 0;
     std::uint16_t items = 0;  // list items (a list field of 99 characters holds at most 100)
     // Time: the minute number (MinuteNumber) when the status is Ok, which the valid dates of a log
-    // (years 2000 to 2099) keep well inside 32 bits; PDOP: the value; Satellite numbers: items above 0; Satellite levels: items above 0
-    // in the low 16 bits and items above 3 in the high 16 bits; Fix and mode: FixState | LockMode << 8.
+    // (years 2000 to 2099) keep well inside 32 bits; PDOP: the value; Satellite numbers: items above 0;
+    // Satellite levels: items above 0 in the low 16 bits and items above 3 in the high 16 bits; Fix and mode:
+    // FixState | LockMode << 8.
     std::int32_t value = 0;
     // Time: the date and time when the status is Ok, the time of day on a bad date; Satellite levels:
     // the sum of the items (exact in a double).

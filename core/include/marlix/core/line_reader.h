@@ -139,10 +139,10 @@ class LineReader {
     std::string_view EndLine(std::string_view rest);
 
     TextEncoding encoding_ = TextEncoding::Unknown;
-    std::string head_;     // first bytes until the byte-order mark can be told
-    std::string partial_;  // a line that continues in the next chunk
+    std::string head_;      // first bytes until the byte-order mark can be told
+    std::string partial_;   // a line that continues in the next chunk
     std::string finished_;  // the last such line completed, while the sink reads it
-    std::string decoded_;  // reused buffer of decoded characters
+    std::string decoded_;   // reused buffer of decoded characters
     // Past kKeptLineLength: the last characters seen (a word may span two pieces) and the words found.
     bool overlong_ = false;
     std::string overlongTail_;
@@ -178,7 +178,8 @@ void LineReader::Finish(Sink& sink) {
 }
 
 template <class Sink>
-MARLIX_ALWAYS_INLINE void LineReader::HandLine(const char*& p, const char* stop, const char* end, Sink& sink) {
+MARLIX_ALWAYS_INLINE void LineReader::HandLine(const char*& p, const char* stop, const char* end,
+                                               Sink& sink) {
     const auto length = static_cast<std::size_t>(stop - p);
     const char ending = *stop;
     if (partial_.empty() && length <= kKeptLineLength) [[likely]] {
