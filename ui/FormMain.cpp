@@ -732,6 +732,8 @@ void TFormMain::RequestHistory() {
         const auto read = [&] {
             core::LoadOptions options;
             options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
+            // The days themselves are shared out over the cores: each is read on this thread alone.
+            options.threads = 1;
             for (;;) {
                 const std::size_t i = next++;
                 if (i >= dates.size()) return;
