@@ -1,13 +1,17 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <future>
 #include <iostream>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <ostream>
@@ -219,20 +223,46 @@ class XTexts {
 };
 
 // A small whole number is its digits; below 10^4 its shortest text has no exponent.
-void AppendValue(std::string& out, double value) {
-    if (value >= 0 && value < 1e4 && value == std::trunc(value) && !std::signbit(value)) {
-        char text[8];
-        const auto result = std::to_chars(text, text + sizeof text, static_cast<int>(value));
-        out.append(text, result.ptr);
-        return;
+// The shortest texts of the Y values met lately, by their bits: a day repeats its fix and mode
+// heights and its shares of good satellites over and over.
+class ValueTexts {
+  public:
+    void Append(std::string& out, double value) {
+        // A small whole number is its digits; below 10^4 its shortest text has no exponent.
+        if (value >= 0 && value < 1e4 && value == std::trunc(value) && !std::signbit(value)) {
+            char text[8];
+            const auto result = std::to_chars(text, text + sizeof text, static_cast<int>(value));
+            out.append(text, result.ptr);
+            return;
+        }
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        Entry& entry = entries_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kIndexBits)];
+        if (entry.length == 0 || entry.bits != bits) {
+            if (!std::isfinite(value)) {
+                out += "null";
+                return;
+            }
+            const auto result = std::to_chars(entry.text, entry.text + sizeof entry.text, value);
+            entry.bits = bits;
+            entry.length = static_cast<std::uint8_t>(result.ptr - entry.text);
+        }
+        out.append(entry.text, entry.length);
     }
-    AppendNumber(out, value);
-}
+
+  private:
+    static constexpr int kIndexBits = 10;
+    struct Entry {
+        std::uint64_t bits = 0;
+        char text[31];            // room for the longest shortest text of a double (24)
+        std::uint8_t length = 0;  // 0: empty
+    };
+    std::array<Entry, std::size_t{1} << kIndexBits> entries_{};
+};
 
 // Calls partDone after every point, so that the caller can write out what has been formatted.
 template <class PartDone>
 void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::ChartPoint>& points,
-                  const XTexts& xTexts, PartDone&& partDone) {
+                  const XTexts& xTexts, ValueTexts& valueTexts, PartDone&& partDone) {
     if (static_cast<int>(id) > 0) out += ", ";
     out += JsonString(core::SeriesTitle(id));
     out += ": [";
@@ -248,7 +278,7 @@ void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::C
             AppendNumber(out, point.x);
         }
         out += ", ";
-        AppendValue(out, point.y);
+        valueTexts.Append(out, point.y);
         out += ']';
         partDone();
     }
@@ -296,8 +326,9 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
         }
         // The series share their minute times: the X texts of the first serve the others.
         const XTexts xTexts(analysis.series[first]);
+        const auto valueTexts = std::make_unique<ValueTexts>();
         for (int s = first; s < last; ++s) {
-            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts, [&] {
+            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts, *valueTexts, [&] {
                 if (to == nullptr || text.size() < kPart) return;
                 *to << text;
                 text.clear();
