@@ -111,7 +111,8 @@ void MinuteAggregator::OnTime(const LineRecord& record) {
     if (const std::int64_t minute = record.value; recordMinutes_.empty() || recordMinutes_.back() != minute) {
         recordMinutes_.push_back(minute);
     }
-    if ((record.flags & kTimeMovesLatestDay) != 0) latestDay_ = std::trunc(currentTime_);
+    // The day of its minute number is trunc(currentTime_) for every date a log can hold (2000 on).
+    if ((record.flags & kTimeMovesLatestDay) != 0) latestDay_ = static_cast<DayTime>(record.value / 1440);
     if ((record.flags & kTimeSecond00) != 0) minuteState_ = minuteState_ == 0 ? 1 : 2;
     if ((record.flags & kTimeSecond01) != 0 && minuteState_ == 2) {
         FlushMinute(currentTime_);
