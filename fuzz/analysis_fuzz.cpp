@@ -17,61 +17,18 @@
 #include "line_reduction.h"
 #include "marlix/core/analysis.h"
 #include "marlix/core/line_reader.h"
+#include "support/reduction_rules.h"
 
 namespace {
 
 using namespace marlix;
-
-// The reduction of a line by the general rules alone: no remembered texts, no quick shapes.
-core::LineRecord ReducedByTheRules(std::string_view line) {
-    core::LineRecord r;
-    r.kind = core::ClassifyRecord(line);
-    switch (r.kind) {
-        case core::RecordKind::Time:
-            return core::ReduceTimeRecord(core::ParseTimeRecord(line));
-        case core::RecordKind::Pdop:
-        case core::RecordKind::PdopWithSatellites:
-            r.flags = r.kind == core::RecordKind::PdopWithSatellites;
-            r.kind = core::RecordKind::Pdop;
-            r.value = core::PdopValue(line);
-            return r;
-        case core::RecordKind::SatelliteNumbers:
-            r.items = static_cast<std::uint16_t>(core::ForEachListItem(
-                core::ListField(line), 0, [&](std::int32_t prn) { r.value += prn > 0; }));
-            return r;
-        case core::RecordKind::SatelliteLevels: {
-            std::int32_t signal = 0, good = 0;
-            std::int64_t sum = 0;
-            r.items = static_cast<std::uint16_t>(
-                core::ForEachListItem(core::ListField(line), 0, [&](std::int32_t level) {
-                    signal += level > 0;
-                    good += level > 3;
-                    sum += level;
-                }));
-            r.value = signal | good << 16;
-            r.number = static_cast<double>(sum);
-            return r;
-        }
-        case core::RecordKind::FixMode: {
-            const core::FixModeRecord fixMode = core::ParseFixMode(line);
-            r.value = static_cast<std::int32_t>(fixMode.fix) | static_cast<std::int32_t>(fixMode.mode) << 8;
-            return r;
-        }
-        case core::RecordKind::None:
-            break;
-    }
-    return r;
-}
 
 // Counts the lines and checks the reduction of each.
 class CountingSink final : public core::LineSink {
   public:
     void AddLine(std::string_view line) override {
         ++count;
-        const core::LineRecord quick = core::ReduceLine(line, memo_);
-        const core::LineRecord rules = ReducedByTheRules(line);
-        FUZZ_CHECK(quick.kind == rules.kind && quick.flags == rules.flags && quick.items == rules.items &&
-                   quick.value == rules.value && quick.number == rules.number);
+        FUZZ_CHECK(test::SameRecord(core::ReduceLine(line, memo_), test::ReducedByTheRules(line)));
     }
     std::int64_t count = 0;
 

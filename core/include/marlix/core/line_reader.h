@@ -134,6 +134,8 @@ class LineReader {
     // Hands over the line from p to its ending at stop and moves p to the start of the next line.
     template <class Sink>
     MARLIX_ALWAYS_INLINE void HandLine(const char*& p, const char* stop, const char* end, Sink& sink);
+    // Moves p past the ending at stop; false when a CR ends the text, whose LF may begin the next chunk.
+    MARLIX_ALWAYS_INLINE bool PassEnding(const char*& p, const char* stop, const char* end);
     void AppendToLine(std::string_view text);
     // Completes the line that continued from earlier chunks; it stays valid until the next call.
     std::string_view EndLine(std::string_view rest);
@@ -191,15 +193,19 @@ MARLIX_ALWAYS_INLINE void LineReader::HandLine(const char*& p, const char* stop,
         ended_ = true;
         return;
     }
+    PassEnding(p, stop, end);
+}
+
+inline bool LineReader::PassEnding(const char*& p, const char* stop, const char* end) {
     p = stop + 1;
+    if (*stop != '\r') return true;
     // The LF of a CR LF is taken here, or by the next chunk when the CR ends this one.
-    if (ending == '\r') {
-        if (p == end) {
-            skipLf_ = true;
-            return;
-        }
-        if (*p == '\n') ++p;
+    if (p == end) {
+        skipLf_ = true;
+        return false;
     }
+    if (*p == '\n') ++p;
+    return true;
 }
 
 template <class Sink>
@@ -245,14 +251,7 @@ void LineReader::Split(std::string_view text, Sink& sink) {
                 } else {
                     sink.AddLine(EndLine(std::string_view(p, length)));
                 }
-                p = stop + 1;
-                if (ending == '\r') {
-                    if (p == end) {
-                        skipLf_ = true;
-                        return;
-                    }
-                    if (*p == '\n') ++p;
-                }
+                if (!PassEnding(p, stop, end)) return;
             } else if (ending != '\0') {
                 endings &= endings - 1;  // a tab or another control character inside the line
                 continue;
