@@ -175,13 +175,8 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
         kDefaultWarnings + " -c " + kDefaultCriticals +
         ", so that losing fix or lock over the whole window is CRITICAL. A log older than --max-age "
         "seconds or no log for today is CRITICAL, an unreadable log UNKNOWN.");
-    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")
-        ->type_name("DIR")
-        ->capture_default_str();
-    app.add_option("--minutes", o.minutes, "Length of the window in minutes, 1 to 1440")
-        ->type_name("N")
-        ->check(CLI::Range(1, 1440).description(""))
-        ->capture_default_str();
+    AddDataDirectoryOption(app, o.dataDirectory);
+    AddMinutesOption(app, o.minutes, "Length of the window in minutes, 1 to 1440");
     app.add_option("--max-age", o.maxAge, "CRITICAL when the last record is older (seconds, 1 to 86400)")
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 86400).description(""))

@@ -191,18 +191,13 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
         "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
         "so far, the last minutes and the newest minute. A day that cannot be read gives marlix_sqa_up 0 "
         "and exit status 1.");
-    app.add_option("--data-dir", o.dataDirectory, "Folder of the day logs")
-        ->type_name("DIR")
-        ->capture_default_str();
+    AddDataDirectoryOption(app, o.dataDirectory);
     app.add_option("--date", o.date, "A finished day YYYY-MM-DD (default: today, UTC)")
         ->type_name("YYYY-MM-DD")
         ->check([](const std::string& text) {
             return ParseIsoDate(text) ? std::string() : "--date wants a valid YYYY-MM-DD, not '" + text + "'";
         });
-    app.add_option("--minutes", o.minutes, "Length of the recent window in minutes, 1 to 1440")
-        ->type_name("N")
-        ->check(CLI::Range(1, 1440).description(""))
-        ->capture_default_str();
+    AddMinutesOption(app, o.minutes, "Length of the recent window in minutes, 1 to 1440");
     app.add_option("--station", o.station, "Adds the label station=NAME, for hosts with several receivers")
         ->type_name("NAME");
     app.add_option("--out", o.out,

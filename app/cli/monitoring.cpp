@@ -4,6 +4,19 @@
 
 namespace marlix::cli {
 
+void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory) {
+    app.add_option("--data-dir", dataDirectory, "Folder of the day logs")
+        ->type_name("DIR")
+        ->capture_default_str();
+}
+
+void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help) {
+    app.add_option("--minutes", minutes, help)
+        ->type_name("N")
+        ->check(CLI::Range(1, 1440).description(""))
+        ->capture_default_str();
+}
+
 std::string FolderPrefix(const std::string& folder) {
     if (folder.empty()) return "./";
     return folder.back() == '/' ? folder : folder + '/';

@@ -13,6 +13,10 @@
 
 namespace marlix::cli {
 
+// The options both commands take: the folder of the day logs, and the length of the recent window.
+void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory);
+void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help);
+
 // "DIR/" for a folder given with or without its trailing '/'.
 std::string FolderPrefix(const std::string& folder);
 

@@ -28,14 +28,18 @@ struct ReportRequest {
     bool json = false;
 };
 
-void AppendNumber(std::string& out, double value) {
+// The shortest text that reads back as the value, or null for what JSON cannot hold; its length.
+std::size_t NumberText(char (&text)[32], double value) {
     if (!std::isfinite(value)) {
-        out += "null";
-        return;
+        std::memcpy(text, "null", 4);
+        return 4;
     }
+    return static_cast<std::size_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
+}
+
+void AppendNumber(std::string& out, double value) {
     char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, result.ptr);
+    out.append(text, NumberText(text, value));
 }
 
 // Length of the valid UTF-8 sequence at the start of text, or 0.
@@ -222,29 +226,16 @@ class XTexts {
     std::string texts_;
 };
 
-// A small whole number is its digits; below 10^4 its shortest text has no exponent.
 // The shortest texts of the Y values met lately, by their bits: a day repeats its fix and mode
-// heights and its shares of good satellites over and over.
+// heights, PDOP values and shares of good satellites over and over.
 class ValueTexts {
   public:
     void Append(std::string& out, double value) {
-        // A small whole number is its digits; below 10^4 its shortest text has no exponent.
-        if (value >= 0 && value < 1e4 && value == std::trunc(value) && !std::signbit(value)) {
-            char text[8];
-            const auto result = std::to_chars(text, text + sizeof text, static_cast<int>(value));
-            out.append(text, result.ptr);
-            return;
-        }
         const auto bits = std::bit_cast<std::uint64_t>(value);
         Entry& entry = entries_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kIndexBits)];
         if (entry.length == 0 || entry.bits != bits) {
-            if (!std::isfinite(value)) {
-                out += "null";
-                return;
-            }
-            const auto result = std::to_chars(entry.text, entry.text + sizeof entry.text, value);
             entry.bits = bits;
-            entry.length = static_cast<std::uint8_t>(result.ptr - entry.text);
+            entry.length = static_cast<std::uint8_t>(NumberText(entry.text, value));
         }
         out.append(entry.text, entry.length);
     }
@@ -253,7 +244,7 @@ class ValueTexts {
     static constexpr int kIndexBits = 10;
     struct Entry {
         std::uint64_t bits = 0;
-        char text[31];            // room for the longest shortest text of a double (24)
+        char text[32];
         std::uint8_t length = 0;  // 0: empty
     };
     std::array<Entry, std::size_t{1} << kIndexBits> entries_{};
