@@ -2,7 +2,7 @@
 
 // Reading the files of a load on several threads: each file is cut into pieces at line starts, the
 // pieces are read and their lines reduced to records in parallel, and the records are handed back in
-// reading order on the calling thread, so that aggregating them gives what reading the files one line
+// reading order, one piece at a time, so that aggregating them gives what reading the files one line
 // after the other gives.
 
 #include <cstdint>
@@ -24,9 +24,10 @@ struct ReducedLines {
     std::uint64_t plannedBytes = 0;       // the size of all the files when the reading began
 };
 
-// Hands the reduced lines of the files, in reading order, to aggregate (on the calling thread, which
-// also makes every call of options.progress). Returns the failure of the first file in order that
-// cannot be read, or of a cancelled load; an exception of a reading thread is thrown again here.
+// Hands the reduced lines of the files, in reading order, to aggregate: one call at a time, each on
+// whichever reading thread has the next lines ready (options.progress likewise). Returns the failure
+// of the first file in order that cannot be read, or of a cancelled load; an exception of a reading
+// thread or of aggregate is thrown again here.
 std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths, const LoadOptions& options,
                                           const std::function<void(const ReducedLines&)>& aggregate);
 

@@ -150,7 +150,8 @@ struct LoadFailure {
 std::string ReadFailureText(const LoadFailure& failure);
 
 struct LoadOptions {
-    // Called every few MiB of input and once at the end; returning false cancels the load.
+    // Called every few MiB of input and once at the end, one call at a time but not necessarily on the
+    // loading thread; returning false cancels the load.
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
     // Also the level of each satellite minute by minute (SatelliteDay), at some extra cost.
     bool satellites = false;
