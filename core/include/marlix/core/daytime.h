@@ -3,6 +3,7 @@
 // The date-time value of the receiver logs and the charts: whole days since 1899-12-30 plus the
 // fraction of the day, so one minute is 1/1440 and 1970-01-01 is 25569.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,11 @@ DayTime EncodeDate(int year, int month, int day);
 DayTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec = 0);
 // The time of day alone, a value in [0, 1). Inline: every Time record of a log takes it.
 inline DayTime EncodeTime(int hour, int minute, int second, int msec = 0) {
-    const double ms = static_cast<double>(hour) * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec;
-    return ms / kMillisecondsPerDay;
+    // Summed as integers: every partial sum is a whole number far below 2^53, so the one conversion
+    // gives the very double that summing in doubles gives, with a shorter chain before the division.
+    const std::int64_t ms =
+        std::int64_t{hour} * 3600000 + std::int64_t{minute} * 60000 + std::int64_t{second} * 1000 + msec;
+    return static_cast<double>(ms) / kMillisecondsPerDay;
 }
 
 bool IsValidDate(int year, int month, int day);  // year 1..9999, month 1..12, day within the month
