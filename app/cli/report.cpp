@@ -1,6 +1,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -12,9 +13,9 @@
 #include <future>
 #include <iostream>
 #include <memory>
-#include <numeric>
 #include <optional>
 #include <ostream>
+#include <span>
 
 #include "command_line.h"
 #include "commands.h"
@@ -196,7 +197,7 @@ namespace {
 // The shortest texts of the distinct X values of one series, in its ascending order.
 class XTexts {
   public:
-    explicit XTexts(const std::vector<core::ChartPoint>& points) {
+    explicit XTexts(std::span<const core::ChartPoint> points) {
         xs_.reserve(points.size());
         ends_.reserve(points.size());
         texts_.reserve(points.size() * 18);
@@ -250,13 +251,9 @@ class ValueTexts {
     std::array<Entry, std::size_t{1} << kIndexBits> entries_{};
 };
 
-// Calls partDone after every point, so that the caller can write out what has been formatted.
-template <class PartDone>
-void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::ChartPoint>& points,
-                  const XTexts& xTexts, ValueTexts& valueTexts, PartDone&& partDone) {
-    if (static_cast<int>(id) > 0) out += ", ";
-    out += JsonString(core::SeriesTitle(id));
-    out += ": [";
+// The points as JSON pairs joined by ", ".
+void AppendPoints(std::string& out, std::span<const core::ChartPoint> points, const XTexts& xTexts,
+                  ValueTexts& valueTexts) {
     std::size_t at = 0;
     bool first = true;
     for (const core::ChartPoint& point : points) {
@@ -271,9 +268,23 @@ void AppendSeries(std::string& out, core::SeriesId id, const std::vector<core::C
         out += ", ";
         valueTexts.Append(out, point.y);
         out += ']';
-        partDone();
     }
-    out += ']';
+}
+
+// The points of every series that lie in one stretch of time, as text.
+using SeriesTexts = std::array<std::string, core::kSeriesCount>;
+using Stretch = std::array<std::span<const core::ChartPoint>, core::kSeriesCount>;
+
+SeriesTexts FormatStretch(const Stretch& stretch) {
+    SeriesTexts texts;
+    // The series share their minute times: the X texts of the first serve the others.
+    const XTexts xTexts(stretch[0]);
+    const auto valueTexts = std::make_unique<ValueTexts>();
+    for (std::size_t s = 0; s < stretch.size(); ++s) {
+        texts[s].reserve(stretch[s].size() * 32);
+        AppendPoints(texts[s], stretch[s], xTexts, *valueTexts);
+    }
+    return texts;
 }
 
 constexpr std::size_t kPointsForSecondThread = 20000;
@@ -302,46 +313,36 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     head += ", \"summary\": " + JsonString(analysis.summary);
     head += ", \"series\": {";
     out << head;
-    std::vector<std::size_t> sizes;
-    for (const auto& points : analysis.series) sizes.push_back(points.size());
-    // Formats the series [first, last); written to `to` in parts as they fill, when there is one.
-    const auto formatSeries = [&](int first, int last, std::ostream* to) {
-        constexpr std::size_t kPart = std::size_t{1} << 18;
-        std::string text;
-        if (to == nullptr) {
-            std::size_t points = 0;
-            for (int s = first; s < last; ++s) points += sizes[static_cast<std::size_t>(s)];
-            text.reserve(points * 32);
-        } else {
-            text.reserve(kPart + 4096);
+    std::size_t total = 0;
+    for (const auto& points : analysis.series) total += points.size();
+    Stretch whole;
+    for (std::size_t s = 0; s < whole.size(); ++s) whole[s] = analysis.series[s];
+    // Number texts are most of a long report's time. With enough points, a second thread writes the
+    // later half of the time range of every series, so that the two share the work evenly.
+    std::array<SeriesTexts, 2> halves;
+    if (total >= kPointsForSecondThread && !analysis.series[0].empty()) {
+        const double middle = analysis.series[0][analysis.series[0].size() / 2].x;
+        Stretch early, late;
+        for (std::size_t s = 0; s < whole.size(); ++s) {
+            const auto cut = std::lower_bound(whole[s].begin(), whole[s].end(), middle,
+                                              [](const core::ChartPoint& p, double x) { return p.x < x; });
+            const auto n = static_cast<std::size_t>(cut - whole[s].begin());
+            early[s] = whole[s].first(n);
+            late[s] = whole[s].subspan(n);
         }
-        // The series share their minute times: the X texts of the first serve the others.
-        const XTexts xTexts(analysis.series[first]);
-        const auto valueTexts = std::make_unique<ValueTexts>();
-        for (int s = first; s < last; ++s) {
-            AppendSeries(text, static_cast<core::SeriesId>(s), analysis.series[s], xTexts, *valueTexts, [&] {
-                if (to == nullptr || text.size() < kPart) return;
-                *to << text;
-                text.clear();
-            });
-        }
-        if (to != nullptr) *to << text;
-        return to != nullptr ? std::string() : text;
-    };
-    // Number texts are most of a long report's time, so a second thread writes the later series
-    // once there are enough points to pay for it.
-    int split = 0;
-    std::size_t before = 0;
-    const std::size_t total = std::accumulate(sizes.begin(), sizes.end(), std::size_t{0});
-    while (split < core::kSeriesCount && 2 * (before + sizes[static_cast<std::size_t>(split)]) <= total) {
-        before += sizes[static_cast<std::size_t>(split++)];
-    }
-    if (total >= kPointsForSecondThread && split > 0 && split < core::kSeriesCount) {
-        auto later = std::async(std::launch::async, formatSeries, split, core::kSeriesCount, nullptr);
-        formatSeries(0, split, &out);
-        out << later.get();
+        auto later = std::async(std::launch::async, FormatStretch, late);
+        halves[0] = FormatStretch(early);
+        halves[1] = later.get();
     } else {
-        formatSeries(0, core::kSeriesCount, &out);
+        halves[0] = FormatStretch(whole);
+    }
+    for (std::size_t s = 0; s < whole.size(); ++s) {
+        if (s > 0) out << ", ";
+        out << JsonString(core::SeriesTitle(static_cast<core::SeriesId>(s))) << ": [" << halves[0][s];
+        if (!halves[0][s].empty() && !halves[1][s].empty()) out << ", ";
+        out << halves[1][s] << ']';
+        halves[0][s] = std::string();
+        halves[1][s] = std::string();
     }
     out << "}}\n";
 }
