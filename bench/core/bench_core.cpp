@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
+#include "line_reduction.h"
 #include "marlix/core/analysis.h"
 #include "marlix/core/line_reader.h"
 #include "marlix/core/simulator.h"
@@ -69,6 +71,51 @@ class CountingSink final : public LineSink {
     std::int64_t lines = 0;
     std::size_t bytes = 0;
 };
+
+// The two halves of a load apart: reducing the lines to records (the reading threads' work) and
+// aggregating the records in order (done one piece at a time).
+class ReducingSink final : public LineSink {
+  public:
+    void AddLine(std::string_view line) override {
+        ++lines;
+        const LineRecord record = ReduceLine(line, memo_);
+        if (record.kind != RecordKind::None) records.push_back(record);
+    }
+    std::vector<LineRecord> records;
+    std::int64_t lines = 0;
+
+  private:
+    ReductionMemo memo_;
+};
+
+void BM_ReduceDayToRecords(benchmark::State& state) {
+    const std::string& day = SimulatedDay();
+    for (auto _ : state) {
+        ReducingSink sink;
+        sink.records.reserve(day.size() / 32);
+        LineReader reader;
+        reader.Feed(day, sink);
+        reader.Finish(sink);
+        benchmark::DoNotOptimize(sink.records.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * day.size()));
+}
+BENCHMARK(BM_ReduceDayToRecords)->Unit(benchmark::kMillisecond);
+
+void BM_AggregateDayRecords(benchmark::State& state) {
+    ReducingSink sink;
+    LineReader reader;
+    reader.Feed(SimulatedDay(), sink);
+    reader.Finish(sink);
+    for (auto _ : state) {
+        DayAnalyser analyser;
+        analyser.AddReduced(sink.records, sink.lines);
+        DayAnalysis analysis = analyser.Finish();
+        benchmark::DoNotOptimize(analysis);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * sink.records.size()));
+}
+BENCHMARK(BM_AggregateDayRecords)->Unit(benchmark::kMillisecond);
 
 void BM_SplitDayIntoLines(benchmark::State& state) {
     const std::string& day = SimulatedDay();

@@ -293,7 +293,7 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                 failure = std::move(reduced.failure);
                 return false;
             }
-            aggregate({reduced.records, reduced.lines});
+            aggregate({reduced.records, reduced.lines, total});
             {
                 const std::lock_guard lock(spareMutex);
                 spare.push_back(std::move(reduced.records));
