@@ -46,6 +46,15 @@ JobOutcome<Result> RunJob(Work& work, std::size_t i) {
     return outcome;
 }
 
+// The jobs one after the other on the calling thread, for one worker or one job.
+template <class Result, class Work, class Hand>
+bool RunInSequence(std::size_t count, Work& work, Hand& hand) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!hand(i, RunJob<Result>(work, i))) return false;
+    }
+    return true;
+}
+
 // Stops and joins the workers however the scope is left, a throwing hand included.
 template <class ConditionVariable>
 struct WorkerStopper {
@@ -71,12 +80,7 @@ template <class Result, class Work, class Hand>
 bool RunInOrder(std::size_t count, unsigned workers, std::size_t window, Work&& work, Hand&& hand) {
     const auto runOne = [&work](std::size_t i) { return detail::RunJob<Result>(work, i); };
     workers = static_cast<unsigned>(std::min<std::size_t>(workers, count));
-    if (workers <= 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!hand(i, runOne(i))) return false;
-        }
-        return true;
-    }
+    if (workers <= 1) return detail::RunInSequence<Result>(count, work, hand);
     window = std::max<std::size_t>(window, workers);
 
     std::mutex mutex;
@@ -151,12 +155,7 @@ template <class Result, class Work, class Hand>
 bool RunInOrderHandedByWorkers(std::size_t count, unsigned workers, std::size_t window, Work&& work,
                                Hand&& hand) {
     workers = static_cast<unsigned>(std::min<std::size_t>(workers, count));
-    if (workers <= 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!hand(i, detail::RunJob<Result>(work, i))) return false;
-        }
-        return true;
-    }
+    if (workers <= 1) return detail::RunInSequence<Result>(count, work, hand);
     window = std::max<std::size_t>(window, workers);
 
     std::mutex mutex;
