@@ -103,6 +103,15 @@ inline std::size_t FindLineEnd(const char* p, std::size_t size) {
     return size;
 }
 
+// A line handed over off the quick loop (one that continued from the last chunk, a long one, the last
+// of a chunk or of the text): a call, so that the quick loop holds the only inlined copy of what a
+// sink compiled into the reader does with a line, and that copy stays small enough to be compiled
+// well. Without SSE2 every line comes this way.
+template <class Sink>
+[[gnu::noinline]] void AddLineOffPath(Sink& sink, std::string_view line) {
+    sink.AddLine(line);
+}
+
 class LineReader {
   public:
     LineReader() = default;
@@ -175,7 +184,7 @@ void LineReader::Finish(Sink& sink) {
     const std::string_view rest = DecodeRest();
     if (!rest.empty()) Split(rest, sink);
     head_.clear();
-    if (!partial_.empty()) sink.AddLine(EndLine({}));
+    if (!partial_.empty()) AddLineOffPath(sink, EndLine({}));
     ended_ = true;
 }
 
@@ -185,9 +194,9 @@ MARLIX_ALWAYS_INLINE void LineReader::HandLine(const char*& p, const char* stop,
     const auto length = static_cast<std::size_t>(stop - p);
     const char ending = *stop;
     if (partial_.empty() && length <= kKeptLineLength) [[likely]] {
-        if (ending != '\0' || length != 0) sink.AddLine(std::string_view(p, length));
+        if (ending != '\0' || length != 0) AddLineOffPath(sink, std::string_view(p, length));
     } else {
-        sink.AddLine(EndLine(std::string_view(p, length)));
+        AddLineOffPath(sink, EndLine(std::string_view(p, length)));
     }
     if (ending == '\0') {
         ended_ = true;
@@ -249,7 +258,7 @@ void LineReader::Split(std::string_view text, Sink& sink) {
                 if (length <= kKeptLineLength) [[likely]] {
                     sink.AddLine(std::string_view(p, length));
                 } else {
-                    sink.AddLine(EndLine(std::string_view(p, length)));
+                    AddLineOffPath(sink, EndLine(std::string_view(p, length)));
                 }
                 if (!PassEnding(p, stop, end)) return;
             } else if (ending != '\0') {
