@@ -1,5 +1,6 @@
-// Analysis of one simulated full day (86,400 record blocks), from memory and from a file, against
-// the line splitting alone and the simulator that writes the day.
+// Analysis of one simulated full day (86,400 record blocks), from memory and from a file; its two
+// halves apart (lines reduced to records, records aggregated); against the line splitting alone and
+// the simulator that writes the day.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
