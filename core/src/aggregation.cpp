@@ -131,12 +131,6 @@ void MinuteAggregator::OnPdopRecord(std::int32_t value, bool withSatellites) {
     }
 }
 
-void MinuteAggregator::OnSatelliteNumbers(std::string_view list) {
-    std::int64_t numbered = 0;
-    const int items = ForEachListItem(list, 0, [&](std::int32_t prn) { numbered += prn > 0; });
-    OnNumbersList(items, numbered);
-}
-
 void MinuteAggregator::OnNumbersList(int items, std::int64_t numbered) {
     if (items == 6) {
         ++totals_.sixItemLists;
@@ -144,18 +138,6 @@ void MinuteAggregator::OnNumbersList(int items, std::int64_t numbered) {
         ++totals_.eightItemLists;
     }
     minute_.numberedSatellites = numbered;
-}
-
-void MinuteAggregator::OnSatelliteLevels(std::string_view list) {
-    std::int64_t lineSum = 0;
-    std::int64_t withSignal = 0;
-    std::int64_t good = 0;
-    const int items = ForEachListItem(list, 0, [&](std::int32_t level) {
-        withSignal += level > 0;
-        good += level > 3;
-        lineSum += level;
-    });
-    OnLevelsList(items, withSignal, good, static_cast<double>(lineSum));
 }
 
 void MinuteAggregator::OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineSum) {

@@ -39,14 +39,14 @@ std::string DayFileName(DayTime date) {
 DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)
     : locale_(std::move(locale)),
       aggregator_(std::make_unique<MinuteAggregator>()),
-      satellites_(withSatellites ? std::make_unique<SatelliteAggregator>() : nullptr) {}
+      satellites_(withSatellites ? std::make_unique<SatelliteAggregator>() : nullptr),
+      memo_(std::make_unique<ReductionMemo>()) {}
 
 DayAnalyser::~DayAnalyser() = default;
 
 void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
-    thread_local ReductionMemo memo;
-    const LineRecord record = ReduceLine(line, memo);
+    const LineRecord record = ReduceLine(line, *memo_);
     aggregator_->Apply(record);
     if (!satellites_) return;
     switch (record.kind) {

@@ -64,8 +64,6 @@ class MinuteAggregator {
     void ExpectBytes(std::uint64_t bytes);
 
     void OnPdopRecord(std::int32_t value, bool withSatellites);
-    void OnSatelliteNumbers(std::string_view list);
-    void OnSatelliteLevels(std::string_view list);
     void OnFixMode(const FixModeRecord& record);
 
     void FlushMinute(DayTime t);

@@ -176,6 +176,7 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
 
 class MinuteAggregator;
 struct LineRecord;
+struct ReductionMemo;
 
 // The analysis of one load fed line by line. A line holds one byte per character (see LineReader).
 class DayAnalyser {
@@ -197,6 +198,7 @@ class DayAnalyser {
     LocaleConventions locale_;
     std::unique_ptr<MinuteAggregator> aggregator_;
     std::unique_ptr<SatelliteAggregator> satellites_;  // null unless asked for
+    std::unique_ptr<ReductionMemo> memo_;              // what AddLine's lines gave last time
     std::int64_t lineCount_ = 0;
 };
 

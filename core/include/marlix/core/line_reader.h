@@ -56,8 +56,6 @@ inline std::size_t MarkLength(TextEncoding encoding) {
     return encoding == TextEncoding::Utf8 ? 3 : encoding == TextEncoding::Ansi ? 0 : 2;
 }
 
-// Index of the first CR, LF or NUL, or size when there is none. This scan is a large part of the
-// reading time, so it looks at 16 bytes at a time where SSE2 exists (every x86-64) and 8 elsewhere.
 #if defined(__SSE2__)
 // The bytes up to 13 among the 64 bytes at p, as bits: CR, LF and NUL among them, and the rare other
 // control characters, which the caller passes over.
@@ -73,6 +71,8 @@ inline std::uint64_t LineEndingCandidateBits(const char* p) {
 }
 #endif
 
+// Index of the first CR, LF or NUL, or size when there is none. This scan is a large part of the
+// reading time, so it looks at 16 bytes at a time where SSE2 exists (every x86-64) and 8 elsewhere.
 inline std::size_t FindLineEnd(const char* p, std::size_t size) {
     std::size_t i = 0;
 #if defined(__SSE2__)

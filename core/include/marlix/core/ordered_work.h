@@ -29,10 +29,6 @@ inline unsigned DefaultWorkerCount() {
     return std::max(1U, std::thread::hardware_concurrency());
 }
 
-// Runs work(i) for i = 0..count-1 on up to `workers` threads and calls hand(i, outcome) for each i in
-// order on the calling thread. hand returning false stops the run: no further job starts, the running
-// ones finish, and RunInOrder returns false once the workers are joined. With one worker or one job the
-// jobs run on the calling thread, one after the other.
 namespace detail {
 
 template <class Result, class Work>
@@ -76,6 +72,10 @@ struct WorkerStopper {
 
 }  // namespace detail
 
+// Runs work(i) for i = 0..count-1 on up to `workers` threads and calls hand(i, outcome) for each i in
+// order on the calling thread. hand returning false stops the run: no further job starts, the running
+// ones finish, and RunInOrder returns false once the workers are joined. With one worker or one job the
+// jobs run on the calling thread, one after the other.
 template <class Result, class Work, class Hand>
 bool RunInOrder(std::size_t count, unsigned workers, std::size_t window, Work&& work, Hand&& hand) {
     const auto runOne = [&work](std::size_t i) { return detail::RunJob<Result>(work, i); };
