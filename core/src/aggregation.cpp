@@ -273,15 +273,49 @@ constexpr std::size_t kTrendWindow = 45;
 constexpr std::size_t kFirstTrendIndex = 46;
 }  // namespace
 
-double MinuteAggregator::TrendAt(std::size_t sampleIndex) const {
-    double sum = 0;
-    for (std::size_t j = sampleIndex + 1 - kTrendWindow; j <= sampleIndex; ++j) sum += sampleValues_[j];
-    return sum / static_cast<double>(kTrendWindow);
+std::vector<double> MinuteAggregator::Trends() const {
+    // Each window is summed from its first sample on, as a plain loop would, but eight windows at a
+    // time: eight chains of additions overlap where one would wait on each addition before.
+    constexpr std::size_t kLanes = 8;
+    const std::size_t n = sampleValues_.size();
+    std::vector<double> trends(n);
+    const double* const values = sampleValues_.data();
+    const auto window = static_cast<double>(kTrendWindow);
+    std::size_t i = kFirstTrendIndex;
+    for (; i + kLanes <= n; i += kLanes) {
+        std::array<double, kLanes> sums{};
+        for (std::size_t k = 0; k < kTrendWindow; ++k) {
+            const double* const first = values + i + 1 - kTrendWindow + k;
+            for (std::size_t lane = 0; lane < kLanes; ++lane) sums[lane] += first[lane];
+        }
+        for (std::size_t lane = 0; lane < kLanes; ++lane) trends[i + lane] = sums[lane] / window;
+    }
+    for (; i < n; ++i) {
+        double sum = 0;
+        for (std::size_t j = i + 1 - kTrendWindow; j <= i; ++j) sum += values[j];
+        trends[i] = sum / window;
+    }
+    return trends;
 }
 
 void MinuteAggregator::PlotTrend() {
-    for (std::size_t i = sampleValues_.size(); i-- > kFirstTrendIndex;) {
-        AddPoint(SeriesId::Trend, sampleTimes_[i], TrendAt(i));
+    trends_ = Trends();
+    const std::size_t n = sampleValues_.size();
+    if (n <= kFirstTrendIndex) return;
+    // The points go in latest first, and TakeSeries orders them by X, keeping that order among equal
+    // times. With times that never fall (a sound log), that is their own order with each run of equal
+    // times reversed, which then needs no sorting.
+    const auto first = sampleTimes_.begin() + static_cast<std::ptrdiff_t>(kFirstTrendIndex);
+    if (!std::is_sorted(first, sampleTimes_.end())) {
+        for (std::size_t i = n; i-- > kFirstTrendIndex;)
+            AddPoint(SeriesId::Trend, sampleTimes_[i], trends_[i]);
+        return;
+    }
+    for (std::size_t i = kFirstTrendIndex; i < n;) {
+        std::size_t end = i + 1;
+        while (end < n && !(sampleTimes_[i] < sampleTimes_[end])) ++end;
+        for (std::size_t j = end; j-- > i;) AddPoint(SeriesId::Trend, sampleTimes_[j], trends_[j]);
+        i = end;
     }
 }
 
@@ -295,9 +329,10 @@ std::vector<std::int64_t> MinuteAggregator::TakeRecordMinutes() {
 }
 
 std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {
+    if (trends_.size() != sampleValues_.size()) trends_ = Trends();
     for (std::size_t m = 0; m < minutes_.size(); ++m) {
         const std::optional<std::size_t> sample = minuteSamples_[m];
-        if (sample && *sample >= kFirstTrendIndex) minutes_[m].trend = TrendAt(*sample);
+        if (sample && *sample >= kFirstTrendIndex) minutes_[m].trend = trends_[*sample];
     }
     // Minute closes follow the records' times, which a log may hold out of order.
     const auto byTime = [](const MinuteReading& a, const MinuteReading& b) { return a.time < b.time; };

@@ -93,7 +93,8 @@ class MinuteAggregator {
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);
-    double TrendAt(std::size_t sampleIndex) const;
+    // The trend of every strength sample (0 for the first ones, which have none).
+    std::vector<double> Trends() const;
 
     DayTime currentTime_ = 0;
     DayTime firstTime_ = 0;
@@ -113,6 +114,7 @@ class MinuteAggregator {
     std::vector<MinuteReading> minutes_;
     // The index of each minute's strength sample, for its trend; none for a minute without one.
     std::vector<std::optional<std::size_t>> minuteSamples_;
+    std::vector<double> trends_;  // by sample, from PlotTrend
     DayTotals totalsAtLastClose_;
     std::vector<std::int64_t> recordMinutes_;
 };
