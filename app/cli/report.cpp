@@ -397,6 +397,7 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
 
     core::LoadOptions options;
+    options.minutes = false;  // nothing of the report is per minute
     std::optional<TerminalProgress> progress;
     if (ShowsProgress(err, request.files.size())) {
         progress.emplace(err, request.files.size());

@@ -165,6 +165,7 @@ void AnalyseRows(std::vector<DayRow>& rows, const std::string& dataDirectory, un
         AnalyseDayFiles(paths, jobs, [](const std::string& path, unsigned threads) {
             core::LoadOptions options;
             options.threads = threads;
+            options.minutes = false;  // a row holds day totals only
             return core::AnalyseFiles({path}, std::string(), core::LocaleConventions{}, options);
         });
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -88,8 +88,10 @@ void MinuteAggregator::ExpectBytes(std::uint64_t bytes) {
     const auto minutes = static_cast<std::size_t>(std::min(bytes / kBytesPerMinute + 16, kMostMinutes));
     // Each gap adds a point to every series at both of its ends.
     const std::size_t points = minutes + minutes / 8;
-    minutes_.reserve(minutes);
-    minuteSamples_.reserve(minutes);
+    if (keepMinutes_) {
+        minutes_.reserve(minutes);
+        minuteSamples_.reserve(minutes);
+    }
     recordMinutes_.reserve(minutes);
     sampleTimes_.reserve(points);
     sampleValues_.reserve(points);
@@ -219,6 +221,7 @@ void MinuteAggregator::FlushMinute(DayTime t) {
         reading.mode = mode_;
     }
     if (t > 0) previousPointTime_ = t;
+    if (!keepMinutes_) return;
     minutes_.push_back(reading);
     minuteSamples_.push_back(sample);
 }
@@ -329,6 +332,7 @@ std::vector<std::int64_t> MinuteAggregator::TakeRecordMinutes() {
 }
 
 std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {
+    if (minutes_.empty()) return {};
     if (trends_.size() != sampleValues_.size()) trends_ = Trends();
     for (std::size_t m = 0; m < minutes_.size(); ++m) {
         const std::optional<std::size_t> sample = minuteSamples_[m];

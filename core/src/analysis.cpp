@@ -68,6 +68,10 @@ void DayAnalyser::ExpectBytes(std::uint64_t bytes) {
     aggregator_->ExpectBytes(bytes);
 }
 
+void DayAnalyser::SkipMinuteReadings() {
+    aggregator_->SkipMinuteReadings();
+}
+
 void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines) {
     aggregator_->ApplyAll(records);
     lineCount_ += lines;
@@ -126,6 +130,7 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
     std::vector<std::string> paths;
     for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
     DayAnalyser analyser(locale, options.satellites);
+    if (!options.minutes) analyser.SkipMinuteReadings();
     if (options.satellites) {
         // The satellite levels need the list texts, which the reduced records do not keep.
         AnalyserSink sink(analyser);

@@ -62,6 +62,8 @@ class MinuteAggregator {
     // Makes room for the results of logs of that many bytes, so that a long load does not copy and
     // page in its growing results again and again; room that is not used is never touched.
     void ExpectBytes(std::uint64_t bytes);
+    // Keeps no MinuteReading (TakeMinutes gives none); before the first record.
+    void SkipMinuteReadings() { keepMinutes_ = false; }
 
     void OnPdopRecord(std::int32_t value, bool withSatellites);
     void OnFixMode(const FixModeRecord& record);
@@ -111,6 +113,7 @@ class MinuteAggregator {
     std::vector<double> sampleValues_;
     // Points in the order they were added; ordered by X when taken.
     std::array<std::vector<ChartPoint>, kSeriesCount> series_;
+    bool keepMinutes_ = true;
     std::vector<MinuteReading> minutes_;
     // The index of each minute's strength sample, for its trend; none for a minute without one.
     std::vector<std::optional<std::size_t>> minuteSamples_;
