@@ -3,16 +3,19 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <future>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -194,27 +197,37 @@ core::DayTime YesterdayUtc() {
 
 namespace {
 
+// The longest number text: to_chars of a double never needs more.
+constexpr std::size_t kNumberRoom = 32;
+
 // The shortest texts of the distinct X values of one series, in its ascending order.
 class XTexts {
   public:
     explicit XTexts(std::span<const core::ChartPoint> points) {
         xs_.reserve(points.size());
         ends_.reserve(points.size());
-        texts_.reserve(points.size() * 18);
+        texts_.reserve(points.size() * 18 + kNumberRoom);
         for (const core::ChartPoint& point : points) {
             if (!xs_.empty() && SameBits(xs_.back(), point.x)) continue;
             xs_.push_back(point.x);
             AppendNumber(texts_, point.x);
             ends_.push_back(texts_.size());
         }
+        // Room for a text to be copied as a whole block of kNumberRoom bytes.
+        texts_.append(kNumberRoom, ' ');
     }
-    // The text of x when it is among the values; at is where the search starts and is left at, so
-    // that a walk over ascending values looks up each in passing.
-    std::optional<std::string_view> Find(double x, std::size_t& at) const {
+    // Where a walk over ascending values from x on starts.
+    std::size_t Start(double x) const {
+        return static_cast<std::size_t>(std::lower_bound(xs_.begin(), xs_.end(), x) - xs_.begin());
+    }
+    // The text of x when it is among the values (with at least kNumberRoom bytes readable from its
+    // start); at is where the search starts and is left at, so that a walk over ascending values looks
+    // up each in passing.
+    std::optional<std::pair<const char*, std::size_t>> Find(double x, std::size_t& at) const {
         while (at < xs_.size() && xs_[at] < x) ++at;
         if (at == xs_.size() || !SameBits(xs_[at], x)) return std::nullopt;
         const std::size_t begin = at == 0 ? 0 : ends_[at - 1];
-        return std::string_view(texts_).substr(begin, ends_[at] - begin);
+        return std::pair(texts_.data() + begin, ends_[at] - begin);
     }
 
   private:
@@ -231,60 +244,145 @@ class XTexts {
 // heights, PDOP values and shares of good satellites over and over.
 class ValueTexts {
   public:
-    void Append(std::string& out, double value) {
+    // Writes the text of the value at out, which has room for kNumberRoom bytes; returns its end.
+    char* Write(char* out, double value) {
         const auto bits = std::bit_cast<std::uint64_t>(value);
         Entry& entry = entries_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kIndexBits)];
         if (entry.length == 0 || entry.bits != bits) {
             entry.bits = bits;
             entry.length = static_cast<std::uint8_t>(NumberText(entry.text, value));
         }
-        out.append(entry.text, entry.length);
+        std::memcpy(out, entry.text, kNumberRoom);
+        return out + entry.length;
     }
 
   private:
     static constexpr int kIndexBits = 10;
     struct Entry {
         std::uint64_t bits = 0;
-        char text[32];
+        char text[kNumberRoom];
         std::uint8_t length = 0;  // 0: empty
     };
     std::array<Entry, std::size_t{1} << kIndexBits> entries_{};
 };
 
-// The points as JSON pairs joined by ", ".
-void AppendPoints(std::string& out, std::span<const core::ChartPoint> points, const XTexts& xTexts,
-                  ValueTexts& valueTexts) {
-    std::size_t at = 0;
+// A run of points of one series, written as one block of the report.
+struct PointRun {
+    std::size_t series = 0;
+    std::span<const core::ChartPoint> points;
+    const XTexts* xTexts = nullptr;
+    bool opensSeries = false;
+    bool closesSeries = false;
+};
+
+// Enough for "[x, y], " whatever the numbers.
+constexpr std::size_t kPointRoom = 2 * kNumberRoom + 8;
+// Points per run: the text of a run is held until its turn to be written, so runs are kept short.
+constexpr std::size_t kRunPoints = 8192;
+
+// The points of the run as JSON pairs joined by ", ", written from out on; returns the end.
+char* WritePoints(char* out, const PointRun& run, ValueTexts& valueTexts) {
+    std::size_t at = run.points.empty() ? 0 : run.xTexts->Start(run.points.front().x);
     bool first = true;
-    for (const core::ChartPoint& point : points) {
-        if (!first) out += ", ";
-        first = false;
-        out += '[';
-        if (const auto text = xTexts.Find(point.x, at)) {
-            out += *text;
-        } else {
-            AppendNumber(out, point.x);
+    for (const core::ChartPoint& point : run.points) {
+        if (!first) {
+            std::memcpy(out, ", ", 2);
+            out += 2;
         }
-        out += ", ";
-        valueTexts.Append(out, point.y);
-        out += ']';
+        first = false;
+        *out++ = '[';
+        if (const auto text = run.xTexts->Find(point.x, at)) {
+            std::memcpy(out, text->first, kNumberRoom);
+            out += text->second;
+        } else {
+            char number[kNumberRoom];
+            const std::size_t length = NumberText(number, point.x);
+            std::memcpy(out, number, length);
+            out += length;
+        }
+        std::memcpy(out, ", ", 2);
+        out += 2;
+        out = valueTexts.Write(out, point.y);
+        *out++ = ']';
     }
+    return out;
 }
 
-// The points of every series that lie in one stretch of time, as text.
-using SeriesTexts = std::array<std::string, core::kSeriesCount>;
-using Stretch = std::array<std::span<const core::ChartPoint>, core::kSeriesCount>;
-
-SeriesTexts FormatStretch(const Stretch& stretch) {
-    SeriesTexts texts;
-    // The series share their minute times: the X texts of the first serve the others.
-    const XTexts xTexts(stretch[0]);
-    const auto valueTexts = std::make_unique<ValueTexts>();
-    for (std::size_t s = 0; s < stretch.size(); ++s) {
-        texts[s].reserve(stretch[s].size() * 32);
-        AppendPoints(texts[s], stretch[s], xTexts, *valueTexts);
+// The series as runs in the order of the report, each series cut at `middle` (when given) and into
+// runs of at most kRunPoints; a series without points is one empty run.
+std::vector<PointRun> CutIntoRuns(const core::DayAnalysis& analysis, std::optional<double> middle,
+                                  const XTexts& early, const XTexts& late) {
+    std::vector<PointRun> runs;
+    for (std::size_t s = 0; s < analysis.series.size(); ++s) {
+        const std::span<const core::ChartPoint> points = analysis.series[s];
+        std::size_t cut = points.size();
+        if (middle) {
+            cut = static_cast<std::size_t>(
+                std::lower_bound(points.begin(), points.end(), *middle,
+                                 [](const core::ChartPoint& p, double x) { return p.x < x; }) -
+                points.begin());
+        }
+        const std::size_t first = runs.size();
+        for (std::size_t begin = 0; begin < points.size();) {
+            const std::size_t end = std::min({begin + kRunPoints, begin < cut ? cut : points.size()});
+            runs.push_back({s, points.subspan(begin, end - begin), begin < cut ? &early : &late});
+            begin = end;
+        }
+        if (runs.size() == first) runs.push_back({s, {}, &early});
+        runs[first].opensSeries = true;
+        runs.back().closesSeries = true;
     }
-    return texts;
+    return runs;
+}
+
+// Writes the runs in order while one or two threads make their texts: each thread takes the next
+// run, makes its text and writes it when the runs before it are written. So only a run's text per
+// thread is held at a time, not the report.
+void WriteRuns(const std::vector<PointRun>& runs, unsigned threads, std::ostream& out) {
+    std::atomic<std::size_t> nextRun{0};
+    std::mutex mutex;
+    std::condition_variable turnChanged;
+    std::size_t written = 0;
+    bool failed = false;
+    const auto work = [&] {
+        const auto room = std::make_unique_for_overwrite<char[]>(kRunPoints * kPointRoom);
+        const auto valueTexts = std::make_unique<ValueTexts>();
+        for (;;) {
+            const std::size_t i = nextRun++;
+            if (i >= runs.size()) return;
+            const PointRun& run = runs[i];
+            char* end = nullptr;
+            try {
+                end = WritePoints(room.get(), run, *valueTexts);
+            } catch (...) {
+                // A run never written would hold the other thread back for good.
+                const std::lock_guard lock(mutex);
+                failed = true;
+                turnChanged.notify_all();
+                throw;
+            }
+            std::unique_lock lock(mutex);
+            turnChanged.wait(lock, [&] { return written == i || failed; });
+            if (failed) return;
+            if (run.opensSeries) {
+                if (run.series > 0) out << ", ";
+                out << JsonString(core::SeriesTitle(static_cast<core::SeriesId>(run.series))) << ": [";
+            } else {
+                out << ", ";
+            }
+            out.write(room.get(), end - room.get());
+            if (run.closesSeries) out << ']';
+            ++written;
+            turnChanged.notify_all();
+        }
+    };
+    if (threads < 2) {
+        work();
+        return;
+    }
+    auto helper = std::async(std::launch::async, work);
+    work();
+    helper.get();
 }
 
 constexpr std::size_t kPointsForSecondThread = 20000;
@@ -315,34 +413,21 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     out << head;
     std::size_t total = 0;
     for (const auto& points : analysis.series) total += points.size();
-    Stretch whole;
-    for (std::size_t s = 0; s < whole.size(); ++s) whole[s] = analysis.series[s];
-    // Number texts are most of a long report's time. With enough points, a second thread writes the
-    // later half of the time range of every series, so that the two share the work evenly.
-    std::array<SeriesTexts, 2> halves;
-    if (total >= kPointsForSecondThread && !analysis.series[0].empty()) {
-        const double middle = analysis.series[0][analysis.series[0].size() / 2].x;
-        Stretch early, late;
-        for (std::size_t s = 0; s < whole.size(); ++s) {
-            const auto cut = std::lower_bound(whole[s].begin(), whole[s].end(), middle,
-                                              [](const core::ChartPoint& p, double x) { return p.x < x; });
-            const auto n = static_cast<std::size_t>(cut - whole[s].begin());
-            early[s] = whole[s].first(n);
-            late[s] = whole[s].subspan(n);
-        }
-        auto later = std::async(std::launch::async, FormatStretch, late);
-        halves[0] = FormatStretch(early);
-        halves[1] = later.get();
+    // Number texts are most of a long report's time. With enough points, two threads share them, and
+    // each X text is made once by the thread of its half of the time range.
+    const auto& times = analysis.series[0];
+    if (total >= kPointsForSecondThread && !times.empty()) {
+        const double middle = times[times.size() / 2].x;
+        const auto cut = std::lower_bound(times.begin(), times.end(), middle,
+                                          [](const core::ChartPoint& p, double x) { return p.x < x; });
+        const std::span<const core::ChartPoint> early(times.begin(), cut), late(cut, times.end());
+        auto lateTexts = std::async(std::launch::async, [late] { return XTexts(late); });
+        const XTexts earlyTexts(early);
+        const XTexts lateXTexts = lateTexts.get();
+        WriteRuns(CutIntoRuns(analysis, middle, earlyTexts, lateXTexts), 2, out);
     } else {
-        halves[0] = FormatStretch(whole);
-    }
-    for (std::size_t s = 0; s < whole.size(); ++s) {
-        if (s > 0) out << ", ";
-        out << JsonString(core::SeriesTitle(static_cast<core::SeriesId>(s))) << ": [" << halves[0][s];
-        if (!halves[0][s].empty() && !halves[1][s].empty()) out << ", ";
-        out << halves[1][s] << ']';
-        halves[0][s] = std::string();
-        halves[1][s] = std::string();
+        const XTexts xTexts(times);
+        WriteRuns(CutIntoRuns(analysis, std::nullopt, xTexts, xTexts), 1, out);
     }
     out << "}}\n";
 }
