@@ -142,7 +142,7 @@ void MinuteAggregator::OnNumbersList(int items, std::int64_t numbered) {
     minute_.numberedSatellites = numbered;
 }
 
-void MinuteAggregator::OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineSum) {
+void MinuteAggregator::OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineMean) {
     ++minute_.levelLines;
     minute_.goodCount += good;
     if (minute_.numberedSatellites > 0) {
@@ -151,7 +151,7 @@ void MinuteAggregator::OnLevelsList(int items, std::int64_t withSignal, std::int
     }
     if (items > 0) {
         ++minute_.nonEmptyLevelLines;
-        AddToFloat(minute_.strengthSum, lineSum / items);
+        AddToFloat(minute_.strengthSum, lineMean);
     }
 }
 

@@ -198,7 +198,7 @@ MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo&
             }
             r.items = static_cast<std::uint16_t>(items);
             r.value = withSignal | good << 16;
-            r.number = static_cast<double>(lineSum);
+            if (items > 0) r.number = static_cast<double>(lineSum) / items;
             return r;
         }
         case RecordKind::FixMode: {

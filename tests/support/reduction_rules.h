@@ -38,7 +38,7 @@ inline core::LineRecord ReducedByTheRules(std::string_view line) {
                     sum += level;
                 }));
             r.value = signal | good << 16;
-            r.number = static_cast<double>(sum);
+            if (r.items > 0) r.number = static_cast<double>(sum) / r.items;
             return r;
         }
         case RecordKind::FixMode: {

@@ -41,7 +41,8 @@ struct LineRecord {
     // FixState | LockMode << 8.
     std::int32_t value = 0;
     // Time: the date and time when the status is Ok, the time of day on a bad date; Satellite levels:
-    // the sum of the items (exact in a double).
+    // the mean of the items (their sum, exact in a double, over their count), divided on the reading
+    // thread rather than in the aggregation, which runs one piece at a time.
     double number = 0;
 };
 inline constexpr std::uint8_t kTimeStatusBits = 3;
@@ -91,7 +92,7 @@ class MinuteAggregator {
   private:
     void OnTime(const LineRecord& record);
     void OnNumbersList(int items, std::int64_t numbered);
-    void OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineSum);
+    void OnLevelsList(int items, std::int64_t withSignal, std::int64_t good, double lineMean);
     void AddPoint(SeriesId id, double x, double y);
     void AddZeroPoints(DayTime t);
     void AddNumGoodToTotals(double numGood);
