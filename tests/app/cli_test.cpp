@@ -229,11 +229,16 @@ TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
 }
 
 TEST_F(CliRunner, ReportJsonNumbersReadBackExactly) {
-    const fs::path log = dir_ / "day.txt";
-    std::ofstream(log, std::ios::binary) << core::SimulateDay(45356, core::SimulationOptions{5, false});
-    const CliRun run = Cli({"report", "--format", "json", log.string()});
+    // Three days: enough points for the series to be written in several runs by two threads.
+    std::vector<std::string> logs;
+    for (std::uint64_t day = 0; day < 3; ++day) {
+        logs.push_back((dir_ / ("day" + std::to_string(day) + ".txt")).string());
+        std::ofstream(logs.back(), std::ios::binary)
+            << core::SimulateDay(45356.0 + static_cast<double>(day), core::SimulationOptions{5 + day, false});
+    }
+    const CliRun run = Cli({"report", "--format", "json", logs[0], logs[1], logs[2]});
     ASSERT_EQ(run.status, 0);
-    const auto expected = core::AnalyseFiles({log.string()}, "", core::LocaleConventions{});
+    const auto expected = core::AnalyseFiles(logs, "", core::LocaleConventions{});
     ASSERT_TRUE(expected.analysis);
     const Json json = JsonReader(run.out).Document();
     for (int s = 0; s < core::kSeriesCount; ++s) {
