@@ -344,23 +344,14 @@ void WriteRuns(const std::vector<PointRun>& runs, unsigned threads, std::ostream
     std::condition_variable turnChanged;
     std::size_t written = 0;
     bool failed = false;
-    const auto work = [&] {
+    const auto takeTurns = [&] {
         const auto room = std::make_unique_for_overwrite<char[]>(kRunPoints * kPointRoom);
         const auto valueTexts = std::make_unique<ValueTexts>();
         for (;;) {
             const std::size_t i = nextRun++;
             if (i >= runs.size()) return;
             const PointRun& run = runs[i];
-            char* end = nullptr;
-            try {
-                end = WritePoints(room.get(), run, *valueTexts);
-            } catch (...) {
-                // A run never written would hold the other thread back for good.
-                const std::lock_guard lock(mutex);
-                failed = true;
-                turnChanged.notify_all();
-                throw;
-            }
+            char* const end = WritePoints(room.get(), run, *valueTexts);
             std::unique_lock lock(mutex);
             turnChanged.wait(lock, [&] { return written == i || failed; });
             if (failed) return;
@@ -374,6 +365,19 @@ void WriteRuns(const std::vector<PointRun>& runs, unsigned threads, std::ostream
             if (run.closesSeries) out << ']';
             ++written;
             turnChanged.notify_all();
+        }
+    };
+    const auto work = [&] {
+        try {
+            takeTurns();
+        } catch (...) {
+            // A run never written would hold the other thread back for good.
+            {
+                const std::lock_guard lock(mutex);
+                failed = true;
+            }
+            turnChanged.notify_all();
+            throw;
         }
     };
     if (threads < 2) {
