@@ -734,7 +734,6 @@ void TFormMain::RequestHistory() {
             options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
             // The days themselves are shared out over the cores: each is read on this thread alone.
             options.threads = 1;
-            options.minutes = false;  // History shows day totals only
             for (;;) {
                 const std::size_t i = next++;
                 if (i >= dates.size()) return;

@@ -92,8 +92,10 @@ std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, in
 
 THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options) {
     const std::string name = core::DayFileName(DayTimeOf(date));
+    core::LoadOptions dayOptions = options;
+    dayOptions.minutes = false;  // a History day is its totals only
     const core::LoadResult result =
-        core::AnalyseFiles({name}, dataDirectory.toStdString(), core::LocaleConventions{}, options);
+        core::AnalyseFiles({name}, dataDirectory.toStdString(), core::LocaleConventions{}, dayOptions);
     THistoryDay day{date, std::nullopt, {}};
     if (result.analysis) {
         day.totals = result.analysis->totals;
