@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 class QLabel;
 class QMouseEvent;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 

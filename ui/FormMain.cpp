@@ -44,7 +44,7 @@
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
 #include "WindowFont.h"
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 

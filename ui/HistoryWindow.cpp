@@ -10,7 +10,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 namespace {

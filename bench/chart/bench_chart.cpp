@@ -7,8 +7,8 @@
 #include <QPainter>
 
 #include "marlix/chart/qt/painter_surface.h"
+#include "marlix/signal_charts/SignalCharts.h"
 #include "sample_day.h"
-#include "signal_charts/SignalCharts.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "marlix/chart/qt/painter_surface.h"
+#include "marlix/signal_charts/SignalCharts.h"
 #include "sample_day.h"
-#include "signal_charts/SignalCharts.h"
 
 using namespace marlix::chart;
 

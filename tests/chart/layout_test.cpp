@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "marlix/chart/chart.h"
+#include "marlix/signal_charts/SignalCharts.h"
 #include "recording_surface.h"
-#include "signal_charts/SignalCharts.h"
 
 namespace marlix::chart {
 namespace {

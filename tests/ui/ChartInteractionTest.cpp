@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "FormFixture.h"
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 #include "ui/ChartInteraction.h"
 #include "ui/HistoryWindow.h"
 #include "ui/SatelliteView.h"

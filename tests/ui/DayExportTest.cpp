@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "FormFixture.h"
+#include "marlix/signal_charts/SignalCharts.h"
 #include "render.h"
-#include "signal_charts/SignalCharts.h"
 #include "ui/ChartInteraction.h"
 #include "ui/DayExport.h"
 

@@ -3,7 +3,7 @@
 #include <marlix/core/daytime.h>
 
 #include "FormFixture.h"
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "signal_charts/SignalCharts.h"
+#include "marlix/signal_charts/SignalCharts.h"
 
 #include <algorithm>
 #include <array>
