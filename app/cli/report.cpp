@@ -176,21 +176,6 @@ core::LocaleConventions UserLocaleConventions() {
     return locale;
 }
 
-std::optional<core::DayTime> ParseIsoDate(std::string_view text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-    const auto number = [&](std::size_t first, std::size_t length) -> std::optional<int> {
-        int value = 0;
-        for (std::size_t i = first; i < first + length; ++i) {
-            if (text[i] < '0' || text[i] > '9') return std::nullopt;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    if (!year || !month || !day || !core::IsValidDate(*year, *month, *day)) return std::nullopt;
-    return core::EncodeDate(*year, *month, *day);
-}
-
 core::DayTime YesterdayUtc() {
     return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
 }

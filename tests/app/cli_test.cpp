@@ -627,15 +627,6 @@ TEST(JsonStrings, KeepValidUtf8AndReplaceInvalidBytes) {
     EXPECT_EQ(JsonString("\xFF\xFE"), "\"\\ufffd\\ufffd\"");
 }
 
-TEST(IsoDates, AreStrictAndValid) {
-    EXPECT_EQ(ParseIsoDate("2024-03-05"), 45356);
-    EXPECT_EQ(ParseIsoDate("2024-02-29"), 45351);
-    EXPECT_EQ(ParseIsoDate("2023-02-29"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
-}
-
 TEST(ReportTexts, LeaveOutAnEmptyHint) {
     core::DayAnalysis analysis;
     analysis.summary = "Fix summary not available\rMode summary not available";

@@ -75,6 +75,15 @@ TEST(DayTimeDecoding, ConvertsUnixSeconds) {
     EXPECT_EQ(DayTimeFromUnixSeconds(86400 * 1.5), 25570.5);
 }
 
+TEST(IsoDates, AreStrictAndValid) {
+    EXPECT_EQ(ParseIsoDate("2024-03-05"), 45356);
+    EXPECT_EQ(ParseIsoDate("2024-02-29"), 45351);
+    EXPECT_EQ(ParseIsoDate("2023-02-29"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
+}
+
 TEST(DayFileNames, UseTheDatePart) {
     EXPECT_EQ(DayFileName(45356), "2024-03-05_rx_data.txt");
     EXPECT_EQ(DayFileName(45356.99), "2024-03-05_rx_data.txt");
