@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -100,10 +99,6 @@ std::string PerfLabel(std::string_view label) {
     std::string out = "'";
     for (const char c : label) out += c == '\'' ? std::string("''") : std::string(1, c);
     return out + "'";
-}
-
-double SystemNow() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 // The timeout's message, made before the alarm is set: a signal handler may only write.

@@ -1,5 +1,6 @@
 #include "monitoring.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace marlix::cli {
@@ -20,6 +21,10 @@ void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help) {
 std::string FolderPrefix(const std::string& folder) {
     if (folder.empty()) return "./";
     return folder.back() == '/' ? folder : folder + '/';
+}
+
+double SystemNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 double UnixSeconds(core::DayTime t) {
