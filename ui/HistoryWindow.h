@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "marlix/core/analysis.h"
+#include "marlix/core/days.h"
 
 class QProgressBar;
 

@@ -16,6 +16,7 @@
 
 #include "command_line.h"
 #include "marlix/core/day_texts.h"
+#include "marlix/core/days.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -216,7 +217,7 @@ int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, 
     }
 
     const core::DayTime today = std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds));
-    const std::string path = FolderPrefix(o.dataDirectory) + core::DayFileName(today);
+    const std::string path = core::DayFilePath(o.dataDirectory, today);
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return Finish(out, PluginState::Critical, "no log for today: " + path);

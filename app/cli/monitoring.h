@@ -17,9 +17,6 @@ namespace marlix::cli {
 void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory);
 void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help);
 
-// "DIR/" for a folder given with or without its trailing '/'.
-std::string FolderPrefix(const std::string& folder);
-
 // Now in Unix seconds, from the system clock.
 double SystemNow();
 

@@ -22,12 +22,13 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/days.h"
 
 namespace marlix::cli {
 namespace {
 
 struct ReportRequest {
-    std::string dataDirectory;  // with a trailing '/', or empty for ordinary paths
+    std::string dataDirectory;  // in front of every relative name; empty for ordinary paths
     std::vector<std::string> files;
     bool json = false;
 };
@@ -464,11 +465,7 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
         request.files.push_back(core::DayFileName(*date));
         if (!dataDirectory) dataDirectory = ".";
     }
-    if (dataDirectory) {
-        request.dataDirectory = *dataDirectory;
-        if (request.dataDirectory.empty() || request.dataDirectory.back() != '/')
-            request.dataDirectory += '/';
-    }
+    request.dataDirectory = dataDirectory.value_or("");
 
     core::LoadOptions options;
     options.minutes = false;  // nothing of the report is per minute

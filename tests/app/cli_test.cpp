@@ -18,6 +18,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
 #include "support/process.h"
 #include "support/text.h"

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "marlix/core/analysis.h"
-
 namespace marlix::core {
 namespace {
 
@@ -82,12 +80,6 @@ TEST(IsoDates, AreStrictAndValid) {
     EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
     EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
     EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
-}
-
-TEST(DayFileNames, UseTheDatePart) {
-    EXPECT_EQ(DayFileName(45356), "2024-03-05_rx_data.txt");
-    EXPECT_EQ(DayFileName(45356.99), "2024-03-05_rx_data.txt");
-    EXPECT_EQ(DayFileName(EncodeDate(202, 1, 2)), "0202-01-02_rx_data.txt");
 }
 
 }  // namespace
