@@ -15,7 +15,7 @@
 
 namespace marlix::core {
 
-// "yyyy-mm-dd_rx_data.txt" of the date part of the given DayTime.
+// The name of the log of the given DayTime's date: yyyy-mm-dd_rx_data.txt.
 std::string DayFileName(DayTime date);
 // The day a day-log name stands for; nothing for any other name, an impossible date included.
 std::optional<DayTime> DayOfFileName(std::string_view name);
