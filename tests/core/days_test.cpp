@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -49,12 +50,13 @@ TEST(FileList, AbsoluteNamesIgnoreTheDataDirectory) {
 class FolderOfDays : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("marlix_days_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        std::string name = (fs::temp_directory_path() / "marlix_days_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir_ = name;
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
 
     std::string Dir() const { return dir_.string(); }
     // A day log of that many lines, none of them a record.
