@@ -717,42 +717,28 @@ void TFormMain::RequestHistory() {
     const QString directory = dataDirectory_;
     auto job = [this, directory, shown, hold = options_.beforeHistoryDay](std::stop_token stop,
                                                                           std::uint64_t ticket) {
-        const std::vector<QDate> dates = HistoryDates(directory, shown);
-        const int total = static_cast<int>(dates.size());
+        const std::string folder = directory.toStdString();
+        const std::vector<core::DayTime> days =
+            core::ListDays(folder, ToDayTime(shown) - kHistorySpanDays, ToDayTime(shown) + kHistorySpanDays)
+                .days;
+        const int total = static_cast<int>(days.size());
         const auto hand = [this](THistoryArrival arrival) {
             historyArrivals_.Push(std::move(arrival));
             QMetaObject::invokeMethod(
                 this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
         };
-        hand({ticket, std::nullopt, total, dates.empty() ? QDate() : dates.front(),
-              dates.empty() ? QDate() : dates.back()});
-        // The days are independent: every core takes the next unread one, and each day is
-        // handed over as soon as it is read (the window puts it in date order).
-        std::atomic<std::size_t> next{0};
-        const auto read = [&] {
-            core::LoadOptions options;
-            options.progress = [&stop](std::uint64_t, std::uint64_t) { return !stop.stop_requested(); };
-            // The days themselves are shared out over the cores: each is read on this thread alone.
-            options.threads = 1;
-            for (;;) {
-                const std::size_t i = next++;
-                if (i >= dates.size()) return;
-                THistoryDay day{dates[i], std::nullopt, {}};
-                try {
-                    if (hold) hold(stop);
-                    if (stop.stop_requested()) return;
-                    day = ReadHistoryDay(directory, dates[i], options);
-                } catch (const std::exception& e) {
-                    day.error = QString::fromUtf8(e.what());  // the day is charted as unreadable
-                }
-                if (stop.stop_requested()) return;
-                hand({ticket, std::move(day), total, {}, {}});
-            }
-        };
-        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        std::vector<std::jthread> helpers;
-        for (unsigned i = 1; i < cores && i < dates.size(); ++i) helpers.emplace_back(read);
-        read();
+        hand({ticket, std::nullopt, total, days.empty() ? QDate() : HistoryDate(days.front()),
+              days.empty() ? QDate() : HistoryDate(days.back())});
+        // The days are shared out over the cores, and each is handed over once it and those before it
+        // are read.
+        core::ReadDaysOptions options;
+        options.workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        options.stopRequested = [&stop] { return stop.stop_requested(); };
+        if (hold) options.beforeDay = [&hold, &stop](core::DayTime) { hold(stop); };
+        core::ReadDays(folder, days, core::LocaleConventions{}, options,
+                       [&](std::size_t i, core::DayOutcome&& day) {
+                           hand({ticket, HistoryDayOf(days[i], std::move(day)), total, {}, {}});
+                       });
     };
     const std::uint64_t ticket = historyRunner_->Submit(
         (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));

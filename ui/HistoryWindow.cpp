@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
 #include "marlix/signal_charts/SignalCharts.h"
 
@@ -76,41 +75,15 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
     return std::nullopt;
 }
 
-std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, int before, int after) {
-    std::vector<QDate> dates;
-    const std::string directory = dataDirectory.toStdString();
-    for (QDate date = shownDay.addDays(-before); date <= shownDay.addDays(after); date = date.addDays(1)) {
-        const std::string name = core::DayFileName(DayTimeOf(date));
-        std::error_code ec;
-        // A dangling link is a day file that cannot be read, not a missing day.
-        if (std::filesystem::exists(
-                std::filesystem::symlink_status(std::filesystem::path(directory) / name, ec)))
-            dates.push_back(date);
-    }
-    return dates;
+QDate HistoryDate(core::DayTime day) {
+    const core::CivilDate date = core::DecodeDate(day);
+    return {date.year, date.month, date.day};
 }
 
-THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options) {
-    const std::string name = core::DayFileName(DayTimeOf(date));
-    core::LoadOptions dayOptions = options;
-    dayOptions.minutes = false;  // a History day is its totals only
-    const core::LoadResult result =
-        core::AnalyseFiles({name}, dataDirectory.toStdString(), core::LocaleConventions{}, dayOptions);
-    THistoryDay day{date, std::nullopt, {}};
-    if (result.analysis) {
-        day.totals = result.analysis->totals;
-    } else {
-        day.error = QString::fromStdString(core::ReadFailureText(*result.failure));
-    }
-    return day;
-}
-
-std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before,
-                                         int after) {
-    std::vector<THistoryDay> days;
-    for (const QDate date : HistoryDates(dataDirectory, shownDay, before, after))
-        days.push_back(ReadHistoryDay(dataDirectory, date));
-    return days;
+THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome) {
+    THistoryDay historyDay{HistoryDate(day), std::nullopt, QString::fromStdString(outcome.error)};
+    if (outcome.analysis) historyDay.totals = outcome.analysis->totals;
+    return historyDay;
 }
 
 THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {

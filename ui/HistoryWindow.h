@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "marlix/core/analysis.h"
+#include "marlix/core/days.h"
 
 class QProgressBar;
 
@@ -35,15 +36,11 @@ QString HistoryMetricTitle(THistoryMetric metric);
 // The metric of a day as the day-metrics table gives it; nothing when the day has none.
 std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
 
-// The dates from shownDay - before to shownDay + after whose day files exist in the data directory.
-std::vector<QDate> HistoryDates(const QString& dataDirectory, QDate shownDay, int before = 15,
-                                int after = 15);
-// One day file read and analysed; the options may cancel it.
-THistoryDay ReadHistoryDay(const QString& dataDirectory, QDate date, const core::LoadOptions& options = {});
-// The day files that exist from shownDay - before to shownDay + after in the data directory, read
-// and analysed, in date order.
-std::vector<THistoryDay> LoadHistoryDays(const QString& dataDirectory, QDate shownDay, int before = 15,
-                                         int after = 15);
+// History charts the days with logs from this many days before the shown one to as many after it.
+inline constexpr int kHistorySpanDays = 15;
+QDate HistoryDate(core::DayTime day);
+// A day as the days module read it, as History charts it.
+THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome);
 
 class THistoryWindow : public QWidget {
     Q_OBJECT

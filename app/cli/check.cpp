@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -17,6 +16,7 @@
 
 #include "command_line.h"
 #include "marlix/core/day_texts.h"
+#include "marlix/core/days.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -100,10 +100,6 @@ std::string PerfLabel(std::string_view label) {
     std::string out = "'";
     for (const char c : label) out += c == '\'' ? std::string("''") : std::string(1, c);
     return out + "'";
-}
-
-double SystemNow() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 // The timeout's message, made before the alarm is set: a signal handler may only write.
@@ -221,7 +217,7 @@ int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, 
     }
 
     const core::DayTime today = std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds));
-    const std::string path = FolderPrefix(o.dataDirectory) + core::DayFileName(today);
+    const std::string path = core::DayFilePath(o.dataDirectory, today);
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return Finish(out, PluginState::Critical, "no log for today: " + path);

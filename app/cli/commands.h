@@ -103,8 +103,7 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
 // stays ":".
 core::LocaleConventions UserLocaleConventions();
 
-// "YYYY-MM-DD" of a valid date, else nothing.
-std::optional<core::DayTime> ParseIsoDate(std::string_view text);
+using core::ParseIsoDate;
 // The UTC date before today's, the day a command shows when none is named.
 core::DayTime YesterdayUtc();
 // "cannot read FILE: REASON", the words of every command's read failure.

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -178,10 +177,6 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
         }
     }
     return e.Text();
-}
-
-double SystemNow() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace

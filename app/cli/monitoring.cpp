@@ -1,6 +1,9 @@
 #include "monitoring.h"
 
+#include <chrono>
 #include <cmath>
+
+#include "marlix/core/days.h"
 
 namespace marlix::cli {
 
@@ -17,9 +20,8 @@ void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help) {
         ->capture_default_str();
 }
 
-std::string FolderPrefix(const std::string& folder) {
-    if (folder.empty()) return "./";
-    return folder.back() == '/' ? folder : folder + '/';
+double SystemNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 double UnixSeconds(core::DayTime t) {
@@ -30,7 +32,7 @@ DayMonitor MonitorDay(const std::string& dataDirectory, core::DayTime day, doubl
                       int minutes) {
     DayMonitor monitor;
     monitor.day = std::floor(day);
-    monitor.path = FolderPrefix(dataDirectory) + core::DayFileName(monitor.day);
+    monitor.path = core::DayFilePath(dataDirectory, monitor.day);
     monitor.recent = core::LastMinutes(monitor.day, core::DayTimeFromUnixSeconds(nowUnixSeconds), minutes);
     core::LoadResult result = core::AnalyseFiles({monitor.path}, "", core::LocaleConventions{});
     monitor.failure = std::move(result.failure);

@@ -17,8 +17,8 @@ namespace marlix::cli {
 void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory);
 void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help);
 
-// "DIR/" for a folder given with or without its trailing '/'.
-std::string FolderPrefix(const std::string& folder);
+// Now in Unix seconds, from the system clock.
+double SystemNow();
 
 // Unix time of a DayTime, to the nearest second (log times are whole seconds).
 double UnixSeconds(core::DayTime t);

@@ -3,31 +3,29 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <future>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <span>
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/days.h"
+#include "marlix/core/ordered_work.h"
 
 namespace marlix::cli {
 namespace {
 
 struct ReportRequest {
-    std::string dataDirectory;  // with a trailing '/', or empty for ordinary paths
+    std::string dataDirectory;  // in front of every relative name; empty for ordinary paths
     std::vector<std::string> files;
     bool json = false;
 };
@@ -176,21 +174,6 @@ core::LocaleConventions UserLocaleConventions() {
     return locale;
 }
 
-std::optional<core::DayTime> ParseIsoDate(std::string_view text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-    const auto number = [&](std::size_t first, std::size_t length) -> std::optional<int> {
-        int value = 0;
-        for (std::size_t i = first; i < first + length; ++i) {
-            if (text[i] < '0' || text[i] > '9') return std::nullopt;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    if (!year || !month || !day || !core::IsValidDate(*year, *month, *day)) return std::nullopt;
-    return core::EncodeDate(*year, *month, *day);
-}
-
 core::DayTime YesterdayUtc() {
     return std::floor(core::DayTimeFromUnixSeconds(static_cast<double>(std::time(nullptr)))) - 1;
 }
@@ -335,58 +318,37 @@ std::vector<PointRun> CutIntoRuns(const core::DayAnalysis& analysis, std::option
     return runs;
 }
 
-// Writes the runs in order while one or two threads make their texts: each thread takes the next
-// run, makes its text and writes it when the runs before it are written. So only a run's text per
-// thread is held at a time, not the report.
+// Writes the runs in order while up to `threads` threads make their texts. A run's text is made in
+// the room of its slot and written once the runs before it are written; run i + slots starts only
+// after run i is written, so a slot is never reused too early, and only a few runs' texts are held at
+// a time, not the report.
 void WriteRuns(const std::vector<PointRun>& runs, unsigned threads, std::ostream& out) {
-    std::atomic<std::size_t> nextRun{0};
-    std::mutex mutex;
-    std::condition_variable turnChanged;
-    std::size_t written = 0;
-    bool failed = false;
-    const auto takeTurns = [&] {
-        const auto room = std::make_unique_for_overwrite<char[]>(kRunPoints * kPointRoom);
-        const auto valueTexts = std::make_unique<ValueTexts>();
-        for (;;) {
-            const std::size_t i = nextRun++;
-            if (i >= runs.size()) return;
+    struct Slot {
+        std::unique_ptr<char[]> room = std::make_unique_for_overwrite<char[]>(kRunPoints * kPointRoom);
+        ValueTexts valueTexts;
+    };
+    const std::size_t slotCount = std::max(1U, threads);
+    std::vector<Slot> slots(slotCount);
+    core::RunInOrder<const char*>(
+        runs.size(), threads, slotCount,
+        [&](std::size_t i) -> const char* {
+            Slot& slot = slots[i % slotCount];
+            return WritePoints(slot.room.get(), runs[i], slot.valueTexts);
+        },
+        [&](std::size_t i, core::JobOutcome<const char*>&& text) {
+            if (text.error) std::rethrow_exception(text.error);
             const PointRun& run = runs[i];
-            char* const end = WritePoints(room.get(), run, *valueTexts);
-            std::unique_lock lock(mutex);
-            turnChanged.wait(lock, [&] { return written == i || failed; });
-            if (failed) return;
             if (run.opensSeries) {
                 if (run.series > 0) out << ", ";
                 out << JsonString(core::SeriesTitle(static_cast<core::SeriesId>(run.series))) << ": [";
             } else {
                 out << ", ";
             }
-            out.write(room.get(), end - room.get());
+            const char* const begin = slots[i % slotCount].room.get();
+            out.write(begin, *text.value - begin);
             if (run.closesSeries) out << ']';
-            ++written;
-            turnChanged.notify_all();
-        }
-    };
-    const auto work = [&] {
-        try {
-            takeTurns();
-        } catch (...) {
-            // A run never written would hold the other thread back for good.
-            {
-                const std::lock_guard lock(mutex);
-                failed = true;
-            }
-            turnChanged.notify_all();
-            throw;
-        }
-    };
-    if (threads < 2) {
-        work();
-        return;
-    }
-    auto helper = std::async(std::launch::async, work);
-    work();
-    helper.get();
+            return true;
+        });
 }
 
 constexpr std::size_t kPointsForSecondThread = 20000;
@@ -425,10 +387,16 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
         const auto cut = std::lower_bound(times.begin(), times.end(), middle,
                                           [](const core::ChartPoint& p, double x) { return p.x < x; });
         const std::span<const core::ChartPoint> early(times.begin(), cut), late(cut, times.end());
-        auto lateTexts = std::async(std::launch::async, [late] { return XTexts(late); });
-        const XTexts earlyTexts(early);
-        const XTexts lateXTexts = lateTexts.get();
-        WriteRuns(CutIntoRuns(analysis, middle, earlyTexts, lateXTexts), 2, out);
+        const std::array halves = {early, late};
+        std::array<std::optional<XTexts>, 2> halfTexts;
+        core::RunInOrder<XTexts>(
+            2, 2, 2, [&halves](std::size_t i) { return XTexts(halves[i]); },
+            [&halfTexts](std::size_t i, core::JobOutcome<XTexts>&& texts) {
+                if (texts.error) std::rethrow_exception(texts.error);
+                halfTexts[i] = std::move(texts.value);
+                return true;
+            });
+        WriteRuns(CutIntoRuns(analysis, middle, *halfTexts[0], *halfTexts[1]), 2, out);
     } else {
         const XTexts xTexts(times);
         WriteRuns(CutIntoRuns(analysis, std::nullopt, xTexts, xTexts), 1, out);
@@ -479,11 +447,7 @@ int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
         request.files.push_back(core::DayFileName(*date));
         if (!dataDirectory) dataDirectory = ".";
     }
-    if (dataDirectory) {
-        request.dataDirectory = *dataDirectory;
-        if (request.dataDirectory.empty() || request.dataDirectory.back() != '/')
-            request.dataDirectory += '/';
-    }
+    request.dataDirectory = dataDirectory.value_or("");
 
     core::LoadOptions options;
     options.minutes = false;  // nothing of the report is per minute

@@ -17,6 +17,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
 
 namespace marlix::cli {
@@ -133,7 +134,6 @@ LiveClock SystemLiveClock() {
 
 int RunLiveLogger(const std::string& directory, const core::SimulationOptions& options,
                   const LiveClock& clock, std::ostream& out, std::ostream& err, bool appendToExisting) {
-    const std::string prefix = directory.back() == '/' ? directory : directory + '/';
     DayFile file;
     std::set<std::string> created;  // a clock set back may return to a day this run began
     std::unique_ptr<core::DaySimulation> simulation;
@@ -143,7 +143,7 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
         const std::int64_t dayNumber = FloorDivide(second, kSecondsPerDay);
         if (!simulation || dayNumber != currentDay) {
             const core::DayTime day = core::kUnixEpochDay + static_cast<double>(dayNumber);
-            const std::string path = prefix + core::DayFileName(day);
+            const std::string path = core::DayFilePath(directory, day);
             if (!file.Open(path, appendToExisting || created.count(path) > 0)) {
                 if (errno == EEXIST) {
                     err << ExistingFileText(path, "append to") << '\n';
@@ -160,7 +160,7 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
         const std::string block = simulation->BlockAt(static_cast<int>(second - dayNumber * kSecondsPerDay));
         if (!WriteAll(file.Descriptor(), block)) {
             err << "marlix-sqa-cli: cannot write "
-                << prefix + core::DayFileName(core::kUnixEpochDay + currentDay) << ": "
+                << core::DayFilePath(directory, core::kUnixEpochDay + currentDay) << ": "
                 << std::strerror(errno) << '\n';
             return kExitFailure;
         }
@@ -224,12 +224,11 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     if (o.live) return RunLiveLogger(directory, options, SystemLiveClock(), out, err, o.force);
-    const std::string prefix = directory.back() == '/' ? directory : directory + '/';
     if (core::DecodeDate(end - (days - 1)).year < 1) return usage("the days reach before year 1");
     // Every day is checked before the first is written, so that a refusal leaves the folder as it was.
     if (!o.force) {
         for (int i = days - 1; i >= 0; --i) {
-            const std::string path = prefix + core::DayFileName(end - i);
+            const std::string path = core::DayFilePath(directory, end - i);
             std::error_code ec;
             if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
                 err << ExistingFileText(path, "replace") << '\n';
@@ -239,7 +238,7 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     for (int i = days - 1; i >= 0; --i) {
         const core::DayTime day = end - i;
-        const std::string path = prefix + core::DayFileName(day);
+        const std::string path = core::DayFilePath(directory, day);
         std::string reason;
         if (!WriteFile(path, core::SimulateDay(day, options), o.force, reason)) {
             err << "marlix-sqa-cli: cannot write " << path << ": " << reason << '\n';

@@ -3,22 +3,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <ostream>
 #include <tuple>
 
 #include "command_line.h"
 #include "marlix/core/csv.h"
 #include "marlix/core/day_texts.h"
-#include "marlix/core/log_files.h"
-#include "marlix/core/ordered_work.h"
+#include "marlix/core/days.h"
 
 namespace marlix::cli {
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr std::string_view kDayFileSuffix = "_rx_data.txt";
 
 enum class TableFormat { Tsv, Csv, Json };
 
@@ -132,46 +126,20 @@ const Column kColumns[] = {
 
 struct DayRow {
     core::DayTime day = 0;
-    std::string path;
     std::optional<core::DayAnalysis> analysis;
     std::string error;
 };
 
-// Day files of the folder within the range, by date.
-std::vector<DayRow> FindDayFiles(const TableRequest& request, std::string& problem) {
-    std::vector<DayRow> rows;
-    std::error_code ec;
-    fs::directory_iterator it(request.dataDirectory, ec);
-    if (ec) {
-        problem = "cannot list " + request.dataDirectory + ": " + ec.message();
-        return rows;
-    }
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() != 10 + kDayFileSuffix.size() || name.substr(10) != kDayFileSuffix) continue;
-        const auto day = ParseIsoDate(std::string_view(name).substr(0, 10));
-        if (!day || (request.from && *day < *request.from) || (request.to && *day > *request.to)) continue;
-        rows.push_back({*day, name, std::nullopt, {}});
-    }
-    if (ec) problem = "cannot list " + request.dataDirectory + ": " + ec.message();
-    std::sort(rows.begin(), rows.end(), [](const DayRow& a, const DayRow& b) { return a.day < b.day; });
+std::vector<DayRow> ReadRows(const std::string& dataDirectory, const std::vector<core::DayTime>& days,
+                             unsigned jobs) {
+    std::vector<DayRow> rows(days.size());
+    core::ReadDaysOptions options;
+    options.workers = jobs;  // and no minute readings: a row holds day totals only
+    core::ReadDays(dataDirectory, days, core::LocaleConventions{}, options,
+                   [&](std::size_t i, core::DayOutcome&& day) {
+                       rows[i] = {days[i], std::move(day.analysis), std::move(day.error)};
+                   });
     return rows;
-}
-
-void AnalyseRows(std::vector<DayRow>& rows, const std::string& dataDirectory, unsigned jobs) {
-    std::vector<std::string> paths;
-    for (const DayRow& row : rows) paths.push_back(core::LogFilePath(row.path, dataDirectory));
-    std::vector<DayFileOutcome> outcomes =
-        AnalyseDayFiles(paths, jobs, [](const std::string& path, unsigned threads) {
-            core::LoadOptions options;
-            options.threads = threads;
-            options.minutes = false;  // a row holds day totals only
-            return core::AnalyseFiles({path}, std::string(), core::LocaleConventions{}, options);
-        });
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        rows[i].analysis = std::move(outcomes[i].analysis);
-        rows[i].error = std::move(outcomes[i].error);
-    }
 }
 
 // Tabs and line breaks would break a row of the tab-separated table.
@@ -226,36 +194,6 @@ void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
 
 }  // namespace
 
-std::vector<DayFileOutcome> AnalyseDayFiles(const std::vector<std::string>& paths, unsigned jobs,
-                                            const DayFileAnalyser& analyse) {
-    if (jobs == 0) jobs = core::DefaultWorkerCount();
-    // The days are shared out; a day reads its own pieces in parallel only when there are fewer days
-    // than threads.
-    const unsigned threadsPerDay = paths.size() >= jobs ? 1 : jobs;
-    std::vector<DayFileOutcome> outcomes(paths.size());
-    core::RunInOrder<core::LoadResult>(
-        paths.size(), jobs, 2 * static_cast<std::size_t>(jobs),
-        [&](std::size_t i) { return analyse(paths[i], threadsPerDay); },
-        [&](std::size_t i, core::JobOutcome<core::LoadResult>&& outcome) {
-            DayFileOutcome& day = outcomes[i];
-            if (outcome.error) {
-                try {
-                    std::rethrow_exception(outcome.error);
-                } catch (const std::exception& e) {
-                    day.error = "cannot analyse " + paths[i] + ": " + e.what();
-                } catch (...) {
-                    day.error = "cannot analyse " + paths[i] + ": unknown error";
-                }
-            } else if (outcome.value->failure) {
-                day.error = ReadFailureText(*outcome.value->failure);
-            } else {
-                day.analysis = std::move(outcome.value->analysis);
-            }
-            return true;
-        });
-    return outcomes;
-}
-
 void DescribeTable(CLI::App& app, TableOptions& o) {
     app.description(
         "Prints one row of day metrics per day log of the folder. The rows come in date order with the fix "
@@ -282,8 +220,7 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
 
     const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
     TableRequest request;
-    request.dataDirectory =
-        o.dataDirectory.empty() || o.dataDirectory.back() == '/' ? o.dataDirectory : o.dataDirectory + '/';
+    request.dataDirectory = core::FolderWithSeparator(o.dataDirectory);
     for (const auto& [name, text, day] :
          {std::tuple{"--from", &o.from, &request.from}, std::tuple{"--to", &o.to, &request.to}}) {
         if (!*text) continue;
@@ -307,13 +244,12 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (request.from && request.to && *request.from > *request.to) return usage("--from is after --to");
 
-    std::string problem;
-    std::vector<DayRow> rows = FindDayFiles(request, problem);
-    if (!problem.empty()) {
-        err << "marlix-sqa-cli: " << problem << '\n';
+    const core::FolderDays listed = core::ListDays(request.dataDirectory, request.from, request.to);
+    if (!listed.problem.empty()) {
+        err << "marlix-sqa-cli: " << listed.problem << '\n';
         return kExitFailure;
     }
-    AnalyseRows(rows, request.dataDirectory, request.jobs);
+    const std::vector<DayRow> rows = ReadRows(request.dataDirectory, listed.days, request.jobs);
 
     // The tab-separated table is for a spreadsheet in the user's locale; CSV and JSON always use a point.
     const std::string decimalSeparator = UserLocaleConventions().decimalSeparator;

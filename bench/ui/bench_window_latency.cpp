@@ -102,12 +102,20 @@ int main(int argc, char** argv) {
     probe.show();
     RunUntil([] { return false; }, 300);  // the windows settle
 
+    const std::string folder = directory.toStdString();
+    const marlix::core::DayTime shownDay = marlix::core::EncodeDate(shown.year(), shown.month(), shown.day());
+    const std::vector<marlix::core::DayTime> historyDays =
+        marlix::core::ListDays(folder, shownDay - marlix::ui::kHistorySpanDays,
+                               shownDay + marlix::ui::kHistorySpanDays)
+            .days;
     std::vector<double> sequential, opened, filled, idleGap, loadGap, loadTime;
-    std::size_t days = 0;
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer t;
         t.start();
-        days = marlix::ui::LoadHistoryDays(directory, shown).size();
+        marlix::core::ReadDaysOptions oneThread;
+        oneThread.workers = 1;
+        marlix::core::ReadDays(folder, historyDays, {}, oneThread,
+                               [](std::size_t, marlix::core::DayOutcome&&) {});
         sequential.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
 
         t.restart();
@@ -123,8 +131,8 @@ int main(int argc, char** argv) {
 
         // A long load: every day of the directory dropped at once.
         QStringList files;
-        for (const QString& name : QDir(directory).entryList({"*_rx_data.txt"}, QDir::Files))
-            files << directory + name;
+        for (const marlix::core::DayTime day : marlix::core::ListDays(folder).days)
+            files << QString::fromStdString(marlix::core::DayFilePath(folder, day));
         probe.Start();
         t.restart();
         form.DropFileTarget1Drop(files);
@@ -133,7 +141,7 @@ int main(int argc, char** argv) {
         loadGap.push_back(probe.LongestGapMs());
         form.SetPickerDate(shown);
     }
-    std::printf("History of %zu days, %d runs\n", days, runs);
+    std::printf("History of %zu days, %d runs\n", historyDays.size(), runs);
     Report("History read on one thread (reference)", sequential);
     Report("History window open (call returns)", opened);
     Report("History window filled", filled);

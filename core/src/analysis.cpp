@@ -3,6 +3,7 @@
 #include "line_reduction.h"
 #include "marlix/core/aggregation.h"
 #include "marlix/core/day_texts.h"
+#include "marlix/core/days.h"
 #include "marlix/core/line_reader.h"
 #include "marlix/core/log_files.h"
 #include "marlix/core/records.h"
@@ -30,10 +31,6 @@ std::string_view SeriesTitle(SeriesId id) {
 
 std::string ReadFailureText(const LoadFailure& failure) {
     return "cannot read " + failure.file + ": " + failure.reason;
-}
-
-std::string DayFileName(DayTime date) {
-    return FormatIsoDate(date) + "_rx_data.txt";
 }
 
 DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)

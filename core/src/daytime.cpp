@@ -83,6 +83,21 @@ std::string FormatIsoDate(DayTime t) {
     return text;
 }
 
+std::optional<DayTime> ParseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto number = [&](std::size_t first, std::size_t length) -> std::optional<int> {
+        int value = 0;
+        for (std::size_t i = first; i < first + length; ++i) {
+            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (!year || !month || !day || !IsValidDate(*year, *month, *day)) return std::nullopt;
+    return EncodeDate(*year, *month, *day);
+}
+
 std::string FormatIsoDateTime(DayTime t) {
     const CivilDateTime c = DecodeDateTime(t);
     char text[48];

@@ -77,12 +77,6 @@ std::vector<std::string> ReadingOrder(std::vector<std::string> fileList) {
     return fileList;
 }
 
-std::string LogFilePath(const std::string& name, const std::string& dataDirectory) {
-    if (!name.empty() && name.front() == '/') return name;
-    if (dataDirectory.empty() || dataDirectory.back() == '/') return dataDirectory + name;
-    return dataDirectory + '/' + name;
-}
-
 std::optional<LoadFailure> ReadLogFiles(const std::vector<std::string>& paths, LineSink& sink,
                                         const LoadOptions& options) {
     const std::uint64_t total = options.progress ? TotalSize(paths) : 0;

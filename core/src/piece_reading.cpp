@@ -263,7 +263,7 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
     // page-faulted for every piece. There are never more than the pieces in flight.
     std::mutex spareMutex;
     std::vector<std::vector<LineRecord>> spare;
-    RunInOrderHandedByWorkers<ReducedPiece>(
+    RunInOrder<ReducedPiece>(
         pieces.size(), workers, kPiecesAheadPerWorker * workers,
         [&](std::size_t i) {
             const Piece& piece = pieces[i];

@@ -18,6 +18,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
 #include "support/process.h"
 #include "support/text.h"
@@ -625,15 +626,6 @@ TEST(JsonStrings, KeepValidUtf8AndReplaceInvalidBytes) {
     EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\ufffd\\ufffd\"");
     EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
     EXPECT_EQ(JsonString("\xFF\xFE"), "\"\\ufffd\\ufffd\"");
-}
-
-TEST(IsoDates, AreStrictAndValid) {
-    EXPECT_EQ(ParseIsoDate("2024-03-05"), 45356);
-    EXPECT_EQ(ParseIsoDate("2024-02-29"), 45351);
-    EXPECT_EQ(ParseIsoDate("2023-02-29"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
-    EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
 }
 
 TEST(ReportTexts, LeaveOutAnEmptyHint) {

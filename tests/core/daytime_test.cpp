@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "marlix/core/analysis.h"
-
 namespace marlix::core {
 namespace {
 
@@ -75,10 +73,13 @@ TEST(DayTimeDecoding, ConvertsUnixSeconds) {
     EXPECT_EQ(DayTimeFromUnixSeconds(86400 * 1.5), 25570.5);
 }
 
-TEST(DayFileNames, UseTheDatePart) {
-    EXPECT_EQ(DayFileName(45356), "2024-03-05_rx_data.txt");
-    EXPECT_EQ(DayFileName(45356.99), "2024-03-05_rx_data.txt");
-    EXPECT_EQ(DayFileName(EncodeDate(202, 1, 2)), "0202-01-02_rx_data.txt");
+TEST(IsoDates, AreStrictAndValid) {
+    EXPECT_EQ(ParseIsoDate("2024-03-05"), 45356);
+    EXPECT_EQ(ParseIsoDate("2024-02-29"), 45351);
+    EXPECT_EQ(ParseIsoDate("2023-02-29"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-3-5"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024/03/05"), std::nullopt);
+    EXPECT_EQ(ParseIsoDate("2024-03-05 "), std::nullopt);
 }
 
 }  // namespace

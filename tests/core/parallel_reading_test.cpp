@@ -1,5 +1,5 @@
 // Files read in pieces on several threads give exactly what one sequential pass gives, and the
-// machinery that runs the pieces hands results back in order on the calling thread.
+// machinery that runs the pieces hands their results over in order.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,16 +18,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// ---- jobs run in parallel, handed back in order ----
+// ---- jobs run in parallel, handed over in order ----
 
-TEST(RunInOrder, HandsEveryResultBackInOrderOnTheCallingThreadWithinTheWindow) {
+TEST(RunInOrder, HandsEveryResultOverInOrderOneAtATimeOnTheWorkersWithinTheWindow) {
     constexpr std::size_t kJobs = 300;
     constexpr std::size_t kWindow = 5;
     const std::thread::id caller = std::this_thread::get_id();
     std::atomic<std::size_t> handedCount{0};
+    std::atomic<int> inHand{0};
+    std::atomic<bool> overlapped{false};
     std::atomic<bool> ranOnCaller{false};
     std::atomic<bool> aheadOfWindow{false};
-    std::vector<std::size_t> handed;
+    std::vector<std::size_t> handed;  // unguarded: hand must never run twice at once
     const bool completed = RunInOrder<std::size_t>(
         kJobs, 3, kWindow,
         [&](std::size_t i) {
@@ -39,83 +41,12 @@ TEST(RunInOrder, HandsEveryResultBackInOrderOnTheCallingThreadWithinTheWindow) {
             return i * i;
         },
         [&](std::size_t i, JobOutcome<std::size_t>&& outcome) {
-            EXPECT_EQ(std::this_thread::get_id(), caller);
+            if (inHand.fetch_add(1) != 0) overlapped = true;
+            if (std::this_thread::get_id() == caller) ranOnCaller = true;
             EXPECT_FALSE(outcome.error);
             EXPECT_EQ(outcome.value, i * i);
             handed.push_back(i);
             handedCount = i + 1;
-            return true;
-        });
-    EXPECT_TRUE(completed);
-    ASSERT_EQ(handed.size(), kJobs);
-    for (std::size_t i = 0; i < kJobs; ++i) ASSERT_EQ(handed[i], i);
-    EXPECT_FALSE(ranOnCaller);
-    EXPECT_FALSE(aheadOfWindow);
-}
-
-// Both runners, by the thread that hands results back.
-template <class Result, class Work, class Hand>
-bool RunWith(bool handedByWorkers, std::size_t count, unsigned workers, std::size_t window, Work&& work,
-             Hand&& hand) {
-    return handedByWorkers ? RunInOrderHandedByWorkers<Result>(count, workers, window, work, hand)
-                           : RunInOrder<Result>(count, workers, window, work, hand);
-}
-
-TEST(RunInOrder, AThrowingJobBecomesItsOutcomeAndAStopStartsNoFurtherJob) {
-    for (const bool byWorkers : {false, true}) {
-        for (const unsigned workers : {1U, 2U, 4U}) {
-            std::atomic<std::size_t> highestStarted{0};
-            std::vector<std::string> outcomes;
-            const bool completed = RunWith<int>(
-                byWorkers, 100, workers, 4,
-                [&](std::size_t i) {
-                    std::size_t seen = highestStarted.load();
-                    while (i > seen && !highestStarted.compare_exchange_weak(seen, i)) {
-                    }
-                    if (i == 3) throw std::runtime_error("job 3 failed");
-                    return static_cast<int>(i);
-                },
-                [&](std::size_t i, JobOutcome<int>&& outcome) {
-                    if (outcome.error) {
-                        try {
-                            std::rethrow_exception(outcome.error);
-                        } catch (const std::exception& e) {
-                            outcomes.push_back(e.what());
-                        }
-                    } else {
-                        outcomes.push_back(std::to_string(*outcome.value));
-                    }
-                    return i < 10;
-                });
-            EXPECT_FALSE(completed) << workers;
-            EXPECT_EQ(outcomes, (std::vector<std::string>{"0", "1", "2", "job 3 failed", "4", "5", "6", "7",
-                                                          "8", "9", "10"}))
-                << workers;
-            // Jobs 11 and later start only within the window of the last one handed back.
-            EXPECT_LE(highestStarted.load(), 10u + std::max(4u, workers)) << workers;
-        }
-    }
-}
-
-TEST(RunInOrderHandedByWorkers, HandsBackInOrderOneAtATimeAndPassesOnAnExceptionOfHand) {
-    constexpr std::size_t kJobs = 300;
-    const std::thread::id caller = std::this_thread::get_id();
-    std::atomic<int> inHand{0};
-    std::atomic<bool> overlapped{false};
-    std::atomic<bool> handedOnCaller{false};
-    std::vector<std::size_t> handed;  // unguarded: hand must never run twice at once
-    const bool completed = RunInOrderHandedByWorkers<std::size_t>(
-        kJobs, 3, 5,
-        [&](std::size_t i) {
-            volatile std::size_t sink = 0;
-            for (std::size_t k = 0; k < (kJobs - i) * 300; ++k) sink = sink + k;
-            return i * i;
-        },
-        [&](std::size_t i, JobOutcome<std::size_t>&& outcome) {
-            if (inHand.fetch_add(1) != 0) overlapped = true;
-            if (std::this_thread::get_id() == caller) handedOnCaller = true;
-            EXPECT_EQ(outcome.value, i * i);
-            handed.push_back(i);
             inHand.fetch_sub(1);
             return true;
         });
@@ -123,18 +54,57 @@ TEST(RunInOrderHandedByWorkers, HandsBackInOrderOneAtATimeAndPassesOnAnException
     ASSERT_EQ(handed.size(), kJobs);
     for (std::size_t i = 0; i < kJobs; ++i) ASSERT_EQ(handed[i], i);
     EXPECT_FALSE(overlapped);
-    EXPECT_FALSE(handedOnCaller);
+    EXPECT_FALSE(ranOnCaller);
+    EXPECT_FALSE(aheadOfWindow);
+}
 
-    std::size_t handedBeforeThrow = 0;
-    EXPECT_THROW(RunInOrderHandedByWorkers<int>(
-                     50, 2, 4, [](std::size_t i) { return static_cast<int>(i); },
-                     [&](std::size_t i, JobOutcome<int>&&) {
-                         if (i == 7) throw std::runtime_error("hand failed");
-                         ++handedBeforeThrow;
-                         return true;
-                     }),
-                 std::runtime_error);
-    EXPECT_EQ(handedBeforeThrow, 7u);
+TEST(RunInOrder, AThrowingJobBecomesItsOutcomeAndAStopStartsNoFurtherJob) {
+    for (const unsigned workers : {1U, 2U, 4U}) {
+        std::atomic<std::size_t> highestStarted{0};
+        std::vector<std::string> outcomes;
+        const bool completed = RunInOrder<int>(
+            100, workers, 4,
+            [&](std::size_t i) {
+                std::size_t seen = highestStarted.load();
+                while (i > seen && !highestStarted.compare_exchange_weak(seen, i)) {
+                }
+                if (i == 3) throw std::runtime_error("job 3 failed");
+                return static_cast<int>(i);
+            },
+            [&](std::size_t i, JobOutcome<int>&& outcome) {
+                if (outcome.error) {
+                    try {
+                        std::rethrow_exception(outcome.error);
+                    } catch (const std::exception& e) {
+                        outcomes.push_back(e.what());
+                    }
+                } else {
+                    outcomes.push_back(std::to_string(*outcome.value));
+                }
+                return i < 10;
+            });
+        EXPECT_FALSE(completed) << workers;
+        EXPECT_EQ(outcomes, (std::vector<std::string>{"0", "1", "2", "job 3 failed", "4", "5", "6", "7", "8",
+                                                      "9", "10"}))
+            << workers;
+        // Jobs 11 and later start only within the window of the last one handed over.
+        EXPECT_LE(highestStarted.load(), 10u + std::max(4u, workers)) << workers;
+    }
+}
+
+TEST(RunInOrder, AnExceptionOfHandStopsTheRunAndIsThrownAgain) {
+    for (const unsigned workers : {1U, 2U}) {
+        std::size_t handedBeforeThrow = 0;
+        EXPECT_THROW(RunInOrder<int>(
+                         50, workers, 4, [](std::size_t i) { return static_cast<int>(i); },
+                         [&](std::size_t i, JobOutcome<int>&&) {
+                             if (i == 7) throw std::runtime_error("hand failed");
+                             ++handedBeforeThrow;
+                             return true;
+                         }),
+                     std::runtime_error);
+        EXPECT_EQ(handedBeforeThrow, 7u) << workers;
+    }
 }
 
 // ---- parallel reading against one sequential pass ----

@@ -124,13 +124,6 @@ TEST(FileList, OneNameIsReadAsGivenAndSeveralAreSortedIgnoringCase) {
     EXPECT_EQ(ReadingOrder({"ab", "A", "a", "AB"}), (Lines{"A", "a", "AB", "ab"}));
 }
 
-TEST(FileList, AbsoluteNamesIgnoreTheDataDirectory) {
-    EXPECT_EQ(LogFilePath("/logs/a.txt", "/data/"), "/logs/a.txt");
-    EXPECT_EQ(LogFilePath("a.txt", "/data/"), "/data/a.txt");
-    EXPECT_EQ(LogFilePath("a.txt", "/data"), "/data/a.txt");
-    EXPECT_EQ(LogFilePath("a.txt", ""), "a.txt");
-}
-
 TEST(FileList, EmptyListGivesAnEmptyDay) {
     const LoadResult result = AnalyseFiles({}, "/nonexistent/", LocaleConventions{});
     ASSERT_TRUE(result.analysis);

@@ -53,8 +53,16 @@ class History : public ::testing::Test {
     void Write(const std::string& name, const std::string& text) const {
         std::ofstream(Path(name), std::ios::binary) << text;
     }
+    // The days with logs from two days before the 5th to two after, as the days module reads them.
     std::vector<THistoryDay> Load() const {
-        return LoadHistoryDays(dir.path() + "/", QDate(2024, 3, 5), 2, 2);
+        const std::string folder = dir.path().toStdString();
+        const core::DayTime march5 = core::EncodeDate(2024, 3, 5);
+        const std::vector<core::DayTime> days = core::ListDays(folder, march5 - 2, march5 + 2).days;
+        std::vector<THistoryDay> loaded;
+        core::ReadDays(folder, days, {}, {}, [&](std::size_t i, core::DayOutcome&& day) {
+            loaded.push_back(HistoryDayOf(days[i], std::move(day)));
+        });
+        return loaded;
     }
 
     QTemporaryDir dir;

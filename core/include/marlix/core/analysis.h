@@ -168,9 +168,6 @@ struct LoadResult {
     std::optional<LoadFailure> failure;
 };
 
-// "yyyy-mm-dd_rx_data.txt" of the date part of the given DayTime.
-std::string DayFileName(DayTime date);
-
 // Reads the files (one name alone; several sorted case-insensitively and read as one log) and
 // analyses them. A name that is an absolute path is used as it is, any other is appended to the
 // data directory. Any file that cannot be read gives a failure and no analysis.

@@ -4,6 +4,7 @@
 // fraction of the day, so one minute is 1/1440 and 1970-01-01 is 25569.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,8 @@ DayTime DayTimeFromUnixSeconds(double unixSeconds);  // 1970-01-01 is 25569
 // The texts of dates and times that every output shares.
 // "yyyy-mm-dd" of the day the whole-day part names (the day file names, the table's day column).
 std::string FormatIsoDate(DayTime t);
+// The date of a strict "yyyy-mm-dd" naming a valid date, else nothing.
+std::optional<DayTime> ParseIsoDate(std::string_view text);
 // "yyyy-mm-dd hh:nn:ss" after rounding to the nearest millisecond, which spreadsheets read.
 std::string FormatIsoDateTime(DayTime t);
 // ISO 8601 UTC, "2026-03-14T10:01:01Z"; milliseconds only when the time has some

@@ -20,9 +20,6 @@ bool FileNameLess(const std::string& a, const std::string& b);
 // The order in which the files of a list are read: one name as it is, several sorted.
 std::vector<std::string> ReadingOrder(std::vector<std::string> fileList);
 
-// An absolute name is used as it is; any other is put behind the data directory.
-std::string LogFilePath(const std::string& name, const std::string& dataDirectory);
-
 // Reads the files in chunks into the sink, calling options.progress every few MiB and at the end.
 // Returns the failure of the first file that cannot be read, or of a cancelled load.
 std::optional<LoadFailure> ReadLogFiles(const std::vector<std::string>& paths, LineSink& sink,
