@@ -31,6 +31,7 @@ namespace fs = std::filesystem;
 const std::string kData = TEST_DATA_DIR;
 
 using CliRun = test::ProgramRun;
+using test::FolderNames;
 using test::ReadFile;
 
 // Runs the built program under LC_ALL=C with the given arguments.
@@ -381,15 +382,6 @@ TEST_F(CliRunner, SimulateControlFormat) {
     EXPECT_NE(report.out.find("\nControl: inactive/control:  "), std::string::npos) << report.out;
 }
 
-// Every entry of a folder, hidden ones too, in name order.
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(CliRunner, SimulateStoppedLeavesOnlyTheWholeDaysItNamed) {
     const fs::path logs = dir_ / "logs";
     const std::string outPath = (dir_ / "stdout").string();
@@ -412,7 +404,7 @@ TEST_F(CliRunner, SimulateStoppedLeavesOnlyTheWholeDaysItNamed) {
     for (const std::string& line : test::Lines(ReadFile(outPath))) named.push_back(fs::path(line).filename());
     ASSERT_FALSE(named.empty());
     EXPECT_LT(named.size(), 10u);
-    EXPECT_EQ(Names(logs), named);
+    EXPECT_EQ(FolderNames(logs), named);
     EXPECT_EQ(ReadFile(logs / named.back()),
               core::SimulateDay(45356 - 10 + named.size(), core::SimulationOptions{}));
 }
@@ -664,7 +656,7 @@ TEST_F(CliRunner, SimulateOnAFullDiskLeavesNoShortDayAndSaysWhy) {
     EXPECT_EQ(replacing.status, 1);
     EXPECT_EQ(replacing.err, "marlix-sqa-cli: cannot write " + march5 + ": No space left on device\n");
     EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
-    EXPECT_EQ(Names(logs), std::vector<std::string>{"2024-03-05_rx_data.txt"});
+    EXPECT_EQ(FolderNames(logs), std::vector<std::string>{"2024-03-05_rx_data.txt"});
 
     // The live logger appends block by block, which cannot be undone: it stops at the first block
     // that cannot be written, and says so.
@@ -689,7 +681,7 @@ TEST_F(CliRunner, RenderOnAFullDiskKeepsThePreviousPictureAndSaysWhy) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "marlix-sqa-cli: cannot write " + png + ": No space left on device\n");
     EXPECT_EQ(ReadFile(png), "previous picture");
-    EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"day.png", "filler"}));
+    EXPECT_EQ(FolderNames(disk.Path()), (std::vector<std::string>{"day.png", "filler"}));
 }
 
 // ---- pieces ----

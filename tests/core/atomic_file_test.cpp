@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,15 +17,8 @@ namespace marlix::core {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FolderNames;
 using test::ReadFile;
-
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 unsigned Mode(const fs::path& file) {
     struct stat info {};
@@ -66,7 +58,7 @@ TEST_F(AtomicFileTest, ReplacesTheFileKeepingItsPermissionBitsAndANewFileTakesTh
     ::umask(previous);
     EXPECT_EQ(Failure(fresh), "written");
     EXPECT_EQ(Mode(dir_ / "fresh.txt"), 0640u);
-    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"day.txt", "fresh.txt"}));
+    EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"day.txt", "fresh.txt"}));
 }
 
 TEST_F(AtomicFileTest, StreamedInPiecesLargerAndSmallerThanItsBuffer) {
@@ -93,8 +85,8 @@ TEST_F(AtomicFileTest, ALinkStaysAndTheFileAtTheEndOfItsChainIsReplacedOrCreated
     EXPECT_EQ(ReadFile(dir_ / "real" / "data.txt"), "new");
     EXPECT_EQ(fs::read_symlink(dir_ / "a"), "links/b");
     EXPECT_EQ(fs::read_symlink(dir_ / "links" / "b"), "../real/data.txt");
-    EXPECT_EQ(Names(dir_ / "real"), std::vector<std::string>{"data.txt"});
-    EXPECT_EQ(Names(dir_ / "links"), std::vector<std::string>{"b"});
+    EXPECT_EQ(FolderNames(dir_ / "real"), std::vector<std::string>{"data.txt"});
+    EXPECT_EQ(FolderNames(dir_ / "links"), std::vector<std::string>{"b"});
 
     fs::create_symlink("real/made.txt", dir_ / "dangling");
     EXPECT_EQ(Failure(WriteFileAtomically((dir_ / "dangling").string(), "made")), "written");
@@ -105,7 +97,7 @@ TEST_F(AtomicFileTest, ALinkStaysAndTheFileAtTheEndOfItsChainIsReplacedOrCreated
     const std::string loop = (dir_ / "loop").string();
     EXPECT_EQ(Failure(WriteFileAtomically(loop, "x")),
               "cannot write " + loop + ": Too many levels of symbolic links");
-    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"a", "dangling", "links", "loop", "real"}));
+    EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"a", "dangling", "links", "loop", "real"}));
 }
 
 TEST_F(AtomicFileTest, AFailureOrNoCommitLeavesTheOldFileAndNoTemporaryFile) {
@@ -123,13 +115,13 @@ TEST_F(AtomicFileTest, AFailureOrNoCommitLeavesTheOldFileAndNoTemporaryFile) {
     {
         AtomicFile file(day.string());
         EXPECT_TRUE(file.Write("half a day"));
-        const std::vector<std::string> names = Names(dir_);
+        const std::vector<std::string> names = FolderNames(dir_);
         ASSERT_EQ(names.size(), 3u);
         EXPECT_EQ(names[0].substr(0, 9), ".day.txt.") << names[0];
         EXPECT_EQ(names[0].size(), 15u) << names[0];
     }
     EXPECT_EQ(ReadFile(day), "old");
-    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"day.txt", "fifo"}));
+    EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"day.txt", "fifo"}));
 }
 
 TEST_F(AtomicFileTest, KeepingAnExistingFileRefusesOneThatAppearsWhileWriting) {
@@ -146,7 +138,7 @@ TEST_F(AtomicFileTest, KeepingAnExistingFileRefusesOneThatAppearsWhileWriting) {
     EXPECT_EQ(Failure(late.Commit()), "cannot write " + next.string() + ": File exists");
     EXPECT_EQ(ReadFile(next), "the receiver's");
     EXPECT_EQ(ReadFile(day), "the receiver's");
-    EXPECT_EQ(Names(dir_), (std::vector<std::string>{"day.txt", "next.txt"}));
+    EXPECT_EQ(FolderNames(dir_), (std::vector<std::string>{"day.txt", "next.txt"}));
 }
 
 TEST(AtomicFileOnAFullDisk, TheOldFileStaysWholeAndTheReasonIsNamed) {
@@ -168,7 +160,7 @@ TEST(AtomicFileOnAFullDisk, TheOldFileStaysWholeAndTheReasonIsNamed) {
               "cannot write " + fresh + ": No space left on device");
 
     EXPECT_EQ(ReadFile(day), old);
-    EXPECT_EQ(Names(disk.Path()), (std::vector<std::string>{"day.txt", "filler"}));
+    EXPECT_EQ(FolderNames(disk.Path()), (std::vector<std::string>{"day.txt", "filler"}));
 }
 
 }  // namespace
