@@ -4,12 +4,14 @@
 #include <marlix/core/daytime.h>
 #include <marlix/core/minute_export.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
 #include <stdexcept>
+#include <string_view>
 
 #include "ChartInteraction.h"
 #include "FormMain.h"
@@ -18,12 +20,9 @@ namespace marlix::ui {
 
 namespace {
 
-void WriteWhole(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        throw std::runtime_error("Cannot write " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
-    }
+// The window's error box names the file as the user chose it and the system's reason.
+void ThrowIfFailed(const QString& path, const std::optional<core::WriteFailure>& failure) {
+    if (failure) throw std::runtime_error("Cannot write " + path.toStdString() + ": " + failure->reason);
 }
 
 }  // namespace
@@ -35,7 +34,9 @@ QString VisibleMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool 
 
 void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool controlFormat, TTimeSpan span,
                       const QString& path) {
-    WriteWhole(path, VisibleMinutesCsv(minutes, controlFormat, span).toUtf8());
+    const QByteArray csv = VisibleMinutesCsv(minutes, controlFormat, span).toUtf8();
+    ThrowIfFailed(path, core::WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                                                  std::string_view(csv.constData(), csv.size())));
 }
 
 QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix) {
@@ -52,12 +53,17 @@ QImage WindowPicture(TFormMain& form) {
     return form.grab().toImage();
 }
 
+std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path) {
+    // Encoded in memory first, so that the file is written whole or not at all.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
+        return core::WriteFailure{path, "The picture cannot be encoded as PNG"};
+    return core::WriteFileAtomically(path, std::string_view(png.constData(), png.size()));
+}
+
 void SaveWindowPicture(TFormMain& form, const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !WindowPicture(form).save(&file, "PNG")) {
-        throw std::runtime_error("Cannot write " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
-    }
+    ThrowIfFailed(path, SavePng(WindowPicture(form), QFile::encodeName(path).toStdString()));
 }
 
 }  // namespace marlix::ui

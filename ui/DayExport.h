@@ -1,5 +1,7 @@
 #pragma once
 
+#include <marlix/core/atomic_file.h>
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,9 @@ QString ProposedExportName(const QStringList& fileList, const QString& dataDirec
 // The window as `render` and "Save image..." show it: charts, summary and notes at the window's
 // size, span and device pixel ratio, without the cursor, the drag band or the readout.
 QImage WindowPicture(TFormMain& form);
+
+// Writes the picture as a PNG file, whole or not at all; the failure, if any.
+std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path);
 
 // Writes WindowPicture as PNG; throws std::runtime_error when the file cannot be written.
 void SaveWindowPicture(TFormMain& form, const QString& path);

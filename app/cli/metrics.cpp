@@ -1,18 +1,12 @@
 // marlix-sqa-cli metrics: the day's measures for Prometheus.
 #include "metrics.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
 #include <ostream>
 
 #include "command_line.h"
+#include "marlix/core/atomic_file.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -200,44 +194,6 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
         ->type_name("FILE");
 }
 
-std::optional<std::string> ReplaceFileAtomically(const std::string& path, const std::string& text) {
-    const std::filesystem::path target(path);
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    // A name without the collector's ".prom" ending, so that a half-written file is never read.
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return std::string(std::strerror(errno));
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return std::optional<std::string>(std::strerror(error));
-    };
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(fd, rest.data(), rest.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
-        }
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
-    // Readable by the exporter's own user, as a file written in place would be.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return std::string(std::strerror(error));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return std::string(std::strerror(error));
-    }
-    return std::nullopt;
-}
-
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     MetricsOptions o;
     CLI::App app;
@@ -259,8 +215,9 @@ int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out
         out.flush();
         return out ? status : kExitFailure;
     }
-    if (const auto reason = ReplaceFileAtomically(o.out, text)) {
-        err << "marlix-sqa-cli: cannot write " << o.out << ": " << *reason << '\n';
+    // The collector reads the file at any time: it sees the old or the new one whole.
+    if (const auto failure = core::WriteFileAtomically(o.out, text)) {
+        err << "marlix-sqa-cli: " << core::WriteFailureText(*failure) << '\n';
         return kExitFailure;
     }
     return status;

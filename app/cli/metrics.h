@@ -22,8 +22,4 @@ int RunMetrics(const Arguments& args, std::ostream& out, std::ostream& err);
 // The same at a given time (Unix seconds), for tests.
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err);
 
-// Replaces the file at path with the text: a temporary file in the same folder renamed into place, so
-// that a reader sees the old or the new file whole. On failure, the reason.
-std::optional<std::string> ReplaceFileAtomically(const std::string& path, const std::string& text);
-
 }  // namespace marlix::cli

@@ -1,19 +1,18 @@
 #include "render.h"
 
 #include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/atomic_file.h>
 #include <marlix/core/daytime.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -147,16 +146,6 @@ std::string LayoutJson(ui::TFormMain& form) {
     return s.str();
 }
 
-// Writes the whole file or nothing (a temporary file renamed into place); on failure, the reason in
-// the system's words.
-std::optional<std::string> WriteWholeFile(const std::string& path,
-                                          const std::function<bool(QIODevice&)>& write) {
-    QSaveFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
-        return file.errorString().toStdString();
-    return std::nullopt;
-}
-
 // Qt's own notices (a missing runtime folder and the like) would break the rule of one
 // clear line per failure on stderr; only its critical messages get through.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -226,21 +215,12 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.Interaction().ZoomTo(day + *request.fromMinute / 1440.0, day + *request.toMinute / 1440.0);
     }
 
-    const QImage picture = ui::WindowPicture(form);
-    if (const auto reason =
-            WriteWholeFile(request.out, [&picture](QIODevice& file) { return picture.save(&file, "PNG"); })) {
-        err << "marlix-sqa-cli: cannot write " << request.out << ": " << *reason << '\n';
+    auto failure = ui::SavePng(ui::WindowPicture(form), request.out);
+    if (!failure && !request.layout.empty())
+        failure = core::WriteFileAtomically(request.layout, LayoutJson(form));
+    if (failure) {
+        err << "marlix-sqa-cli: " << core::WriteFailureText(*failure) << '\n';
         return kExitFailure;
-    }
-    if (!request.layout.empty()) {
-        const std::string json = LayoutJson(form);
-        if (const auto reason = WriteWholeFile(request.layout, [&json](QIODevice& file) {
-                return file.write(json.data(), static_cast<qint64>(json.size())) ==
-                       static_cast<qint64>(json.size());
-            })) {
-            err << "marlix-sqa-cli: cannot write " << request.layout << ": " << *reason << '\n';
-            return kExitFailure;
-        }
     }
     out << request.out << '\n';
     return kExitOk;

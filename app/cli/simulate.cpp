@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -14,9 +13,11 @@
 #include <ostream>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "command_line.h"
 #include "commands.h"
+#include "marlix/core/atomic_file.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
 
@@ -33,27 +34,18 @@ std::optional<T> ParseUnsigned(const std::string& text) {
     return value;
 }
 
-// Without replace, a file that appeared since the check is left alone ("x": create only).
-bool WriteFile(const std::string& path, const std::string& bytes, bool replace, std::string& reason) {
-    std::FILE* file = std::fopen(path.c_str(), replace ? "wb" : "wbx");
-    if (file == nullptr) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        reason = std::strerror(written ? errno : writeError);
-        return false;
-    }
-    return true;
+volatile std::sig_atomic_t stopSignal = 0;  // the signal that asked to stop
+
+void RequestStop(int signal) {
+    stopSignal = signal;
 }
 
-volatile std::sig_atomic_t stopSignal = 0;
-
-void RequestStop(int) {
-    stopSignal = 1;
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 // Writes the whole block, so that a reader never sees more than one half-written line at the end.
@@ -82,9 +74,10 @@ class DayFile {
                      O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (appendToExisting ? 0 : O_EXCL), 0644);
         return fd_ >= 0;
     }
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+    // False when the system reports only now that the data could not be written.
+    bool Close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
     }
     int Descriptor() const { return fd_; }
 
@@ -93,6 +86,16 @@ class DayFile {
 };
 
 constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Streams the day's blocks into the file; false when a stop is asked for before the day is whole.
+bool WriteDay(core::AtomicFile& file, core::DayTime day, const core::SimulationOptions& options) {
+    core::DaySimulation simulation(day, options);
+    for (int second = 0; second < kSecondsPerDay; ++second) {
+        if (stopSignal != 0) return false;
+        if (!file.Write(simulation.BlockAt(second))) break;  // Commit says why
+    }
+    return true;
+}
 
 // A receiver's real log must never be lost to a simulation, so an existing day file is refused.
 std::string ExistingFileText(const std::string& path, std::string_view forceDoes) {
@@ -106,11 +109,7 @@ std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {
 }  // namespace
 
 LiveClock SystemLiveClock() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    CatchStopSignals();
     LiveClock clock;
     clock.nowUnixSeconds = [] {
         const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
@@ -138,34 +137,34 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
     std::set<std::string> created;  // a clock set back may return to a day this run began
     std::unique_ptr<core::DaySimulation> simulation;
     std::int64_t currentDay = 0;
+    std::string currentPath;
+    const auto cannotWrite = [&err](const std::string& path) {
+        err << "marlix-sqa-cli: cannot write " << path << ": " << std::strerror(errno) << '\n';
+        return kExitFailure;
+    };
     while (!clock.stopRequested()) {
         const auto second = static_cast<std::int64_t>(std::floor(clock.nowUnixSeconds()));
         const std::int64_t dayNumber = FloorDivide(second, kSecondsPerDay);
         if (!simulation || dayNumber != currentDay) {
             const core::DayTime day = core::kUnixEpochDay + static_cast<double>(dayNumber);
             const std::string path = core::DayFilePath(directory, day);
+            if (!file.Close()) return cannotWrite(currentPath);
             if (!file.Open(path, appendToExisting || created.count(path) > 0)) {
-                if (errno == EEXIST) {
-                    err << ExistingFileText(path, "append to") << '\n';
-                } else {
-                    err << "marlix-sqa-cli: cannot write " << path << ": " << std::strerror(errno) << '\n';
-                }
+                if (errno != EEXIST) return cannotWrite(path);
+                err << ExistingFileText(path, "append to") << '\n';
                 return kExitFailure;
             }
             created.insert(path);
             simulation = std::make_unique<core::DaySimulation>(day, options);
             currentDay = dayNumber;
+            currentPath = path;
             out << path << std::endl;
         }
         const std::string block = simulation->BlockAt(static_cast<int>(second - dayNumber * kSecondsPerDay));
-        if (!WriteAll(file.Descriptor(), block)) {
-            err << "marlix-sqa-cli: cannot write "
-                << core::DayFilePath(directory, core::kUnixEpochDay + currentDay) << ": "
-                << std::strerror(errno) << '\n';
-            return kExitFailure;
-        }
+        if (!WriteAll(file.Descriptor(), block)) return cannotWrite(currentPath);
         clock.sleepUntil(static_cast<double>(second + 1));
     }
+    if (!file.Close()) return cannotWrite(currentPath);
     return kExitOk;
 }
 
@@ -236,17 +235,28 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
             }
         }
     }
+    // A day appears only whole: it is written to a temporary file that becomes the day's file at the
+    // end, so that a day cut short (a full disk, a stop) leaves no short log that would pass for a real
+    // one. Without --force, a file that appeared since the check is left alone.
+    const auto existing = o.force ? core::AtomicFile::Existing::Replace : core::AtomicFile::Existing::Keep;
+    CatchStopSignals();
     for (int i = days - 1; i >= 0; --i) {
         const core::DayTime day = end - i;
         const std::string path = core::DayFilePath(directory, day);
-        std::string reason;
-        if (!WriteFile(path, core::SimulateDay(day, options), o.force, reason)) {
-            err << "marlix-sqa-cli: cannot write " << path << ": " << reason << '\n';
+        core::AtomicFile file(path, existing);
+        if (!WriteDay(file, day, options)) break;
+        if (const auto failure = file.Commit()) {
+            err << "marlix-sqa-cli: " << core::WriteFailureText(*failure) << '\n';
             return kExitFailure;
         }
         out << path << '\n';
     }
     out.flush();
+    // Stopped, the day begun discarded: end as the signal would have ended the program.
+    if (const int signal = stopSignal; signal != 0) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+    }
     return kExitOk;
 }
 

@@ -1,12 +1,12 @@
 // Writes the man pages of both programs and the bash completion of marlix-sqa-cli from the same
 // descriptions that --help prints, so that they cannot drift apart. Run by the build:
 //   marlix-sqa-docs OUTPUT-DIRECTORY QT-HELPER-PATH-UNDER-THE-PREFIX
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "cli/command_line.h"
 #include "cli/command_table.h"
+#include "marlix/core/atomic_file.h"
 #include "window_options.h"
 
 namespace {
@@ -198,11 +198,13 @@ void WriteCompletion(std::ostream& out) {
 
 bool Write(const std::string& path, void (*write)(std::ostream&, const std::string&),
            const std::string& arg) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    write(file, arg);
-    file.close();
-    if (!file) std::cerr << "marlix-sqa-docs: cannot write " << path << '\n';
-    return static_cast<bool>(file);
+    std::ostringstream text;
+    write(text, arg);
+    if (const auto failure = marlix::core::WriteFileAtomically(path, text.str())) {
+        std::cerr << "marlix-sqa-docs: " << marlix::core::WriteFailureText(*failure) << '\n';
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
 #include "support/process.h"
+#include "support/small_filesystem.h"
 #include "support/text.h"
 
 namespace marlix::cli {
@@ -31,6 +32,7 @@ namespace fs = std::filesystem;
 const std::string kData = TEST_DATA_DIR;
 
 using CliRun = test::ProgramRun;
+using test::FolderNames;
 using test::ReadFile;
 
 // Runs the built program under LC_ALL=C with the given arguments.
@@ -381,6 +383,33 @@ TEST_F(CliRunner, SimulateControlFormat) {
     EXPECT_NE(report.out.find("\nControl: inactive/control:  "), std::string::npos) << report.out;
 }
 
+TEST_F(CliRunner, SimulateStoppedLeavesOnlyTheWholeDaysItNamed) {
+    const fs::path logs = dir_ / "logs";
+    const std::string outPath = (dir_ / "stdout").string();
+    const pid_t pid = test::SpawnProgram(
+        {MARLIX_CLI_PATH, "simulate", "--out", logs.string(), "--days", "10", "--end", "2024-03-05"}, outPath,
+        (dir_ / "stderr").string(), test::InheritedEnvironment());
+    ASSERT_NE(pid, 0);
+    // Stopped while writing the second day or later.
+    const auto wholeDays = [&logs] {
+        std::error_code ec;
+        return fs::exists(logs / "2024-02-25_rx_data.txt", ec);
+    };
+    for (int i = 0; i < 3000 && !wholeDays(); ++i) ::usleep(10'000);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+
+    std::vector<std::string> named;
+    for (const std::string& line : test::Lines(ReadFile(outPath))) named.push_back(fs::path(line).filename());
+    ASSERT_FALSE(named.empty());
+    EXPECT_LT(named.size(), 10u);
+    EXPECT_EQ(FolderNames(logs), named);
+    EXPECT_EQ(ReadFile(logs / named.back()),
+              core::SimulateDay(45356 - 10 + named.size(), core::SimulationOptions{}));
+}
+
 // ---- damaged input and hostile paths ----
 
 TEST_F(CliRunner, PathsThatAreNoLogFailWithOneLineEach) {
@@ -608,6 +637,52 @@ TEST_F(CliRunner, LiveLoggerTakesNoDayRange) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
               "marlix-sqa-cli simulate: --live writes today: it takes no --days or --end");
+}
+
+// ---- a full disk ----
+
+TEST_F(CliRunner, SimulateOnAFullDiskLeavesNoShortDayAndSaysWhy) {
+    test::SmallFileSystem disk("64k");
+    if (!disk.Problem().empty()) GTEST_SKIP() << disk.Problem();
+    const fs::path& logs = disk.Path();
+    const std::string march4 = (logs / "2024-03-04_rx_data.txt").string();
+    const std::string march5 = (logs / "2024-03-05_rx_data.txt").string();
+    std::ofstream(march5, std::ios::binary) << "a real receiver's log\r\n";
+    const CliRun twoDays =
+        Cli({"simulate", "--out", logs.string(), "--days", "2", "--end", "2024-03-05", "--force"});
+    EXPECT_EQ(twoDays.status, 1);
+    EXPECT_EQ(twoDays.out, "");
+    EXPECT_EQ(twoDays.err, "marlix-sqa-cli: cannot write " + march4 + ": No space left on device\n");
+    const CliRun replacing = Cli({"simulate", "--out", logs.string(), "--end", "2024-03-05", "--force"});
+    EXPECT_EQ(replacing.status, 1);
+    EXPECT_EQ(replacing.err, "marlix-sqa-cli: cannot write " + march5 + ": No space left on device\n");
+    EXPECT_EQ(ReadFile(march5), "a real receiver's log\r\n");
+    EXPECT_EQ(FolderNames(logs), std::vector<std::string>{"2024-03-05_rx_data.txt"});
+
+    // The live logger appends block by block, which cannot be undone: it stops at the first block
+    // that cannot be written, and says so.
+    disk.Fill();
+    FakeLiveClock clock{kMarch6Unix + 0.5, 4, {}};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunLiveLogger(logs.string(), core::SimulationOptions{5, false}, clock.Clock(), out, err),
+              kExitFailure);
+    const std::string march6 = (logs / "2024-03-06_rx_data.txt").string();
+    EXPECT_EQ(out.str(), march6 + "\n");
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: cannot write " + march6 + ": No space left on device\n");
+}
+
+TEST_F(CliRunner, RenderOnAFullDiskKeepsThePreviousPictureAndSaysWhy) {
+    test::SmallFileSystem disk("64k");
+    if (!disk.Problem().empty()) GTEST_SKIP() << disk.Problem();
+    const std::string png = (disk.Path() / "day.png").string();
+    std::ofstream(png, std::ios::binary) << "previous picture";
+    disk.Fill();
+    const CliRun run = Cli({"render", "--out", png, kData + "/pause_9_minutes.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "marlix-sqa-cli: cannot write " + png + ": No space left on device\n");
+    EXPECT_EQ(ReadFile(png), "previous picture");
+    EXPECT_EQ(FolderNames(disk.Path()), (std::vector<std::string>{"day.png", "filler"}));
 }
 
 // ---- pieces ----

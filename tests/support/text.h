@@ -1,7 +1,8 @@
 #pragma once
 
-// Reading files and cutting texts into lines and fields, for tests that check outputs.
+// Reading files and folders and cutting texts into lines and fields, for tests that check outputs.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,15 @@ namespace marlix::test {
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every entry of a folder, hidden ones too, in name order.
+inline std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // The pieces between separators; a separator at the end leaves an empty last piece.

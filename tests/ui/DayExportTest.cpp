@@ -16,6 +16,7 @@
 #include "FormFixture.h"
 #include "marlix/signal_charts/SignalCharts.h"
 #include "render.h"
+#include "support/small_filesystem.h"
 #include "ui/ChartInteraction.h"
 #include "ui/DayExport.h"
 
@@ -241,6 +242,36 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     exportCsv->trigger();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].second, "Cannot write " + answer + ": No such file or directory.");
+}
+
+TEST_F(ExportTest, OnAFullDiskSaveAndExportKeepThePreviousFilesAndSayWhy) {
+    marlix::test::SmallFileSystem disk("64k");
+    if (!disk.Problem().empty()) GTEST_SKIP() << disk.Problem();
+    const QString folder = QString::fromStdString(disk.Path().string());
+    WriteFile(folder, "win.csv", "previous table\r\n");
+    WriteFile(folder, "win.png", "previous picture");
+    disk.Fill();
+    WriteDay(yesterday);
+    auto form = MakeAnsweringForm();
+    form->SetPickerDate(yesterday);
+    form->DateTimePickerChange();
+    form->WaitForLoad();
+
+    QStringList messages;
+    for (const auto& [action, name] :
+         {std::pair{"PopupExportCsv", "win.csv"}, std::pair{"PopupExportCsv", "new.csv"},
+          std::pair{"PopupSaveImage", "win.png"}}) {
+        answer = folder + '/' + name;
+        form->PopupMenu()->findChild<QAction*>(action)->trigger();
+        messages << "Cannot write " + answer + ": No space left on device.";
+    }
+    QStringList shown;
+    for (const auto& error : errors) shown << error.second;
+    EXPECT_EQ(shown, messages);
+    EXPECT_EQ(ReadAll(folder + "/win.csv"), "previous table\r\n");
+    EXPECT_EQ(ReadAll(folder + "/win.png"), "previous picture");
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"filler", "win.csv", "win.png"}));
 }
 
 TEST_F(ExportTest, PopupMenuOffersCopySaveExportResetThenTheOtherWindows) {
