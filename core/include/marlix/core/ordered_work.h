@@ -2,7 +2,8 @@
 
 // Numbered jobs run on worker threads and their results handed over in their number order, so that
 // what is made of the results never depends on the scheduling. At most `window` jobs are ahead of
-// the one being handed over, which bounds the memory their results hold.
+// the one being handed over: job i + window starts only once hand(i) has returned, which bounds the
+// memory their results hold and lets a job reuse the buffer of the job `window` before it.
 
 #include <algorithm>
 #include <condition_variable>
