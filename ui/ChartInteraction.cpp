@@ -2,6 +2,7 @@
 
 #include <marlix/chart/qt/chart_panel.h>
 #include <marlix/core/daytime.h>
+#include <marlix/core/state_words.h>
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -39,25 +40,11 @@ QString ReadoutNumber(double value, const core::LocaleConventions& locale) {
 }
 
 QString FixWord(core::FixState fix) {
-    switch (fix) {
-        case core::FixState::Fix2D:
-            return "2D";
-        case core::FixState::Fix3D:
-            return "3D";
-        default:
-            return "No fix";
-    }
+    return QString::fromUtf8(core::FixWords(fix).label);
 }
 
 QString ModeWord(core::LockMode mode, bool controlFormat) {
-    switch (mode) {
-        case core::LockMode::Coarse:
-            return "Coarse";
-        case core::LockMode::FineOrControl:
-            return controlFormat ? "Control" : "Fine";
-        default:
-            return "Inactive";
-    }
+    return QString::fromUtf8(core::ModeWords(mode, controlFormat).label);
 }
 
 QString HourMinute(double time, const core::LocaleConventions& locale) {
