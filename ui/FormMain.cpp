@@ -40,6 +40,7 @@
 #include <utility>
 
 #include "ChartInteraction.h"
+#include "DayDate.h"
 #include "DayExport.h"
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
@@ -71,14 +72,6 @@ QIcon TriangleIcon(bool pointsLeft) {
                                          : QPolygon({QPoint(12, 8), QPoint(4, 2), QPoint(4, 14)});
     painter.drawPolygon(triangle);
     return QIcon(pixmap);
-}
-
-core::DayTime ToDayTime(QDate date) {
-    return core::EncodeDate(date.year(), date.month(), date.day());
-}
-
-QString DayFileName(QDate date) {
-    return QString::fromStdString(core::DayFileName(ToDayTime(date)));
 }
 
 // The first separator character of the locale's short time format, ":" when it has none.
@@ -432,11 +425,11 @@ void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
 
 QString TFormMain::ShownName(const QStringList& fileList, const core::DayAnalysis& day) const {
     if (day.firstDay != 0) {
-        const core::CivilDate d = core::DecodeDate(day.firstDay);
+        const QDate d = DateOf(day.firstDay);
         return QString("%1-%2-%3")
-            .arg(d.year, 4, 10, QChar('0'))
-            .arg(QLocale().monthName(d.month, QLocale::ShortFormat))
-            .arg(d.day, 2, 10, QChar('0'));
+            .arg(d.year(), 4, 10, QChar('0'))
+            .arg(QLocale().monthName(d.month(), QLocale::ShortFormat))
+            .arg(d.day(), 2, 10, QChar('0'));
     }
     return fileList.isEmpty() ? QString() : QFileInfo(fileList.first()).fileName();
 }

@@ -10,16 +10,13 @@
 #include <cmath>
 #include <filesystem>
 
+#include "DayDate.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 namespace {
 
 using namespace marlix::chart;
-
-core::DayTime DayTimeOf(QDate date) {
-    return core::EncodeDate(date.year(), date.month(), date.day());
-}
 
 void ConfigurePanel(TChart& chart, const QString& title) {
     chart.SetColor(clWhite);

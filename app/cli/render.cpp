@@ -21,6 +21,7 @@
 
 #include "command_line.h"
 #include "ui/ChartInteraction.h"
+#include "ui/DayDate.h"
 #include "ui/DayExport.h"
 #include "ui/FormMain.h"
 
@@ -197,8 +198,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     form.show();
 
     if (request.files.empty()) {
-        const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
-        form.SetPickerDate(QDate(day.year, day.month, day.day));
+        form.SetPickerDate(ui::DateOf(request.date.value_or(YesterdayUtc())));
         form.DateTimePickerChange();
         form.WaitForLoad();
     } else {
@@ -208,9 +208,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.WaitForLoad();
         // Like the window, which opens on yesterday before any drop, but naming the day of the files read
         // rather than the picker's empty default.
-        const core::CivilDate day =
-            core::DecodeDate(form.Charts().HasDay() ? form.Charts().DayStart() : YesterdayUtc());
-        form.SetPickerDate(QDate(day.year, day.month, day.day));
+        form.SetPickerDate(ui::DateOf(form.Charts().HasDay() ? form.Charts().DayStart() : YesterdayUtc()));
     }
     if (const auto& failure = form.LastLoadFailure()) {
         err << "marlix-sqa-cli: " << ReadFailureText(*failure) << '\n';

@@ -1,0 +1,29 @@
+#pragma once
+
+// The window's dates (QDate) as the core's day values and day file names.
+
+#include <marlix/core/analysis.h>
+#include <marlix/core/daytime.h>
+
+#include <QDate>
+#include <QString>
+
+namespace marlix::ui {
+
+// Midnight of the date.
+inline core::DayTime DayTimeOf(QDate date) {
+    return core::EncodeDate(date.year(), date.month(), date.day());
+}
+
+// The date of the whole-day part.
+inline QDate DateOf(core::DayTime time) {
+    const core::CivilDate date = core::DecodeDate(time);
+    return {date.year, date.month, date.day};
+}
+
+// "2026-03-14_rx_data.txt" for 14 March 2026.
+inline QString DayFileName(QDate date) {
+    return QString::fromStdString(core::DayFileName(DayTimeOf(date)));
+}
+
+}  // namespace marlix::ui
