@@ -9,10 +9,10 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
+#include <QWidget>
 #include <stdexcept>
 
 #include "ChartInteraction.h"
-#include "FormMain.h"
 
 namespace marlix::ui {
 
@@ -46,15 +46,16 @@ QString ProposedExportName(const QStringList& fileList, const QString& dataDirec
     return info.dir().filePath(info.completeBaseName() + suffix);
 }
 
-QImage WindowPicture(TFormMain& form) {
-    form.Interaction().SetOverlaysHidden(true);
-    const auto restore = qScopeGuard([&form] { form.Interaction().SetOverlaysHidden(false); });
-    return form.grab().toImage();
+QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {
+    interaction.SetOverlaysHidden(true);
+    const auto restore = qScopeGuard([&interaction] { interaction.SetOverlaysHidden(false); });
+    return window.grab().toImage();
 }
 
-void SaveWindowPicture(TFormMain& form, const QString& path) {
+void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !WindowPicture(form).save(&file, "PNG")) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !WindowPicture(window, interaction).save(&file, "PNG")) {
         throw std::runtime_error("Cannot write " + path.toStdString() + ": " +
                                  file.errorString().toStdString());
     }

@@ -3,12 +3,15 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "marlix/signal_charts/SignalCharts.h"
 
+class QWidget;
+
 namespace marlix::ui {
 
-class TFormMain;
+class TChartInteraction;
 
 // The closed minutes within the visible time span as a spreadsheet reads them: a header row, then
 // one row per minute (see core::MinutesCsv).
@@ -25,10 +28,11 @@ void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool cont
 QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix);
 
 // The window as `render` and "Save image..." show it: charts, summary and notes at the window's
-// size, span and device pixel ratio, without the cursor, the drag band or the readout.
-QImage WindowPicture(TFormMain& form);
+// size, span and device pixel ratio, without the cursor, the drag band or the readout of the
+// window's chart interaction.
+QImage WindowPicture(QWidget& window, TChartInteraction& interaction);
 
 // Writes WindowPicture as PNG; throws std::runtime_error when the file cannot be written.
-void SaveWindowPicture(TFormMain& form, const QString& path);
+void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path);
 
 }  // namespace marlix::ui

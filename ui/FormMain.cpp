@@ -667,7 +667,7 @@ QString TFormMain::ProposedFileName(const QString& suffix) const {
 
 void TFormMain::PopupSaveImageClick() {
     const QString path = options_.askSavePath("Save image", ProposedFileName(".png"), "PNG images (*.png)");
-    if (!path.isEmpty()) SaveWindowPicture(*this, path);
+    if (!path.isEmpty()) SaveWindowPicture(*this, *interaction_, path);
 }
 
 void TFormMain::PopupExportCsvClick() {

@@ -224,7 +224,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.Interaction().ZoomTo(day + *request.fromMinute / 1440.0, day + *request.toMinute / 1440.0);
     }
 
-    const QImage picture = ui::WindowPicture(form);
+    const QImage picture = ui::WindowPicture(form, form.Interaction());
     if (const auto reason =
             WriteWholeFile(request.out, [&picture](QIODevice& file) { return picture.save(&file, "PNG"); })) {
         err << "marlix-sqa-cli: cannot write " << request.out << ": " << *reason << '\n';
