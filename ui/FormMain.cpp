@@ -13,13 +13,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPolygon>
@@ -44,6 +42,8 @@
 #include "DayExport.h"
 #include "HistoryWindow.h"
 #include "SatelliteView.h"
+#include "SideWindow.h"
+#include "UserLocale.h"
 #include "WindowFont.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
@@ -74,40 +74,6 @@ QIcon TriangleIcon(bool pointsLeft) {
     return QIcon(pixmap);
 }
 
-// The first separator character of the locale's short time format, ":" when it has none.
-// The windows beside the main one close from the keyboard: Escape or any of the platform's Close
-// keys. Keys their views leave unused reach the window itself.
-class TCloseOnKeys : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_Escape && !key->matches(QKeySequence::Close)) return false;
-        static_cast<QWidget*>(watched)->close();
-        return true;
-    }
-};
-
-void CloseOnKeys(QWidget& window) {
-    window.setFocusPolicy(Qt::StrongFocus);
-    window.installEventFilter(new TCloseOnKeys(&window));
-}
-
-std::string TimeSeparator(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::ShortFormat);
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format[i];
-        if ((c == 'h' || c == 'H') && i + 1 < format.size() && !format[i + 1].isLetter() &&
-            format[i + 1] != 'h' && format[i + 1] != 'H') {
-            return QString(format[i + 1]).toStdString();
-        }
-    }
-    return ":";
-}
-
 }  // namespace
 
 struct TFormMain::Anchored {
@@ -117,24 +83,7 @@ struct TFormMain::Anchored {
 };
 
 TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
-    : QWidget(parent), options_(std::move(options)) {
-    clock_ = options_.clock ? options_.clock : std::make_shared<TClock>();
-    if (!options_.showError) {
-        options_.showError = [this](const QString& title, const QString& message) {
-            QMessageBox::critical(this, title, message);
-        };
-    }
-    if (!options_.askFolder) {
-        options_.askFolder = [this](const QString& caption, const QString& current) {
-            return QFileDialog::getExistingDirectory(this, caption, current);
-        };
-    }
-    if (!options_.askSavePath) {
-        options_.askSavePath = [this](const QString& caption, const QString& proposed,
-                                      const QString& filter) {
-            return QFileDialog::getSaveFileName(this, caption, proposed, filter);
-        };
-    }
+    : QWidget(parent), options_(WithDefaults(std::move(options), *this)), clock_(options_.clock) {
     setWindowTitle(kCaption);
     setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
@@ -186,7 +135,7 @@ void TFormMain::CreateControls() {
     place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
-    charts_->SetLocale(Locale());
+    charts_->SetLocale(UserLocaleConventions());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
     interaction_->SetGuard([this](const std::function<void()>& handler) { Guarded(handler); });
@@ -304,17 +253,6 @@ void TFormMain::Guarded(const std::function<void()>& handler) {
     }
 }
 
-core::LocaleConventions TFormMain::Locale() const {
-    const QLocale locale;
-    core::LocaleConventions conventions;
-    for (int month = 1; month <= 12; ++month) {
-        conventions.shortMonthNames[month - 1] = locale.monthName(month, QLocale::ShortFormat).toStdString();
-    }
-    conventions.decimalSeparator = locale.decimalPoint().toStdString();
-    conventions.timeSeparator = TimeSeparator(locale);
-    return conventions;
-}
-
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
     requestedFiles_ = fileList;
     // The satellite levels cost extra and are read only while their window is open.
@@ -328,7 +266,7 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     std::string key = directory + (satellites ? "\n+satellites" : "\n");
     for (const std::string& name : names) key += '\n' + name;
 
-    auto job = [this, names, directory, locale = Locale(), satellites, files = fileList,
+    auto job = [this, names, directory, locale = UserLocaleConventions(), satellites, files = fileList,
                 notice = std::exchange(folderNotice_, QString()), progress = loadProgress_,
                 runner = loadRunner_.get(),
                 hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
@@ -682,10 +620,8 @@ void TFormMain::PopupResetZoomClick() {
 void TFormMain::PopupHistoryClick() {
     if (!historyWindow_) {
         historyWindow_ = new THistoryWindow(this);
-        historyWindow_->setWindowFlag(Qt::Window);
-        historyWindow_->setWindowTitle("History");
-        historyWindow_->SetLocale(Locale());
-        CloseOnKeys(*historyWindow_);
+        MakeSideWindow(*historyWindow_, "History");
+        historyWindow_->SetLocale(UserLocaleConventions());
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
                 SetPickerDate(day);
@@ -780,10 +716,8 @@ void TFormMain::WaitForHistory() {
 void TFormMain::PopupSatellitesClick() {
     if (!satelliteView_) {
         satelliteView_ = new TSatelliteView(this);
-        satelliteView_->setWindowFlag(Qt::Window);
-        satelliteView_->setWindowTitle("Satellites");
-        satelliteView_->SetLocale(Locale());
-        CloseOnKeys(*satelliteView_);
+        MakeSideWindow(*satelliteView_, "Satellites");
+        satelliteView_->SetLocale(UserLocaleConventions());
         satelliteView_->resize(chartStrength_->width(), 360);
     }
     satelliteView_->show();

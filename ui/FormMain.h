@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Clock.h"
+#include "FormMainOptions.h"
 #include "HistoryWindow.h"
 
 class QCheckBox;
@@ -37,33 +38,6 @@ namespace marlix::ui {
 class TChartInteraction;
 class TSignalCharts;
 class TSatelliteView;
-
-struct TFormMainOptions {
-    // Command-line arguments after the program name; the first may name the data directory.
-    QStringList arguments;
-    // Folder used when no argument names an existing directory.
-    QString programDirectory;
-    // Start-up (data directory, yesterday's day) runs by itself once the window is shown.
-    bool runStartup = true;
-    std::shared_ptr<const TClock> clock;
-    // Wait between a change of the local minute and the automatic reload.
-    int reloadDelayMs = 1500;
-    // A load that runs longer than this shows a progress bar and can be cancelled with Escape.
-    int progressAfterMs = 500;
-    // Shows an error that left a handler; the window shows a modal box by default.
-    std::function<void(const QString& title, const QString& message)> showError;
-    // Asks where to save an export, proposing a path; an empty answer cancels. A file dialog by default.
-    std::function<QString(const QString& caption, const QString& proposed, const QString& filter)>
-        askSavePath;
-    // Runs on a load's worker thread before the files are read; tests hold a load there (until
-    // they let it go or the load is stopped) to make it long without large files.
-    std::function<void(std::stop_token)> beforeAnalysis;
-    // The same before each day that History reads.
-    std::function<void(std::stop_token)> beforeHistoryDay;
-    // Asks for a data folder, starting at the current one; an empty answer cancels. A folder dialog by
-    // default.
-    std::function<QString(const QString& caption, const QString& current)> askFolder;
-};
 
 // The main window: three signal charts, the day summary and the day navigation.
 class TFormMain : public QWidget {
@@ -194,7 +168,6 @@ class TFormMain : public QWidget {
     void EndLoadDisplay();
     void RequestHistory();
     void ApplyHistoryDays();
-    core::LocaleConventions Locale() const;
     // Called where a load's outcome is applied: says why the view is not what was asked for, or
     // takes that line away after a successful load.
     void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
