@@ -23,7 +23,6 @@
 #include <QPolygon>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -260,15 +259,14 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
     std::vector<std::string> names;
     names.reserve(fileList.size());
     for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
-    const std::string directory = QFile::encodeName(dataDirectory_).toStdString();
+    const std::string directory = QFile::encodeName(dataFolder_.Path()).toStdString();
     // Requests for the same files of the same folder share one load, unless only the newer one
     // wants the satellite levels.
     std::string key = directory + (satellites ? "\n+satellites" : "\n");
     for (const std::string& name : names) key += '\n' + name;
 
     auto job = [this, names, directory, locale = UserLocaleConventions(), satellites, files = fileList,
-                notice = std::exchange(folderNotice_, QString()), progress = loadProgress_,
-                runner = loadRunner_.get(),
+                notice = dataFolder_.TakeNotice(), progress = loadProgress_, runner = loadRunner_.get(),
                 hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
         TLoadOutcome outcome{ticket, files, {}, {}, notice};
         try {
@@ -354,7 +352,7 @@ void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
     labelNotes_->adjustSize();
     QStringList paths;
     for (const QString& name : outcome.files)
-        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataDirectory_ + name);
+        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataFolder_.Path() + name);
     labelNotes_->setToolTip(paths.join('\n'));
     summaryText_ = QString::fromStdString(day.summary);
     labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
@@ -463,8 +461,7 @@ bool TFormMain::ControlFormat() const {
 }
 
 void TFormMain::SetDataDirectory(const QString& directory) {
-    // An empty directory stays empty: names are then ordinary paths.
-    dataDirectory_ = directory.isEmpty() || directory.endsWith('/') ? directory : directory + '/';
+    dataFolder_.SetPath(directory);
 }
 
 void TFormMain::SetPickerDate(QDate date) {
@@ -496,76 +493,33 @@ void TFormMain::BitBtnDayChangeClick(QObject* sender) {
     if (sender == bitBtnNext_) {
         if (clock_->NowUTC().date() > shown) SetPickerDate(shown.addDays(1));
     } else if (sender == bitBtnPrev_) {
-        if (QFileInfo::exists(dataDirectory_ + DayFileName(shown.addDays(-1))))
-            SetPickerDate(shown.addDays(-1));
+        if (dataFolder_.HasDay(shown.addDays(-1))) SetPickerDate(shown.addDays(-1));
     }
     DateTimePickerChange();
 }
 
-namespace {
-
-// The day log files of a folder, oldest first.
-QStringList DayLogs(const QString& directory) {
-    QStringList logs;
-    const QRegularExpression dayName("^\\d{4}-\\d{2}-\\d{2}_rx_data\\.txt$");
-    for (const QString& name : QDir(directory).entryList(QDir::Files, QDir::Name)) {
-        if (dayName.match(name).hasMatch()) logs << name;
-    }
-    return logs;
-}
-
-QDate DayOfLog(const QString& name) {
-    return QDate::fromString(QFileInfo(name).fileName().left(10), "yyyy-MM-dd");
-}
-
-}  // namespace
-
 void TFormMain::TimerRunTimer() {
     timerRun_.stop();
-    SetDataDirectory(options_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                         : options_.programDirectory);
-    QString folderNotice;
-    if (!options_.arguments.isEmpty()) {
-        const QString first = options_.arguments.first();
-        const QFileInfo info(first);
-        if (info.isDir()) {
-            SetDataDirectory(first);
-            if (DayLogs(dataDirectory_).isEmpty())
-                folderNotice = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
-        } else if (options_.arguments.size() > 1 || info.exists()) {
-            // Log files in place of a folder are opened as a drop of them.
-            OpenFiles(options_.arguments);
-            return;
-        } else {
-            folderNotice = "Folder not found: " + QDir::toNativeSeparators(first);
-        }
+    const QStringList files = dataFolder_.Startup(options_.arguments, options_.programDirectory);
+    // Log files in place of a folder are opened as a drop of them.
+    if (!files.isEmpty()) {
+        OpenFiles(files);
+        return;
     }
-    folderNotice_ = folderNotice;
     ButtonYesterdayClick();
 }
 
 void TFormMain::OpenFiles(const QStringList& files) {
-    QStringList paths;
-    for (const QString& file : files) paths << QFileInfo(file).absoluteFilePath();
     // Navigation goes on among the files' neighbours, from the day of the first one when it has one.
-    SetDataDirectory(QFileInfo(paths.first()).absolutePath());
-    const QDate day = DayOfLog(paths.first());
-    SetPickerDate(day.isValid() ? day : clock_->NowUTC().date().addDays(-1));
-    DropFileTarget1Drop(paths);
+    const TOpenedFiles opened = dataFolder_.OpenFiles(files, clock_->NowUTC().date().addDays(-1));
+    SetPickerDate(opened.day);
+    DropFileTarget1Drop(opened.paths);
 }
 
 void TFormMain::PopupOpenFolderClick() {
-    const QString folder = options_.askFolder("Open folder", dataDirectory_);
+    const QString folder = options_.askFolder("Open folder", dataFolder_.Path());
     if (folder.isEmpty()) return;
-    SetDataDirectory(folder);
-    const QStringList logs = DayLogs(dataDirectory_);
-    const QDate yesterday = clock_->NowUTC().date().addDays(-1);
-    if (logs.isEmpty() || logs.contains(DayFileName(yesterday))) {
-        SetPickerDate(yesterday);
-    } else {
-        SetPickerDate(DayOfLog(logs.last()));
-    }
-    if (logs.isEmpty()) folderNotice_ = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
+    SetPickerDate(dataFolder_.Open(folder, clock_->NowUTC().date().addDays(-1)));
     DateTimePickerChange();
 }
 
@@ -600,7 +554,7 @@ void TFormMain::PopupCopyClick() {
 }
 
 QString TFormMain::ProposedFileName(const QString& suffix) const {
-    return ProposedExportName(plottedFiles_, dataDirectory_, suffix);
+    return ProposedExportName(plottedFiles_, dataFolder_.Path(), suffix);
 }
 
 void TFormMain::PopupSaveImageClick() {
@@ -643,7 +597,7 @@ void TFormMain::PopupHistoryClick() {
 void TFormMain::RequestHistory() {
     // The window opens at once and fills in as the days are read on the History worker.
     const QDate shown = PickerDate();
-    const QString directory = dataDirectory_;
+    const QString directory = dataFolder_.Path();
     auto job = [this, directory, shown, hold = options_.beforeHistoryDay](std::stop_token stop,
                                                                           std::uint64_t ticket) {
         const std::vector<QDate> dates = HistoryDates(directory, shown);
@@ -763,7 +717,7 @@ void TFormMain::showEvent(QShowEvent* event) {
         centred_ = true;
         move(screen()->availableGeometry().center() - rect().center());
     }
-    if (options_.runStartup && dataDirectory_.isEmpty() && !timerRun_.isActive()) timerRun_.start();
+    if (options_.runStartup && dataFolder_.Path().isEmpty() && !timerRun_.isActive()) timerRun_.start();
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Clock.h"
+#include "DataFolder.h"
 #include "FormMainOptions.h"
 #include "HistoryWindow.h"
 
@@ -88,7 +89,7 @@ class TFormMain : public QWidget {
     void SetPickerDate(QDate date);
     QDate PickerDate() const;
 
-    QString DataDirectory() const { return dataDirectory_; }
+    QString DataDirectory() const { return dataFolder_.Path(); }
     // Why the latest load changed nothing, or nothing when it succeeded.
     const std::optional<core::LoadFailure>& LastLoadFailure() const { return lastFailure_; }
     void SetDataDirectory(const QString& directory);
@@ -180,7 +181,7 @@ class TFormMain : public QWidget {
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
-    QString dataDirectory_;
+    TDataFolder dataFolder_;
     QStringList fileList_;
     // The files of the last view; a load of the same files keeps the zoom.
     QStringList plottedFiles_;
@@ -196,8 +197,6 @@ class TFormMain : public QWidget {
     // The files of the newest request and the ticket of its load, 0 when none is in flight.
     QStringList requestedFiles_;
     std::uint64_t loadTicket_ = 0;
-    // A notice about the data folder for the next request to show with its outcome.
-    QString folderNotice_;
     std::uint64_t historyTicket_ = 0;
     int historyDaysRead_ = 0;
     std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
