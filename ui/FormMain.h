@@ -20,6 +20,7 @@
 #include "Clock.h"
 #include "DataFolder.h"
 #include "FormMainOptions.h"
+#include "HistoryRequests.h"
 #include "HistoryWindow.h"
 
 class QCheckBox;
@@ -144,13 +145,6 @@ class TFormMain : public QWidget {
         std::exception_ptr error;  // a fault that left the analysis, shown once like a handler's
         QString folderNotice;      // what the request found wrong with the data folder, shown instead
     };
-    // One step of the History reading: the number of days, then each day as it is read.
-    struct THistoryArrival {
-        std::uint64_t ticket = 0;
-        std::optional<THistoryDay> day;
-        int total = 0;
-        QDate first, last;  // of the days to read, with the first step
-    };
     struct TLoadProgress {
         std::atomic<std::uint64_t> done{0};
         std::atomic<std::uint64_t> total{0};
@@ -167,8 +161,6 @@ class TFormMain : public QWidget {
     void ApplyLoad(const TLoadOutcome& outcome);
     void ShowLoadProgress();
     void EndLoadDisplay();
-    void RequestHistory();
-    void ApplyHistoryDays();
     // Called where a load's outcome is applied: says why the view is not what was asked for, or
     // takes that line away after a successful load.
     void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
@@ -197,12 +189,8 @@ class TFormMain : public QWidget {
     // The files of the newest request and the ticket of its load, 0 when none is in flight.
     QStringList requestedFiles_;
     std::uint64_t loadTicket_ = 0;
-    std::uint64_t historyTicket_ = 0;
-    int historyDaysRead_ = 0;
-    std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
     std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
     jobs::TLatestResult<TLoadOutcome> finishedLoad_;
-    jobs::TResultQueue<THistoryArrival> historyArrivals_;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
@@ -234,7 +222,8 @@ class TFormMain : public QWidget {
     int chartOverhead_ = 46;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
-    std::unique_ptr<jobs::TJobRunner> historyRunner_ = std::make_unique<jobs::TJobRunner>();
+    std::unique_ptr<THistoryRequests> history_ =
+        std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
     std::unique_ptr<jobs::TJobRunner> loadRunner_ = std::make_unique<jobs::TJobRunner>();
 };
 
