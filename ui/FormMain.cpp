@@ -9,11 +9,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -21,7 +18,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPolygon>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -54,7 +50,6 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
-constexpr int kProgressPollMs = 100;
 constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
@@ -103,16 +98,12 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     timerReloadDelay_.setInterval(options_.reloadDelayMs);
     connect(&timerReloadDelay_, &QTimer::timeout, this,
             [this] { Guarded([this] { DateTimePickerChange(); }); });
-    timerProgressDelay_.setSingleShot(true);
-    connect(&timerProgressDelay_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
-    timerProgressPoll_.setInterval(kProgressPollMs);
-    connect(&timerProgressPoll_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
 }
 
 TFormMain::~TFormMain() {
     // The workers go first: a load or a History read in flight stops at its next step.
     if (historyWindow_) historyWindow_->disconnect(this);
-    loadRunner_.reset();
+    loader_.reset();
     history_.reset();
 }
 
@@ -202,11 +193,18 @@ void TFormMain::CreateControls() {
     labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labelNotice_->hide();
 
-    progressBar_ = new QProgressBar(this);
-    progressBar_->setObjectName("ProgressBarLoad");
-    progressBar_->setRange(0, 1000);
-    progressBar_->setFormat("Reading... %p% (Esc cancels)");
-    progressBar_->hide();
+    shownDay_ = std::make_unique<TShownDay>(TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_,
+                                                      *dateTimePicker_, dataFolder_,
+                                                      [this](const QString& text) { SetNotice(text); },
+                                                      [this](const core::SatelliteDay& day) {
+                                                          if (!satelliteView_) return;
+                                                          satelliteView_->SetDay(day);
+                                                          UpdateSatelliteSpan();
+                                                      }});
+    loader_ = std::make_unique<TDayLoader>(
+        *this, *labelNotes_, [this](const std::function<void()>& handler) { Guarded(handler); },
+        [this](const TLoadOutcome& outcome) { shownDay_->Apply(outcome); }, options_.beforeAnalysis,
+        options_.progressAfterMs);
 
     popupMenu_ = new QMenu(this);
     popupMenu_->setObjectName("PopupMenu");
@@ -252,144 +250,18 @@ void TFormMain::Guarded(const std::function<void()>& handler) {
 }
 
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
-    requestedFiles_ = fileList;
     // The satellite levels cost extra and are read only while their window is open.
     const bool satellites = satelliteView_ && satelliteView_->isVisible();
-    std::vector<std::string> names;
-    names.reserve(fileList.size());
-    for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
-    const std::string directory = QFile::encodeName(dataFolder_.Path()).toStdString();
-    // Requests for the same files of the same folder share one load, unless only the newer one
-    // wants the satellite levels.
-    std::string key = directory + (satellites ? "\n+satellites" : "\n");
-    for (const std::string& name : names) key += '\n' + name;
-
-    auto job = [this, names, directory, locale = UserLocaleConventions(), satellites, files = fileList,
-                notice = dataFolder_.TakeNotice(), progress = loadProgress_, runner = loadRunner_.get(),
-                hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
-        TLoadOutcome outcome{ticket, files, {}, {}, notice};
-        try {
-            if (hold) hold(stop);
-            progress->done = 0;
-            progress->total = 0;
-            core::LoadOptions loadOptions;
-            loadOptions.satellites = satellites;
-            loadOptions.progress = [&progress, &stop](std::uint64_t done, std::uint64_t total) {
-                progress->done = done;
-                progress->total = total;
-                return !stop.stop_requested();
-            };
-            if (stop.stop_requested()) {
-                outcome.result.failure = core::LoadFailure{{}, "cancelled", true};
-            } else {
-                outcome.result = core::AnalyseFiles(names, directory, locale, loadOptions);
-            }
-        } catch (...) {
-            outcome.error = std::current_exception();
-        }
-        runner->Finishing(ticket);
-        finishedLoad_.Put(std::move(outcome));
-        QMetaObject::invokeMethod(
-            this, [this] { Guarded([this] { ApplyFinishedLoad(); }); }, Qt::QueuedConnection);
-    };
-    const bool wasLoading = Loading();
-    loadTicket_ = loadRunner_->Submit(std::move(key), std::move(job));
-    // The progress display counts from the first request of a busy spell.
-    if (!wasLoading) timerProgressDelay_.start(options_.progressAfterMs);
+    loader_->Load(
+        {fileList, dataFolder_.Path(), UserLocaleConventions(), satellites, dataFolder_.TakeNotice()});
 }
 
 void TFormMain::WaitForLoad() {
-    loadRunner_->WaitIdle();
-    Guarded([this] { ApplyFinishedLoad(); });
+    loader_->WaitForLoad();
 }
 
 void TFormMain::CancelLoad() {
-    if (!Loading()) return;
-    loadRunner_->Cancel();
-    TLoadOutcome cancelled;
-    cancelled.result.failure = core::LoadFailure{{}, "cancelled", true};
-    loadTicket_ = 0;
-    EndLoadDisplay();
-    ApplyLoad(cancelled);
-}
-
-void TFormMain::ApplyFinishedLoad() {
-    const std::optional<TLoadOutcome> outcome = finishedLoad_.Take();
-    // An outcome of a request that a newer one superseded is dropped, and so is one that was
-    // already applied by WaitForLoad.
-    if (!outcome || outcome->ticket != loadTicket_) return;
-    loadTicket_ = 0;
-    EndLoadDisplay();
-    ApplyLoad(*outcome);
-}
-
-void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
-    if (outcome.error) {
-        lastFailure_.reset();
-        std::rethrow_exception(outcome.error);  // shown by Guarded, once: this is the newest request
-    }
-    lastFailure_ = outcome.result.failure;
-    ShowLoadOutcome(outcome.files, outcome.result);
-    if (!outcome.folderNotice.isEmpty()) SetNotice(outcome.folderNotice);
-    // An unreadable file or a cancelled load keeps the previous view and its files.
-    if (!outcome.result.analysis) return;
-
-    const core::DayAnalysis& day = *outcome.result.analysis;
-    minutes_ = day.minutes;
-    ++loadCount_;
-    charts_->Plot(day);
-    const bool sameDay = outcome.files == plottedFiles_;
-    plottedFiles_ = outcome.files;
-    interaction_->DayPlotted(sameDay);
-    if (day.satellites && satelliteView_) {
-        satelliteView_->SetDay(*day.satellites);
-        UpdateSatelliteSpan();
-    }
-    interaction_->SetMinutes(minutes_);
-    labelSummary_->setToolTip(QString::fromStdString(day.hint));
-    labelNotes_->setText(QString::fromStdString(day.notes));
-    labelNotes_->adjustSize();
-    QStringList paths;
-    for (const QString& name : outcome.files)
-        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataFolder_.Path() + name);
-    labelNotes_->setToolTip(paths.join('\n'));
-    summaryText_ = QString::fromStdString(day.summary);
-    labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
-    labelSummary_->adjustSize();
-}
-
-QString TFormMain::ShownName(const QStringList& fileList, const core::DayAnalysis& day) const {
-    if (day.firstDay != 0) {
-        const QDate d = DateOf(day.firstDay);
-        return QString("%1-%2-%3")
-            .arg(d.year(), 4, 10, QChar('0'))
-            .arg(QLocale().monthName(d.month(), QLocale::ShortFormat))
-            .arg(d.day(), 2, 10, QChar('0'));
-    }
-    return fileList.isEmpty() ? QString() : QFileInfo(fileList.first()).fileName();
-}
-
-void TFormMain::ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result) {
-    if (result.analysis) {
-        shownName_ = ShownName(fileList, *result.analysis);
-        SetNotice({});
-        return;
-    }
-    if (!result.failure) return;
-    const core::LoadFailure& failure = *result.failure;
-    const QString shown = shownName_.isEmpty() ? QString() : ": showing " + shownName_;
-    if (failure.cancelled) {
-        SetNotice("Reading cancelled" + shown);
-        return;
-    }
-    const QString file = QFile::decodeName(QByteArray::fromStdString(failure.file));
-    const bool pickerDay = fileList.size() == 1 && fileList.first() == DayFileName(PickerDate());
-    if (pickerDay && !QFileInfo::exists(file)) {
-        SetNotice("No log for " + QLocale().toString(PickerDate(), "d MMM yyyy") + shown);
-        return;
-    }
-    SetNotice("Cannot read " + QDir::toNativeSeparators(file) + ": " +
-              QString::fromStdString(failure.reason));
+    loader_->Cancel();
 }
 
 void TFormMain::SetNotice(const QString& text) {
@@ -432,27 +304,6 @@ QSize TFormMain::MinimumFormSize() const {
     const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
                        (kDesignHeight - buttonToday_->y());
     return {width, height};
-}
-
-void TFormMain::ShowLoadProgress() {
-    // Short loads show nothing; a long one (a month of dropped files) shows how far it got, with
-    // Escape to cancel.
-    if (!Loading()) return;
-    if (progressBar_->isHidden()) {
-        progressBar_->setGeometry(labelNotes_->x(), labelNotes_->y(), 300, 16);
-        progressBar_->show();
-        progressBar_->raise();
-        timerProgressPoll_.start();
-    }
-    const auto done = static_cast<double>(loadProgress_->done.load());
-    const auto total = static_cast<double>(loadProgress_->total.load());
-    progressBar_->setValue(total > 0 ? static_cast<int>(1000.0 * done / total) : 0);
-}
-
-void TFormMain::EndLoadDisplay() {
-    timerProgressDelay_.stop();
-    timerProgressPoll_.stop();
-    progressBar_->hide();
 }
 
 bool TFormMain::ControlFormat() const {
@@ -539,7 +390,7 @@ void TFormMain::TimerAutoRefreshTimer() {
 }
 
 QString TFormMain::ClipboardText() const {
-    QString summary = summaryText_;
+    QString summary = shownDay_->SummaryText();
     const qsizetype pdop = summary.indexOf("\rAverage PDOP");
     if (pdop >= 0) summary[pdop] = ' ';
     summary.replace('\r', '\t');
@@ -553,7 +404,7 @@ void TFormMain::PopupCopyClick() {
 }
 
 QString TFormMain::ProposedFileName(const QString& suffix) const {
-    return ProposedExportName(plottedFiles_, dataFolder_.Path(), suffix);
+    return ProposedExportName(PlottedFiles(), dataFolder_.Path(), suffix);
 }
 
 void TFormMain::PopupSaveImageClick() {
@@ -563,7 +414,7 @@ void TFormMain::PopupSaveImageClick() {
 
 void TFormMain::PopupExportCsvClick() {
     const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
-    if (!path.isEmpty()) ExportMinutesCsv(minutes_, charts_->ControlFormat(), charts_->VisibleSpan(), path);
+    if (!path.isEmpty()) ExportMinutesCsv(Minutes(), charts_->ControlFormat(), charts_->VisibleSpan(), path);
 }
 
 void TFormMain::PopupResetZoomClick() {
@@ -605,7 +456,7 @@ void TFormMain::PopupSatellitesClick() {
     satelliteView_->raise();
     // The day once more, this time with the levels of each satellite: the day that is loading if
     // there is one (the newest request wins), else the shown one.
-    const QStringList files = Loading() ? requestedFiles_ : plottedFiles_;
+    const QStringList files = Loading() ? loader_->RequestedFiles() : PlottedFiles();
     if (!files.isEmpty()) LoadAndPlot(files);
 }
 
@@ -743,7 +594,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         bool consumed = false;
         // Escape stops a load that shows its progress, and does nothing else then.
-        if (key->key() == Qt::Key_Escape && progressBar_->isVisible()) {
+        if (key->key() == Qt::Key_Escape && loader_->ShowsProgress()) {
             CancelLoad();
             return true;
         }

@@ -1,33 +1,27 @@
 #pragma once
 
 #include <marlix/core/analysis.h>
-#include <marlix/jobs/job_runner.h>
 
 #include <QDate>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
-#include <atomic>
-#include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stop_token>
-#include <string>
 #include <vector>
 
-#include "Clock.h"
 #include "DataFolder.h"
+#include "DayLoader.h"
 #include "FormMainOptions.h"
 #include "HistoryRequests.h"
 #include "HistoryWindow.h"
+#include "ShownDay.h"
 
 class QCheckBox;
 class QDateEdit;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 
@@ -59,9 +53,9 @@ class TFormMain : public QWidget {
     void WaitForLoad();
     // Stops the load in flight; the view stays as it was.
     void CancelLoad();
-    bool Loading() const { return loadTicket_ != 0; }
+    bool Loading() const { return loader_->Loading(); }
     // The files the shown view was made from.
-    const QStringList& PlottedFiles() const { return plottedFiles_; }
+    const QStringList& PlottedFiles() const { return shownDay_->PlottedFiles(); }
 
     // The window's public actions, as the user triggers them.
     void ButtonTodayClick();
@@ -92,12 +86,12 @@ class TFormMain : public QWidget {
 
     QString DataDirectory() const { return dataFolder_.Path(); }
     // Why the latest load changed nothing, or nothing when it succeeded.
-    const std::optional<core::LoadFailure>& LastLoadFailure() const { return lastFailure_; }
+    const std::optional<core::LoadFailure>& LastLoadFailure() const { return shownDay_->LastLoadFailure(); }
     void SetDataDirectory(const QString& directory);
     bool ControlFormat() const;
     QString ClipboardText() const;
-    int LoadCount() const { return loadCount_; }
-    void SetProgressAfterMs(int ms) { options_.progressAfterMs = ms; }
+    int LoadCount() const { return shownDay_->LoadCount(); }
+    void SetProgressAfterMs(int ms) { loader_->SetProgressAfterMs(ms); }
 
     TSignalCharts& Charts() { return *charts_; }
     TChartInteraction& Interaction() { return *interaction_; }
@@ -112,7 +106,7 @@ class TFormMain : public QWidget {
     // The line that says when the view is not what was asked for; hidden while it is.
     QLabel* LabelNotice() const { return labelNotice_; }
     // The closed minutes of the shown view, as the load read them.
-    const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
+    const std::vector<core::MinuteReading>& Minutes() const { return shownDay_->Minutes(); }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -137,19 +131,6 @@ class TFormMain : public QWidget {
 
   private:
     struct Anchored;
-    // What a load's worker hands to the window: the analysis or why there is none.
-    struct TLoadOutcome {
-        std::uint64_t ticket = 0;
-        QStringList files;
-        core::LoadResult result;
-        std::exception_ptr error;  // a fault that left the analysis, shown once like a handler's
-        QString folderNotice;      // what the request found wrong with the data folder, shown instead
-    };
-    struct TLoadProgress {
-        std::atomic<std::uint64_t> done{0};
-        std::atomic<std::uint64_t> total{0};
-    };
-
     void CreateControls();
     void FormResize();
     void FormKeyDown(int key);
@@ -157,16 +138,8 @@ class TFormMain : public QWidget {
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
     void Guarded(const std::function<void()>& handler);
     void UpdateSatelliteSpan();
-    void ApplyFinishedLoad();
-    void ApplyLoad(const TLoadOutcome& outcome);
-    void ShowLoadProgress();
-    void EndLoadDisplay();
-    // Called where a load's outcome is applied: says why the view is not what was asked for, or
-    // takes that line away after a successful load.
-    void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
     void SetNotice(const QString& text);
     void OpenFiles(const QStringList& files);
-    QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
     QSize MinimumFormSize() const;
     int MinimumChartHeight() const;
     int NoticeLineHeight() const;
@@ -175,22 +148,9 @@ class TFormMain : public QWidget {
     std::shared_ptr<const TClock> clock_;
     TDataFolder dataFolder_;
     QStringList fileList_;
-    // The files of the last view; a load of the same files keeps the zoom.
-    QStringList plottedFiles_;
-    QString summaryText_ = "Summary";
     int rememberedMinute_ = -1;
-    int loadCount_ = 0;
-    std::optional<core::LoadFailure> lastFailure_;
-    std::vector<core::MinuteReading> minutes_;
-    // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.
-    QString shownName_;
     bool centred_ = false;
     bool keyPreview_ = false;
-    // The files of the newest request and the ticket of its load, 0 when none is in flight.
-    QStringList requestedFiles_;
-    std::uint64_t loadTicket_ = 0;
-    std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
-    jobs::TLatestResult<TLoadOutcome> finishedLoad_;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
@@ -208,15 +168,13 @@ class TFormMain : public QWidget {
     QLabel* labelNotice_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
     THistoryWindow* historyWindow_ = nullptr;
     TSatelliteView* satelliteView_ = nullptr;
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
-    QTimer timerProgressDelay_;
-    QTimer timerProgressPoll_;
     std::vector<Anchored> anchored_;
+    std::unique_ptr<TShownDay> shownDay_;
     // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
     // each alignment; the design's until the first drawing pass.
     int chartOverhead_ = 46;
@@ -224,7 +182,7 @@ class TFormMain : public QWidget {
     // refers to still exists.
     std::unique_ptr<THistoryRequests> history_ =
         std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
-    std::unique_ptr<jobs::TJobRunner> loadRunner_ = std::make_unique<jobs::TJobRunner>();
+    std::unique_ptr<TDayLoader> loader_;
 };
 
 }  // namespace marlix::ui
