@@ -27,7 +27,6 @@
 #include <QWindow>
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -50,9 +49,6 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
-constexpr int kNoticeGap = 3;  // between the notice line and the buttons
-
-enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
 QIcon TriangleIcon(bool pointsLeft) {
     QPixmap pixmap(16, 16);
@@ -69,19 +65,13 @@ QIcon TriangleIcon(bool pointsLeft) {
 
 }  // namespace
 
-struct TFormMain::Anchored {
-    QWidget* widget;
-    QRect design;
-    int anchors;
-};
-
 TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     : QWidget(parent), options_(WithDefaults(std::move(options), *this)), clock_(options_.clock) {
     setWindowTitle(kCaption);
     setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
     CreateControls();
-    setMinimumSize(MinimumFormSize());
+    setMinimumSize(layout_->MinimumFormSize());
 
     // As the form is created: drop target, file list, the shared day-button hint.
     setAcceptDrops(true);
@@ -108,20 +98,12 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateControls() {
-    auto place = [this](QWidget* widget, QRect design, int anchors) {
-        widget->setGeometry(design);
-        anchored_.push_back({widget, design, anchors});
-    };
-
     chartStrength_ = new chart::TChartPanel(this);
     chartStrength_->setObjectName("ChartStrength");
     chartPdop_ = new chart::TChartPanel(this);
     chartPdop_->setObjectName("ChartPDOP");
     chartMode_ = new chart::TChartPanel(this);
     chartMode_->setObjectName("ChartMode");
-    place(chartStrength_, QRect(8, 8, 758, 146), akLeft | akTop | akRight);
-    place(chartPdop_, QRect(8, 164, 758, 146), akLeft | akRight);
-    place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
     charts_->SetLocale(UserLocaleConventions());
@@ -131,59 +113,43 @@ void TFormMain::CreateControls() {
 
     buttonToday_ = new QPushButton("Today", this);
     buttonToday_->setObjectName("ButtonToday");
-    place(buttonToday_, QRect(8, 492, 81, 25), akLeft | akBottom);
     connect(buttonToday_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonTodayClick(); }); });
 
     buttonYesterday_ = new QPushButton("Yesterday", this);
     buttonYesterday_->setObjectName("ButtonYesterday");
-    place(buttonYesterday_, QRect(8, 523, 81, 25), akLeft | akBottom);
     connect(buttonYesterday_, &QPushButton::clicked, this,
             [this] { Guarded([this] { ButtonYesterdayClick(); }); });
 
     dateTimePicker_ = new QDateEdit(this);
     dateTimePicker_->setObjectName("DateTimePicker");
     dateTimePicker_->setCalendarPopup(true);
-    place(dateTimePicker_, QRect(104, 492, 89, 21), akLeft | akBottom);
-    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
-    connect(dateTimePicker_, &QDateEdit::dateChanged, this,
-            [this] { Guarded([this] { DateTimePickerChange(); }); });
 
     bitBtnPrev_ = new QToolButton(this);
     bitBtnPrev_->setObjectName("BitBtnPrev");
     bitBtnPrev_->setIcon(TriangleIcon(true));
     bitBtnPrev_->setToolTip(kDayButtonHint);
-    place(bitBtnPrev_, QRect(104, 523, 25, 25), akLeft | akBottom);
     connect(bitBtnPrev_, &QToolButton::clicked, this,
             [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnPrev_); }); });
 
     bitBtnNext_ = new QToolButton(this);
     bitBtnNext_->setObjectName("BitBtnNext");
     bitBtnNext_->setIcon(TriangleIcon(false));
-    place(bitBtnNext_, QRect(135, 523, 25, 25), akLeft | akBottom);
     connect(bitBtnNext_, &QToolButton::clicked, this,
             [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnNext_); }); });
 
     checkBoxAutoRefresh_ = new QCheckBox("Auto refresh", this);
     checkBoxAutoRefresh_->setObjectName("CheckBoxAutoRefresh");
-    place(checkBoxAutoRefresh_, QRect(176, 527, 97, 17), akLeft | akBottom);
     connect(checkBoxAutoRefresh_, &QCheckBox::clicked, this,
             [this] { Guarded([this] { CheckBoxAutoRefreshClick(); }); });
 
     labelSummary_ = new QLabel("Summary", this);
     labelSummary_->setObjectName("LabelSummary");
-    labelSummary_->move(297, 490);
-    labelSummary_->adjustSize();
-    anchored_.push_back({labelSummary_, QRect(297, 490, 0, 0), akLeft | akBottom});
 
     labelNotes_ = new QLabel("Notes", this);
     labelNotes_->setObjectName("LabelNotes");
-    labelNotes_->move(297, 537);
-    labelNotes_->adjustSize();
-    anchored_.push_back({labelNotes_, QRect(297, 537, 0, 0), akLeft | akBottom});
 
     buttonClose_ = new QPushButton("Close", this);
     buttonClose_->setObjectName("ButtonClose");
-    place(buttonClose_, QRect(683, 523, 81, 25), akRight | akBottom);
     connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
 
     // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
@@ -192,6 +158,14 @@ void TFormMain::CreateControls() {
     labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
     labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labelNotice_->hide();
+
+    layout_ = std::make_unique<TFormLayout>(TFormControls{
+        chartStrength_, chartPdop_, chartMode_, buttonToday_, buttonYesterday_, dateTimePicker_, bitBtnPrev_,
+        bitBtnNext_, checkBoxAutoRefresh_, labelSummary_, labelNotes_, labelNotice_, buttonClose_});
+    // The picker's format is chosen for its text field at its design width.
+    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
+    connect(dateTimePicker_, &QDateEdit::dateChanged, this,
+            [this] { Guarded([this] { DateTimePickerChange(); }); });
 
     shownDay_ = std::make_unique<TShownDay>(TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_,
                                                       *dateTimePicker_, dataFolder_,
@@ -270,40 +244,6 @@ void TFormMain::SetNotice(const QString& text) {
     labelNotice_->setToolTip(text);
     labelNotice_->setVisible(!text.isEmpty());
     Guarded([this] { FormResize(); });
-}
-
-int TFormMain::NoticeLineHeight() const {
-    return labelNotice_->fontMetrics().height() + 2;
-}
-
-int TFormMain::MinimumChartHeight() const {
-    // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
-    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
-    // the charts' default font on this screen.
-    const QFontMetrics metrics(QFont("Arial", 8), chartStrength_);
-    const int ink = metrics.tightBoundingRect("No fix 2D 3D Inactive Coarse Fine Control").height();
-    constexpr double kNearestLabels = 0.8 / 10;
-    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
-}
-
-QSize TFormMain::MinimumFormSize() const {
-    // The widest texts the labels beside the buttons can hold: a day of 86,400 fix lines evenly
-    // spread, with a control word, and the notes line of a day that runs into the next.
-    const QFontMetrics metrics(labelSummary_->font());
-    const int textWidth = std::max(
-        {metrics.horizontalAdvance("Fixes: none/2D/3D:  33%, 33%, 33%  (28800, 28800, 28800)"),
-         metrics.horizontalAdvance("Control: inactive/coarse/fine:  33%, 33%, 33%  (28800, 28800, 28800)"),
-         metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
-         metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
-    // Summary left edge, its text, a gap, then the Close button with its right margin.
-    const int closeMargin = kDesignWidth - buttonClose_->x();
-    // The design width is where the window starts; with a wide fallback font the widest conceivable
-    // summary may not fit even there, and the start size must stay.
-    const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
-    // The charts above the buttons, with room for the notice line.
-    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
-                       (kDesignHeight - buttonToday_->y());
-    return {width, height};
 }
 
 bool TFormMain::ControlFormat() const {
@@ -499,42 +439,14 @@ void TFormMain::showEvent(QShowEvent* event) {
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int dw = width() - kDesignWidth;
-    const int dh = height() - kDesignHeight;
-    for (const Anchored& a : anchored_) {
-        QRect r = a.design;
-        if ((a.anchors & akRight) && !(a.anchors & akLeft)) r.moveLeft(r.left() + dw);
-        if ((a.anchors & akRight) && (a.anchors & akLeft)) r.setWidth(r.width() + dw);
-        if ((a.anchors & akBottom) && !(a.anchors & akTop)) r.moveTop(r.top() + dh);
-        if ((a.anchors & akBottom) && (a.anchors & akTop)) r.setHeight(r.height() + dh);
-        if (r.width() == 0) {
-            a.widget->move(r.topLeft());  // labels size themselves to their text
-        } else {
-            a.widget->setGeometry(r);
-        }
-    }
+    layout_->Anchor(size());
     Guarded([this] { FormResize(); });
 }
 
 void TFormMain::FormResize() {
-    const int top = chartStrength_->y();
-    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
-    const int noticeHeight = labelNotice_->isVisible() ? NoticeLineHeight() : 0;
-    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
-    const int h = std::max(0, (buttonToday_->y() - top - gap) / 3);
-    if (noticeHeight > 0) {
-        labelNotice_->setGeometry(chartStrength_->x(), buttonToday_->y() - kNoticeGap - noticeHeight,
-                                  chartStrength_->width(), noticeHeight);
-    }
-    chartStrength_->setGeometry(chartStrength_->x(), top, chartStrength_->width(), h);
-    chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
-    chartMode_->setGeometry(chartMode_->x(), top + 2 * h, chartMode_->width(), h);
+    const int h = layout_->StackCharts();
     charts_->AlignCharts();
-    const int plotHeight = chartStrength_->Chart().PlotRect().Height();
-    if (plotHeight > 0 && h - plotHeight != chartOverhead_) {
-        chartOverhead_ = h - plotHeight;
-        setMinimumSize(MinimumFormSize());
-    }
+    if (layout_->MeasureChartOverhead(h)) setMinimumSize(layout_->MinimumFormSize());
 }
 
 void TFormMain::contextMenuEvent(QContextMenuEvent* event) {

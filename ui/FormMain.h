@@ -13,6 +13,7 @@
 
 #include "DataFolder.h"
 #include "DayLoader.h"
+#include "FormLayout.h"
 #include "FormMainOptions.h"
 #include "HistoryRequests.h"
 #include "HistoryWindow.h"
@@ -116,8 +117,8 @@ class TFormMain : public QWidget {
     QTimer& TimerReloadDelay() { return timerReloadDelay_; }
     QTimer& TimerRun() { return timerRun_; }
 
-    static constexpr int kDesignWidth = 772;
-    static constexpr int kDesignHeight = 556;
+    static constexpr int kDesignWidth = TFormLayout::kDesignWidth;
+    static constexpr int kDesignHeight = TFormLayout::kDesignHeight;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -130,7 +131,6 @@ class TFormMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    struct Anchored;
     void CreateControls();
     void FormResize();
     void FormKeyDown(int key);
@@ -140,9 +140,6 @@ class TFormMain : public QWidget {
     void UpdateSatelliteSpan();
     void SetNotice(const QString& text);
     void OpenFiles(const QStringList& files);
-    QSize MinimumFormSize() const;
-    int MinimumChartHeight() const;
-    int NoticeLineHeight() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -173,11 +170,8 @@ class TFormMain : public QWidget {
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
-    std::vector<Anchored> anchored_;
+    std::unique_ptr<TFormLayout> layout_;
     std::unique_ptr<TShownDay> shownDay_;
-    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
-    // each alignment; the design's until the first drawing pass.
-    int chartOverhead_ = 46;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
     std::unique_ptr<THistoryRequests> history_ =
