@@ -1,7 +1,6 @@
 #include "FormMain.h"
 
 #include <marlix/chart/qt/chart_panel.h>
-#include <marlix/core/daytime.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,23 +8,15 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QPolygon>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
-#include <QUrl>
-#include <QWindow>
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <utility>
@@ -33,8 +24,8 @@
 #include "ChartInteraction.h"
 #include "DayDate.h"
 #include "DayExport.h"
-#include "HistoryWindow.h"
-#include "SatelliteView.h"
+#include "DropFileTarget.h"
+#include "KeyPreview.h"
 #include "SideWindow.h"
 #include "UserLocale.h"
 #include "WindowFont.h"
@@ -49,6 +40,14 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
+
+// A control of the form, known by its name.
+template <typename Control, typename... Arguments>
+Control* Named(const char* name, Arguments&&... arguments) {
+    auto* control = new Control(std::forward<Arguments>(arguments)...);
+    control->setObjectName(name);
+    return control;
+}
 
 QIcon TriangleIcon(bool pointsLeft) {
     QPixmap pixmap(16, 16);
@@ -74,20 +73,13 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     setMinimumSize(layout_->MinimumFormSize());
 
     // As the form is created: drop target, file list, the shared day-button hint.
-    setAcceptDrops(true);
+    dropFileTarget1_ = std::make_unique<TDropFileTarget>(
+        *this, [this](const QStringList& files) { Guarded([this, &files] { DropFileTarget1Drop(files); }); });
     bitBtnNext_->setToolTip(bitBtnPrev_->toolTip());
-
-    timerRun_.setSingleShot(true);
-    timerRun_.setInterval(kStartupDelayMs);
-    connect(&timerRun_, &QTimer::timeout, this, [this] { Guarded([this] { TimerRunTimer(); }); });
-    timerAutoRefresh_.setInterval(kAutoRefreshPollMs);
-    connect(&timerAutoRefresh_, &QTimer::timeout, this,
-            [this] { Guarded([this] { TimerAutoRefreshTimer(); }); });
-    // The wait before an automatic reload runs on a timer so that the window stays responsive.
-    timerReloadDelay_.setSingleShot(true);
-    timerReloadDelay_.setInterval(options_.reloadDelayMs);
-    connect(&timerReloadDelay_, &QTimer::timeout, this,
-            [this] { Guarded([this] { DateTimePickerChange(); }); });
+    // The window sees every key before the focused control; only its shortcuts and Escape during a
+    // long load use one up.
+    keyPreview_ =
+        std::make_unique<TKeyPreview>(*this, [this](const QKeyEvent& key) { return FormKeyPreview(key); });
 }
 
 TFormMain::~TFormMain() {
@@ -98,63 +90,52 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateControls() {
-    chartStrength_ = new chart::TChartPanel(this);
-    chartStrength_->setObjectName("ChartStrength");
-    chartPdop_ = new chart::TChartPanel(this);
-    chartPdop_->setObjectName("ChartPDOP");
-    chartMode_ = new chart::TChartPanel(this);
-    chartMode_->setObjectName("ChartMode");
+    // Every handler runs guarded, as the form's event handlers do.
+    const auto handle = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+
+    chartStrength_ = Named<chart::TChartPanel>("ChartStrength", this);
+    chartPdop_ = Named<chart::TChartPanel>("ChartPDOP", this);
+    chartMode_ = Named<chart::TChartPanel>("ChartMode", this);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
     charts_->SetLocale(UserLocaleConventions());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
     interaction_->SetGuard([this](const std::function<void()>& handler) { Guarded(handler); });
+    satellites_ = std::make_unique<TSatelliteWindow>(*this, chartStrength_->Chart());
 
-    buttonToday_ = new QPushButton("Today", this);
-    buttonToday_->setObjectName("ButtonToday");
-    connect(buttonToday_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonTodayClick(); }); });
+    buttonToday_ = Named<QPushButton>("ButtonToday", "Today", this);
+    handle(buttonToday_, &QPushButton::clicked, &TFormMain::ButtonTodayClick);
 
-    buttonYesterday_ = new QPushButton("Yesterday", this);
-    buttonYesterday_->setObjectName("ButtonYesterday");
-    connect(buttonYesterday_, &QPushButton::clicked, this,
-            [this] { Guarded([this] { ButtonYesterdayClick(); }); });
+    buttonYesterday_ = Named<QPushButton>("ButtonYesterday", "Yesterday", this);
+    handle(buttonYesterday_, &QPushButton::clicked, &TFormMain::ButtonYesterdayClick);
 
-    dateTimePicker_ = new QDateEdit(this);
-    dateTimePicker_->setObjectName("DateTimePicker");
+    dateTimePicker_ = Named<QDateEdit>("DateTimePicker", this);
     dateTimePicker_->setCalendarPopup(true);
 
-    bitBtnPrev_ = new QToolButton(this);
-    bitBtnPrev_->setObjectName("BitBtnPrev");
+    bitBtnPrev_ = Named<QToolButton>("BitBtnPrev", this);
     bitBtnPrev_->setIcon(TriangleIcon(true));
     bitBtnPrev_->setToolTip(kDayButtonHint);
-    connect(bitBtnPrev_, &QToolButton::clicked, this,
-            [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnPrev_); }); });
-
-    bitBtnNext_ = new QToolButton(this);
-    bitBtnNext_->setObjectName("BitBtnNext");
+    bitBtnNext_ = Named<QToolButton>("BitBtnNext", this);
     bitBtnNext_->setIcon(TriangleIcon(false));
-    connect(bitBtnNext_, &QToolButton::clicked, this,
-            [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnNext_); }); });
+    for (QToolButton* button : {bitBtnPrev_, bitBtnNext_}) {
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { Guarded([this, button] { BitBtnDayChangeClick(button); }); });
+    }
 
-    checkBoxAutoRefresh_ = new QCheckBox("Auto refresh", this);
-    checkBoxAutoRefresh_->setObjectName("CheckBoxAutoRefresh");
-    connect(checkBoxAutoRefresh_, &QCheckBox::clicked, this,
-            [this] { Guarded([this] { CheckBoxAutoRefreshClick(); }); });
+    checkBoxAutoRefresh_ = Named<QCheckBox>("CheckBoxAutoRefresh", "Auto refresh", this);
+    handle(checkBoxAutoRefresh_, &QCheckBox::clicked, &TFormMain::CheckBoxAutoRefreshClick);
 
-    labelSummary_ = new QLabel("Summary", this);
-    labelSummary_->setObjectName("LabelSummary");
+    labelSummary_ = Named<QLabel>("LabelSummary", "Summary", this);
+    labelNotes_ = Named<QLabel>("LabelNotes", "Notes", this);
 
-    labelNotes_ = new QLabel("Notes", this);
-    labelNotes_->setObjectName("LabelNotes");
-
-    buttonClose_ = new QPushButton("Close", this);
-    buttonClose_->setObjectName("ButtonClose");
-    connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
+    buttonClose_ = Named<QPushButton>("ButtonClose", "Close", this);
+    handle(buttonClose_, &QPushButton::clicked, &TFormMain::ButtonCloseClick);
 
     // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
-    labelNotice_ = new QLabel(this);
-    labelNotice_->setObjectName("LabelNotice");
+    labelNotice_ = Named<QLabel>("LabelNotice", this);
     labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
     labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labelNotice_->hide();
@@ -164,53 +145,47 @@ void TFormMain::CreateControls() {
         bitBtnNext_, checkBoxAutoRefresh_, labelSummary_, labelNotes_, labelNotice_, buttonClose_});
     // The picker's format is chosen for its text field at its design width.
     dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
-    connect(dateTimePicker_, &QDateEdit::dateChanged, this,
-            [this] { Guarded([this] { DateTimePickerChange(); }); });
+    handle(dateTimePicker_, &QDateEdit::dateChanged, &TFormMain::DateTimePickerChange);
 
-    shownDay_ = std::make_unique<TShownDay>(TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_,
-                                                      *dateTimePicker_, dataFolder_,
-                                                      [this](const QString& text) { SetNotice(text); },
-                                                      [this](const core::SatelliteDay& day) {
-                                                          if (!satelliteView_) return;
-                                                          satelliteView_->SetDay(day);
-                                                          UpdateSatelliteSpan();
-                                                      }});
+    shownDay_ = std::make_unique<TShownDay>(
+        TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_, *dateTimePicker_, dataFolder_,
+                  [this](const QString& text) { SetNotice(text); },
+                  [this](const core::SatelliteDay& day) { satellites_->SetDay(day); }});
     loader_ = std::make_unique<TDayLoader>(
         *this, *labelNotes_, [this](const std::function<void()>& handler) { Guarded(handler); },
         [this](const TLoadOutcome& outcome) { shownDay_->Apply(outcome); }, options_.beforeAnalysis,
         options_.progressAfterMs);
+    history_ = std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
 
-    popupMenu_ = new QMenu(this);
-    popupMenu_->setObjectName("PopupMenu");
+    timerRun_.setSingleShot(true);
+    timerRun_.setInterval(kStartupDelayMs);
+    handle(&timerRun_, &QTimer::timeout, &TFormMain::TimerRunTimer);
+    timerAutoRefresh_.setInterval(kAutoRefreshPollMs);
+    handle(&timerAutoRefresh_, &QTimer::timeout, &TFormMain::TimerAutoRefreshTimer);
+    // The wait before an automatic reload runs on a timer so that the window stays responsive.
+    timerReloadDelay_.setSingleShot(true);
+    timerReloadDelay_.setInterval(options_.reloadDelayMs);
+    handle(&timerReloadDelay_, &QTimer::timeout, &TFormMain::DateTimePickerChange);
+
+    popupMenu_ = Named<QMenu>("PopupMenu", this);
     // The shortcuts shown here are taken by FormShortcut for the whole window.
-    QAction* copy = popupMenu_->addAction("Copy");
-    copy->setObjectName("PopupCopy");
-    copy->setShortcut(QKeySequence("Ctrl+C"));
-    connect(copy, &QAction::triggered, this, [this] { Guarded([this] { PopupCopyClick(); }); });
-    QAction* saveImage = popupMenu_->addAction("Save image...");
-    saveImage->setObjectName("PopupSaveImage");
-    saveImage->setShortcut(QKeySequence("Ctrl+S"));
-    connect(saveImage, &QAction::triggered, this, [this] { Guarded([this] { PopupSaveImageClick(); }); });
-    QAction* exportCsv = popupMenu_->addAction("Export CSV...");
-    exportCsv->setObjectName("PopupExportCsv");
-    connect(exportCsv, &QAction::triggered, this, [this] { Guarded([this] { PopupExportCsvClick(); }); });
-    QAction* resetZoom = popupMenu_->addAction("Reset zoom");
-    resetZoom->setObjectName("PopupResetZoom");
-    connect(resetZoom, &QAction::triggered, this, [this] { Guarded([this] { PopupResetZoomClick(); }); });
+    const auto addAction = [&](const char* text, const char* name, const char* shortcut,
+                               void (TFormMain::*handler)()) {
+        QAction* action = popupMenu_->addAction(text);
+        action->setObjectName(name);
+        if (shortcut) action->setShortcut(QKeySequence(shortcut));
+        handle(action, &QAction::triggered, handler);
+    };
+    addAction("Copy", "PopupCopy", "Ctrl+C", &TFormMain::PopupCopyClick);
+    addAction("Save image...", "PopupSaveImage", "Ctrl+S", &TFormMain::PopupSaveImageClick);
+    addAction("Export CSV...", "PopupExportCsv", nullptr, &TFormMain::PopupExportCsvClick);
+    addAction("Reset zoom", "PopupResetZoom", nullptr, &TFormMain::PopupResetZoomClick);
     popupMenu_->addSeparator();
-    QAction* history = popupMenu_->addAction("History...");
-    history->setObjectName("PopupHistory");
-    history->setShortcut(QKeySequence("Ctrl+H"));
-    connect(history, &QAction::triggered, this, [this] { Guarded([this] { PopupHistoryClick(); }); });
-    QAction* satellites = popupMenu_->addAction("Satellites...");
-    satellites->setObjectName("PopupSatellites");
-    connect(satellites, &QAction::triggered, this, [this] { Guarded([this] { PopupSatellitesClick(); }); });
+    addAction("History...", "PopupHistory", "Ctrl+H", &TFormMain::PopupHistoryClick);
+    addAction("Satellites...", "PopupSatellites", nullptr, &TFormMain::PopupSatellitesClick);
     popupMenu_->addSeparator();
-    QAction* openFolder = popupMenu_->addAction("Open folder...");
-    openFolder->setObjectName("PopupOpenFolder");
-    openFolder->setShortcut(QKeySequence("Ctrl+O"));
-    connect(openFolder, &QAction::triggered, this, [this] { Guarded([this] { PopupOpenFolderClick(); }); });
-    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { UpdateSatelliteSpan(); });
+    addAction("Open folder...", "PopupOpenFolder", "Ctrl+O", &TFormMain::PopupOpenFolderClick);
+    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { satellites_->FollowSpan(); });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -225,17 +200,9 @@ void TFormMain::Guarded(const std::function<void()>& handler) {
 
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
     // The satellite levels cost extra and are read only while their window is open.
-    const bool satellites = satelliteView_ && satelliteView_->isVisible();
+    const bool satellites = satellites_->IsOpen();
     loader_->Load(
         {fileList, dataFolder_.Path(), UserLocaleConventions(), satellites, dataFolder_.TakeNotice()});
-}
-
-void TFormMain::WaitForLoad() {
-    loader_->WaitForLoad();
-}
-
-void TFormMain::CancelLoad() {
-    loader_->Cancel();
 }
 
 void TFormMain::SetNotice(const QString& text) {
@@ -250,10 +217,6 @@ bool TFormMain::ControlFormat() const {
     return charts_->ControlFormat();
 }
 
-void TFormMain::SetDataDirectory(const QString& directory) {
-    dataFolder_.SetPath(directory);
-}
-
 void TFormMain::SetPickerDate(QDate date) {
     const QSignalBlocker blocker(dateTimePicker_);
     dateTimePicker_->setDate(date);
@@ -261,6 +224,10 @@ void TFormMain::SetPickerDate(QDate date) {
 
 QDate TFormMain::PickerDate() const {
     return dateTimePicker_->date();
+}
+
+QDate TFormMain::YesterdayUTC() const {
+    return clock_->NowUTC().date().addDays(-1);
 }
 
 void TFormMain::DateTimePickerChange() {
@@ -274,7 +241,7 @@ void TFormMain::ButtonTodayClick() {
 }
 
 void TFormMain::ButtonYesterdayClick() {
-    SetPickerDate(clock_->NowUTC().date().addDays(-1));
+    SetPickerDate(YesterdayUTC());
     DateTimePickerChange();
 }
 
@@ -301,7 +268,7 @@ void TFormMain::TimerRunTimer() {
 
 void TFormMain::OpenFiles(const QStringList& files) {
     // Navigation goes on among the files' neighbours, from the day of the first one when it has one.
-    const TOpenedFiles opened = dataFolder_.OpenFiles(files, clock_->NowUTC().date().addDays(-1));
+    const TOpenedFiles opened = dataFolder_.OpenFiles(files, YesterdayUTC());
     SetPickerDate(opened.day);
     DropFileTarget1Drop(opened.paths);
 }
@@ -309,7 +276,7 @@ void TFormMain::OpenFiles(const QStringList& files) {
 void TFormMain::PopupOpenFolderClick() {
     const QString folder = options_.askFolder("Open folder", dataFolder_.Path());
     if (folder.isEmpty()) return;
-    SetPickerDate(dataFolder_.Open(folder, clock_->NowUTC().date().addDays(-1)));
+    SetPickerDate(dataFolder_.Open(folder, YesterdayUTC()));
     DateTimePickerChange();
 }
 
@@ -344,7 +311,7 @@ void TFormMain::PopupCopyClick() {
 }
 
 QString TFormMain::ProposedFileName(const QString& suffix) const {
-    return ProposedExportName(PlottedFiles(), dataFolder_.Path(), suffix);
+    return ProposedExportName(shownDay_->PlottedFiles(), dataFolder_.Path(), suffix);
 }
 
 void TFormMain::PopupSaveImageClick() {
@@ -381,29 +348,12 @@ void TFormMain::PopupHistoryClick() {
     history_->RequestHistory(*historyWindow_, dataFolder_.Path(), PickerDate());
 }
 
-void TFormMain::WaitForHistory() {
-    history_->WaitForHistory();
-}
-
 void TFormMain::PopupSatellitesClick() {
-    if (!satelliteView_) {
-        satelliteView_ = new TSatelliteView(this);
-        MakeSideWindow(*satelliteView_, "Satellites");
-        satelliteView_->SetLocale(UserLocaleConventions());
-        satelliteView_->resize(chartStrength_->width(), 360);
-    }
-    satelliteView_->show();
-    satelliteView_->raise();
+    satellites_->Show(chartStrength_->width());
     // The day once more, this time with the levels of each satellite: the day that is loading if
     // there is one (the newest request wins), else the shown one.
     const QStringList files = Loading() ? loader_->RequestedFiles() : PlottedFiles();
     if (!files.isEmpty()) LoadAndPlot(files);
-}
-
-void TFormMain::UpdateSatelliteSpan() {
-    if (!satelliteView_ || !satelliteView_->isVisible()) return;
-    const chart::TChart& strength = chartStrength_->Chart();
-    satelliteView_->SetTimeRange(strength.BottomAxis().Minimum(), strength.BottomAxis().Maximum());
 }
 
 void TFormMain::ButtonCloseClick() {
@@ -426,10 +376,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 void TFormMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    if (windowHandle() && !keyPreview_) {
-        windowHandle()->installEventFilter(this);
-        keyPreview_ = true;
-    }
+    keyPreview_->Attach();
     if (!centred_ && screen()) {
         centred_ = true;
         move(screen()->availableGeometry().center() - rect().center());
@@ -453,73 +400,21 @@ void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
     popupMenu_->popup(event->globalPos());
 }
 
-namespace {
-
-// A drop is taken for copying, or for linking with Ctrl and Shift held; a source that
-// offers only the other of the two still gets that one.
-Qt::DropAction DropActionFor(const QDropEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool link = (mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier);
-    const Qt::DropAction wanted = link ? Qt::LinkAction : Qt::CopyAction;
-    const Qt::DropAction other = link ? Qt::CopyAction : Qt::LinkAction;
-    if (event->possibleActions() & wanted) return wanted;
-    if (event->possibleActions() & other) return other;
-    return Qt::IgnoreAction;
-}
-
-}  // namespace
-
-void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (event->mimeData()->hasUrls() && action != Qt::IgnoreAction) {
-        event->setDropAction(action);
-        event->accept();
+bool TFormMain::FormKeyPreview(const QKeyEvent& key) {
+    // Escape stops a load that shows its progress, and does nothing else then.
+    if (key.key() == Qt::Key_Escape && loader_->ShowsProgress()) {
+        CancelLoad();
+        return true;
     }
-}
-
-void TFormMain::dragMoveEvent(QDragMoveEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
-}
-
-void TFormMain::dropEvent(QDropEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (action == Qt::IgnoreAction) return;
-    QStringList files;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) files << url.toLocalFile();
-    }
-    event->setDropAction(action);
-    event->accept();
-    Guarded([this, &files] { DropFileTarget1Drop(files); });
-}
-
-bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    // The window's own native window sees every key once, before it goes on to the
-    // focused control; nothing here consumes it.
-    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        bool consumed = false;
-        // Escape stops a load that shows its progress, and does nothing else then.
-        if (key->key() == Qt::Key_Escape && loader_->ShowsProgress()) {
-            CancelLoad();
-            return true;
-        }
-        Guarded([this, key, &consumed] {
-            // Copy and save act for the whole window: a focused control must not copy its own text over it.
-            consumed = FormShortcut(key->key(), key->modifiers());
-            if (consumed) return;
-            FormKeyDown(key->key());
-            FormKeyPress(key->text());
-        });
-        if (consumed) return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    bool consumed = false;
+    Guarded([this, &key, &consumed] {
+        // Copy and save act for the whole window: a focused control must not copy its own text over it.
+        consumed = FormShortcut(key.key(), key.modifiers());
+        if (consumed) return;
+        FormKeyDown(key.key());
+        FormKeyPress(key.text());
+    });
+    return consumed;
 }
 
 void TFormMain::FormKeyDown(int key) {
@@ -529,20 +424,14 @@ void TFormMain::FormKeyDown(int key) {
 
 bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
     if ((modifiers & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
-    if (key == Qt::Key_C) {
-        PopupCopyClick();
-        return true;
-    }
-    if (key == Qt::Key_S) {
-        PopupSaveImageClick();
-        return true;
-    }
-    if (key == Qt::Key_H) {
-        PopupHistoryClick();
-        return true;
-    }
-    if (key == Qt::Key_O) {
-        PopupOpenFolderClick();
+    static constexpr std::pair<int, void (TFormMain::*)()> kShortcuts[] = {
+        {Qt::Key_C, &TFormMain::PopupCopyClick},
+        {Qt::Key_S, &TFormMain::PopupSaveImageClick},
+        {Qt::Key_H, &TFormMain::PopupHistoryClick},
+        {Qt::Key_O, &TFormMain::PopupOpenFolderClick}};
+    for (const auto& [shortcut, handler] : kShortcuts) {
+        if (key != shortcut) continue;
+        (this->*handler)();
         return true;
     }
     return false;

@@ -17,10 +17,12 @@
 #include "FormMainOptions.h"
 #include "HistoryRequests.h"
 #include "HistoryWindow.h"
+#include "SatelliteWindow.h"
 #include "ShownDay.h"
 
 class QCheckBox;
 class QDateEdit;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -33,6 +35,8 @@ class TChartPanel;
 namespace marlix::ui {
 
 class TChartInteraction;
+class TDropFileTarget;
+class TKeyPreview;
 class TSignalCharts;
 class TSatelliteView;
 
@@ -51,9 +55,9 @@ class TFormMain : public QWidget {
     void LoadAndPlot(const QStringList& fileList);
     // Blocks until the newest load has ended and applies its outcome at once, without running the
     // event loop: for callers that have no event loop to wait in (the picture renderer, tests).
-    void WaitForLoad();
+    void WaitForLoad() { loader_->WaitForLoad(); }
     // Stops the load in flight; the view stays as it was.
-    void CancelLoad();
+    void CancelLoad() { loader_->Cancel(); }
     bool Loading() const { return loader_->Loading(); }
     // The files the shown view was made from.
     const QStringList& PlottedFiles() const { return shownDay_->PlottedFiles(); }
@@ -78,8 +82,8 @@ class TFormMain : public QWidget {
     THistoryWindow* HistoryWindow() const { return historyWindow_; }
     // Blocks until the History reading has ended and shows what it read, without running the
     // event loop.
-    void WaitForHistory();
-    TSatelliteView* SatelliteView() const { return satelliteView_; }
+    void WaitForHistory() { history_->WaitForHistory(); }
+    TSatelliteView* SatelliteView() const { return satellites_->View(); }
 
     // Sets the picker's date as code does: no change event follows.
     void SetPickerDate(QDate date);
@@ -88,7 +92,7 @@ class TFormMain : public QWidget {
     QString DataDirectory() const { return dataFolder_.Path(); }
     // Why the latest load changed nothing, or nothing when it succeeded.
     const std::optional<core::LoadFailure>& LastLoadFailure() const { return shownDay_->LastLoadFailure(); }
-    void SetDataDirectory(const QString& directory);
+    void SetDataDirectory(const QString& directory) { dataFolder_.SetPath(directory); }
     bool ControlFormat() const;
     QString ClipboardText() const;
     int LoadCount() const { return shownDay_->LoadCount(); }
@@ -124,11 +128,7 @@ class TFormMain : public QWidget {
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateControls();
@@ -136,10 +136,11 @@ class TFormMain : public QWidget {
     void FormKeyDown(int key);
     void FormKeyPress(const QString& text);
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
+    bool FormKeyPreview(const QKeyEvent& key);
     void Guarded(const std::function<void()>& handler);
-    void UpdateSatelliteSpan();
     void SetNotice(const QString& text);
     void OpenFiles(const QStringList& files);
+    QDate YesterdayUTC() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -147,13 +148,13 @@ class TFormMain : public QWidget {
     QStringList fileList_;
     int rememberedMinute_ = -1;
     bool centred_ = false;
-    bool keyPreview_ = false;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
     chart::TChartPanel* chartMode_ = nullptr;
     std::unique_ptr<TSignalCharts> charts_;
     std::unique_ptr<TChartInteraction> interaction_;
+    std::unique_ptr<TSatelliteWindow> satellites_;
     QPushButton* buttonToday_ = nullptr;
     QPushButton* buttonYesterday_ = nullptr;
     QDateEdit* dateTimePicker_ = nullptr;
@@ -166,16 +167,16 @@ class TFormMain : public QWidget {
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     THistoryWindow* historyWindow_ = nullptr;
-    TSatelliteView* satelliteView_ = nullptr;
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
     std::unique_ptr<TFormLayout> layout_;
     std::unique_ptr<TShownDay> shownDay_;
+    std::unique_ptr<TDropFileTarget> dropFileTarget1_;
+    std::unique_ptr<TKeyPreview> keyPreview_;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
-    std::unique_ptr<THistoryRequests> history_ =
-        std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
+    std::unique_ptr<THistoryRequests> history_;
     std::unique_ptr<TDayLoader> loader_;
 };
 
