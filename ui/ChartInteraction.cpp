@@ -2,6 +2,8 @@
 
 #include <marlix/chart/qt/chart_panel.h>
 #include <marlix/core/daytime.h>
+#include <marlix/core/minute_readings.h>
+#include <marlix/core/state_words.h>
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -39,25 +41,11 @@ QString ReadoutNumber(double value, const core::LocaleConventions& locale) {
 }
 
 QString FixWord(core::FixState fix) {
-    switch (fix) {
-        case core::FixState::Fix2D:
-            return "2D";
-        case core::FixState::Fix3D:
-            return "3D";
-        default:
-            return "No fix";
-    }
+    return QString::fromUtf8(core::FixWords(fix).label);
 }
 
 QString ModeWord(core::LockMode mode, bool controlFormat) {
-    switch (mode) {
-        case core::LockMode::Coarse:
-            return "Coarse";
-        case core::LockMode::FineOrControl:
-            return controlFormat ? "Control" : "Fine";
-        default:
-            return "Inactive";
-    }
+    return QString::fromUtf8(core::ModeWords(mode, controlFormat).label);
 }
 
 QString HourMinute(double time, const core::LocaleConventions& locale) {
@@ -77,30 +65,16 @@ QString ClockTime(double time, const core::LocaleConventions& locale) {
 
 QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
                       const core::LocaleConventions& locale) {
-    using core::MinuteReading;
-    constexpr double kMinute = 1.0 / 1440;
     QStringList lines{ClockTime(time, locale) + " UTC"};
-    const auto after = std::upper_bound(minutes.begin(), minutes.end(), time,
-                                        [](double t, const MinuteReading& m) { return t < m.time; });
-    if (after != minutes.begin() && after != minutes.end()) {
-        const MinuteReading& before = *(after - 1);
-        // Closes fall at second 01: the minutes named "no records" run from the minute after the
-        // last close before the gap to the minute before the first close after it.
-        constexpr double kSecond = 1.0 / 86400;
-        if (before.gapBegins && after->gapEnds && time >= before.time + kMinute - kSecond &&
-            time < after->time - kSecond) {
-            lines << "no records " + HourMinute(before.time + kMinute, locale) + QStringLiteral("\u2013") +
-                         HourMinute(after->time - kMinute, locale);
-            return lines.join('\n');
-        }
+    const core::MinuteAtTime at = core::MinuteAt(minutes, time);
+    if (at.gap) {
+        lines << "no records " + HourMinute(at.gap->first, locale) + QStringLiteral("\u2013") +
+                     HourMinute(at.gap->last, locale);
+        return lines.join('\n');
     }
-    const MinuteReading* nearest = nullptr;
-    if (after != minutes.end()) nearest = &*after;
-    if (after != minutes.begin() && (!nearest || time - (after - 1)->time < after->time - time))
-        nearest = &*(after - 1);
-    const MinuteReading none;
-    const MinuteReading& m = nearest ? *nearest : none;
-    if (nearest) lines << "Minute " + HourMinute(m.time - kMinute, locale);
+    const core::MinuteReading none;
+    const core::MinuteReading& m = at.nearest ? minutes[*at.nearest] : none;
+    if (at.nearest) lines << "Minute " + HourMinute(at.nearestMinute, locale);
     const auto number = [&locale](auto v) { return ReadoutNumber(static_cast<double>(v), locale); };
     lines << "Strength: " + Reading(m.strength, number) << "Num good: " + Reading(m.numGood, number)
           << "2D/3D fix: " + Reading(m.fix, FixWord) << "Trend: " + Reading(m.trend, number)

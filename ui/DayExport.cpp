@@ -10,11 +10,11 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
+#include <QWidget>
 #include <stdexcept>
 #include <string_view>
 
 #include "ChartInteraction.h"
-#include "FormMain.h"
 
 namespace marlix::ui {
 
@@ -47,10 +47,10 @@ QString ProposedExportName(const QStringList& fileList, const QString& dataDirec
     return info.dir().filePath(info.completeBaseName() + suffix);
 }
 
-QImage WindowPicture(TFormMain& form) {
-    form.Interaction().SetOverlaysHidden(true);
-    const auto restore = qScopeGuard([&form] { form.Interaction().SetOverlaysHidden(false); });
-    return form.grab().toImage();
+QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {
+    interaction.SetOverlaysHidden(true);
+    const auto restore = qScopeGuard([&interaction] { interaction.SetOverlaysHidden(false); });
+    return window.grab().toImage();
 }
 
 std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path) {
@@ -62,8 +62,8 @@ std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::stri
     return core::WriteFileAtomically(path, std::string_view(png.constData(), png.size()));
 }
 
-void SaveWindowPicture(TFormMain& form, const QString& path) {
-    ThrowIfFailed(path, SavePng(WindowPicture(form), QFile::encodeName(path).toStdString()));
+void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path) {
+    ThrowIfFailed(path, SavePng(WindowPicture(window, interaction), QFile::encodeName(path).toStdString()));
 }
 
 }  // namespace marlix::ui

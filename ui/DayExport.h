@@ -5,12 +5,15 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "marlix/signal_charts/SignalCharts.h"
 
+class QWidget;
+
 namespace marlix::ui {
 
-class TFormMain;
+class TChartInteraction;
 
 // The closed minutes within the visible time span as a spreadsheet reads them: a header row, then
 // one row per minute (see core::MinutesCsv).
@@ -22,18 +25,19 @@ void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool cont
                       const QString& path);
 
 // The name an export of the shown day proposes: the first file's name with the given suffix in
-// place of its own ("2026-03-14_rx_data.txt" -> "2026-03-14_rx_data.csv"), in that file's folder
-// or the data directory; "export" + suffix while no file was shown.
+// place of its own (the day log of 14 March 2026 gives 2026-03-14_rx_data.csv), in that file's
+// folder or the data directory; "export" + suffix while no file was shown.
 QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix);
 
 // The window as `render` and "Save image..." show it: charts, summary and notes at the window's
-// size, span and device pixel ratio, without the cursor, the drag band or the readout.
-QImage WindowPicture(TFormMain& form);
+// size, span and device pixel ratio, without the cursor, the drag band or the readout of the
+// window's chart interaction.
+QImage WindowPicture(QWidget& window, TChartInteraction& interaction);
 
 // Writes the picture as a PNG file, whole or not at all; the failure, if any.
 std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path);
 
 // Writes WindowPicture as PNG; throws std::runtime_error when the file cannot be written.
-void SaveWindowPicture(TFormMain& form, const QString& path);
+void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path);
 
 }  // namespace marlix::ui

@@ -1,7 +1,6 @@
 #include "FormMain.h"
 
 #include <marlix/chart/qt/chart_panel.h>
-#include <marlix/core/daytime.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,40 +8,26 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
-#include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
-#include <QMimeData>
 #include <QPainter>
 #include <QPolygon>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
-#include <QUrl>
-#include <QWindow>
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 #include "ChartInteraction.h"
+#include "DayDate.h"
 #include "DayExport.h"
-#include "HistoryWindow.h"
-#include "SatelliteView.h"
+#include "DropFileTarget.h"
+#include "KeyPreview.h"
+#include "SideWindow.h"
+#include "UserLocale.h"
 #include "WindowFont.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
@@ -55,10 +40,14 @@ constexpr const char* kDayButtonHint =
     "You may also type \"<\"  \">\" (or \",\"  \".\") to change the date backward or forwards";
 constexpr int kAutoRefreshPollMs = 2000;
 constexpr int kStartupDelayMs = 20;
-constexpr int kProgressPollMs = 100;
-constexpr int kNoticeGap = 3;  // between the notice line and the buttons
 
-enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+// A control of the form, known by its name.
+template <typename Control, typename... Arguments>
+Control* Named(const char* name, Arguments&&... arguments) {
+    auto* control = new Control(std::forward<Arguments>(arguments)...);
+    control->setObjectName(name);
+    return control;
+}
 
 QIcon TriangleIcon(bool pointsLeft) {
     QPixmap pixmap(16, 16);
@@ -73,232 +62,130 @@ QIcon TriangleIcon(bool pointsLeft) {
     return QIcon(pixmap);
 }
 
-core::DayTime ToDayTime(QDate date) {
-    return core::EncodeDate(date.year(), date.month(), date.day());
-}
-
-QString DayFileName(QDate date) {
-    return QString::fromStdString(core::DayFileName(ToDayTime(date)));
-}
-
-// The first separator character of the locale's short time format, ":" when it has none.
-// The windows beside the main one close from the keyboard: Escape or any of the platform's Close
-// keys. Keys their views leave unused reach the window itself.
-class TCloseOnKeys : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_Escape && !key->matches(QKeySequence::Close)) return false;
-        static_cast<QWidget*>(watched)->close();
-        return true;
-    }
-};
-
-void CloseOnKeys(QWidget& window) {
-    window.setFocusPolicy(Qt::StrongFocus);
-    window.installEventFilter(new TCloseOnKeys(&window));
-}
-
-std::string TimeSeparator(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::ShortFormat);
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format[i];
-        if ((c == 'h' || c == 'H') && i + 1 < format.size() && !format[i + 1].isLetter() &&
-            format[i + 1] != 'h' && format[i + 1] != 'H') {
-            return QString(format[i + 1]).toStdString();
-        }
-    }
-    return ":";
-}
-
 }  // namespace
 
-struct TFormMain::Anchored {
-    QWidget* widget;
-    QRect design;
-    int anchors;
-};
-
 TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
-    : QWidget(parent), options_(std::move(options)) {
-    clock_ = options_.clock ? options_.clock : std::make_shared<TClock>();
-    if (!options_.showError) {
-        options_.showError = [this](const QString& title, const QString& message) {
-            QMessageBox::critical(this, title, message);
-        };
-    }
-    if (!options_.askFolder) {
-        options_.askFolder = [this](const QString& caption, const QString& current) {
-            return QFileDialog::getExistingDirectory(this, caption, current);
-        };
-    }
-    if (!options_.askSavePath) {
-        options_.askSavePath = [this](const QString& caption, const QString& proposed,
-                                      const QString& filter) {
-            return QFileDialog::getSaveFileName(this, caption, proposed, filter);
-        };
-    }
+    : QWidget(parent), options_(WithDefaults(std::move(options), *this)), clock_(options_.clock) {
     setWindowTitle(kCaption);
     setFont(WindowFont());
     resize(kDesignWidth, kDesignHeight);
     CreateControls();
-    setMinimumSize(MinimumFormSize());
+    setMinimumSize(layout_->MinimumFormSize());
 
     // As the form is created: drop target, file list, the shared day-button hint.
-    setAcceptDrops(true);
+    dropFileTarget1_ = std::make_unique<TDropFileTarget>(
+        *this, [this](const QStringList& files) { Guarded([this, &files] { DropFileTarget1Drop(files); }); });
     bitBtnNext_->setToolTip(bitBtnPrev_->toolTip());
-
-    timerRun_.setSingleShot(true);
-    timerRun_.setInterval(kStartupDelayMs);
-    connect(&timerRun_, &QTimer::timeout, this, [this] { Guarded([this] { TimerRunTimer(); }); });
-    timerAutoRefresh_.setInterval(kAutoRefreshPollMs);
-    connect(&timerAutoRefresh_, &QTimer::timeout, this,
-            [this] { Guarded([this] { TimerAutoRefreshTimer(); }); });
-    // The wait before an automatic reload runs on a timer so that the window stays responsive.
-    timerReloadDelay_.setSingleShot(true);
-    timerReloadDelay_.setInterval(options_.reloadDelayMs);
-    connect(&timerReloadDelay_, &QTimer::timeout, this,
-            [this] { Guarded([this] { DateTimePickerChange(); }); });
-    timerProgressDelay_.setSingleShot(true);
-    connect(&timerProgressDelay_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
-    timerProgressPoll_.setInterval(kProgressPollMs);
-    connect(&timerProgressPoll_, &QTimer::timeout, this, [this] { ShowLoadProgress(); });
+    // The window sees every key before the focused control; only its shortcuts and Escape during a
+    // long load use one up.
+    keyPreview_ =
+        std::make_unique<TKeyPreview>(*this, [this](const QKeyEvent& key) { return FormKeyPreview(key); });
 }
 
 TFormMain::~TFormMain() {
     // The workers go first: a load or a History read in flight stops at its next step.
     if (historyWindow_) historyWindow_->disconnect(this);
-    loadRunner_.reset();
-    historyRunner_.reset();
+    loader_.reset();
+    history_.reset();
 }
 
 void TFormMain::CreateControls() {
-    auto place = [this](QWidget* widget, QRect design, int anchors) {
-        widget->setGeometry(design);
-        anchored_.push_back({widget, design, anchors});
+    // Every handler runs guarded, as the form's event handlers do.
+    const auto handle = [this](auto* sender, auto signal, void (TFormMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
 
-    chartStrength_ = new chart::TChartPanel(this);
-    chartStrength_->setObjectName("ChartStrength");
-    chartPdop_ = new chart::TChartPanel(this);
-    chartPdop_->setObjectName("ChartPDOP");
-    chartMode_ = new chart::TChartPanel(this);
-    chartMode_->setObjectName("ChartMode");
-    place(chartStrength_, QRect(8, 8, 758, 146), akLeft | akTop | akRight);
-    place(chartPdop_, QRect(8, 164, 758, 146), akLeft | akRight);
-    place(chartMode_, QRect(8, 319, 758, 167), akLeft | akRight);
+    chartStrength_ = Named<chart::TChartPanel>("ChartStrength", this);
+    chartPdop_ = Named<chart::TChartPanel>("ChartPDOP", this);
+    chartMode_ = Named<chart::TChartPanel>("ChartMode", this);
     charts_ =
         std::make_unique<TSignalCharts>(chartStrength_->Chart(), chartPdop_->Chart(), chartMode_->Chart());
-    charts_->SetLocale(Locale());
+    charts_->SetLocale(UserLocaleConventions());
     interaction_ = std::make_unique<TChartInteraction>(
         *charts_, std::array<chart::TChartPanel*, 3>{chartStrength_, chartPdop_, chartMode_}, this);
     interaction_->SetGuard([this](const std::function<void()>& handler) { Guarded(handler); });
+    satellites_ = std::make_unique<TSatelliteWindow>(*this, chartStrength_->Chart());
 
-    buttonToday_ = new QPushButton("Today", this);
-    buttonToday_->setObjectName("ButtonToday");
-    place(buttonToday_, QRect(8, 492, 81, 25), akLeft | akBottom);
-    connect(buttonToday_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonTodayClick(); }); });
+    buttonToday_ = Named<QPushButton>("ButtonToday", "Today", this);
+    handle(buttonToday_, &QPushButton::clicked, &TFormMain::ButtonTodayClick);
 
-    buttonYesterday_ = new QPushButton("Yesterday", this);
-    buttonYesterday_->setObjectName("ButtonYesterday");
-    place(buttonYesterday_, QRect(8, 523, 81, 25), akLeft | akBottom);
-    connect(buttonYesterday_, &QPushButton::clicked, this,
-            [this] { Guarded([this] { ButtonYesterdayClick(); }); });
+    buttonYesterday_ = Named<QPushButton>("ButtonYesterday", "Yesterday", this);
+    handle(buttonYesterday_, &QPushButton::clicked, &TFormMain::ButtonYesterdayClick);
 
-    dateTimePicker_ = new QDateEdit(this);
-    dateTimePicker_->setObjectName("DateTimePicker");
+    dateTimePicker_ = Named<QDateEdit>("DateTimePicker", this);
     dateTimePicker_->setCalendarPopup(true);
-    place(dateTimePicker_, QRect(104, 492, 89, 21), akLeft | akBottom);
-    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
-    connect(dateTimePicker_, &QDateEdit::dateChanged, this,
-            [this] { Guarded([this] { DateTimePickerChange(); }); });
 
-    bitBtnPrev_ = new QToolButton(this);
-    bitBtnPrev_->setObjectName("BitBtnPrev");
+    bitBtnPrev_ = Named<QToolButton>("BitBtnPrev", this);
     bitBtnPrev_->setIcon(TriangleIcon(true));
     bitBtnPrev_->setToolTip(kDayButtonHint);
-    place(bitBtnPrev_, QRect(104, 523, 25, 25), akLeft | akBottom);
-    connect(bitBtnPrev_, &QToolButton::clicked, this,
-            [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnPrev_); }); });
-
-    bitBtnNext_ = new QToolButton(this);
-    bitBtnNext_->setObjectName("BitBtnNext");
+    bitBtnNext_ = Named<QToolButton>("BitBtnNext", this);
     bitBtnNext_->setIcon(TriangleIcon(false));
-    place(bitBtnNext_, QRect(135, 523, 25, 25), akLeft | akBottom);
-    connect(bitBtnNext_, &QToolButton::clicked, this,
-            [this] { Guarded([this] { BitBtnDayChangeClick(bitBtnNext_); }); });
+    for (QToolButton* button : {bitBtnPrev_, bitBtnNext_}) {
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { Guarded([this, button] { BitBtnDayChangeClick(button); }); });
+    }
 
-    checkBoxAutoRefresh_ = new QCheckBox("Auto refresh", this);
-    checkBoxAutoRefresh_->setObjectName("CheckBoxAutoRefresh");
-    place(checkBoxAutoRefresh_, QRect(176, 527, 97, 17), akLeft | akBottom);
-    connect(checkBoxAutoRefresh_, &QCheckBox::clicked, this,
-            [this] { Guarded([this] { CheckBoxAutoRefreshClick(); }); });
+    checkBoxAutoRefresh_ = Named<QCheckBox>("CheckBoxAutoRefresh", "Auto refresh", this);
+    handle(checkBoxAutoRefresh_, &QCheckBox::clicked, &TFormMain::CheckBoxAutoRefreshClick);
 
-    labelSummary_ = new QLabel("Summary", this);
-    labelSummary_->setObjectName("LabelSummary");
-    labelSummary_->move(297, 490);
-    labelSummary_->adjustSize();
-    anchored_.push_back({labelSummary_, QRect(297, 490, 0, 0), akLeft | akBottom});
+    labelSummary_ = Named<QLabel>("LabelSummary", "Summary", this);
+    labelNotes_ = Named<QLabel>("LabelNotes", "Notes", this);
 
-    labelNotes_ = new QLabel("Notes", this);
-    labelNotes_->setObjectName("LabelNotes");
-    labelNotes_->move(297, 537);
-    labelNotes_->adjustSize();
-    anchored_.push_back({labelNotes_, QRect(297, 537, 0, 0), akLeft | akBottom});
-
-    buttonClose_ = new QPushButton("Close", this);
-    buttonClose_->setObjectName("ButtonClose");
-    place(buttonClose_, QRect(683, 523, 81, 25), akRight | akBottom);
-    connect(buttonClose_, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonCloseClick(); }); });
+    buttonClose_ = Named<QPushButton>("ButtonClose", "Close", this);
+    handle(buttonClose_, &QPushButton::clicked, &TFormMain::ButtonCloseClick);
 
     // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
-    labelNotice_ = new QLabel(this);
-    labelNotice_->setObjectName("LabelNotice");
+    labelNotice_ = Named<QLabel>("LabelNotice", this);
     labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
     labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labelNotice_->hide();
 
-    progressBar_ = new QProgressBar(this);
-    progressBar_->setObjectName("ProgressBarLoad");
-    progressBar_->setRange(0, 1000);
-    progressBar_->setFormat("Reading... %p% (Esc cancels)");
-    progressBar_->hide();
+    layout_ = std::make_unique<TFormLayout>(TFormControls{
+        chartStrength_, chartPdop_, chartMode_, buttonToday_, buttonYesterday_, dateTimePicker_, bitBtnPrev_,
+        bitBtnNext_, checkBoxAutoRefresh_, labelSummary_, labelNotes_, labelNotice_, buttonClose_});
+    // The picker's format is chosen for its text field at its design width.
+    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
+    handle(dateTimePicker_, &QDateEdit::dateChanged, &TFormMain::DateTimePickerChange);
 
-    popupMenu_ = new QMenu(this);
-    popupMenu_->setObjectName("PopupMenu");
+    shownDay_ = std::make_unique<TShownDay>(
+        TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_, *dateTimePicker_, dataFolder_,
+                  [this](const QString& text) { SetNotice(text); },
+                  [this](const core::SatelliteDay& day) { satellites_->SetDay(day); }});
+    loader_ = std::make_unique<TDayLoader>(
+        *this, *labelNotes_, [this](const std::function<void()>& handler) { Guarded(handler); },
+        [this](const TLoadOutcome& outcome) { shownDay_->Apply(outcome); }, options_.beforeAnalysis,
+        options_.progressAfterMs);
+    history_ = std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
+
+    timerRun_.setSingleShot(true);
+    timerRun_.setInterval(kStartupDelayMs);
+    handle(&timerRun_, &QTimer::timeout, &TFormMain::TimerRunTimer);
+    timerAutoRefresh_.setInterval(kAutoRefreshPollMs);
+    handle(&timerAutoRefresh_, &QTimer::timeout, &TFormMain::TimerAutoRefreshTimer);
+    // The wait before an automatic reload runs on a timer so that the window stays responsive.
+    timerReloadDelay_.setSingleShot(true);
+    timerReloadDelay_.setInterval(options_.reloadDelayMs);
+    handle(&timerReloadDelay_, &QTimer::timeout, &TFormMain::DateTimePickerChange);
+
+    popupMenu_ = Named<QMenu>("PopupMenu", this);
     // The shortcuts shown here are taken by FormShortcut for the whole window.
-    QAction* copy = popupMenu_->addAction("Copy");
-    copy->setObjectName("PopupCopy");
-    copy->setShortcut(QKeySequence("Ctrl+C"));
-    connect(copy, &QAction::triggered, this, [this] { Guarded([this] { PopupCopyClick(); }); });
-    QAction* saveImage = popupMenu_->addAction("Save image...");
-    saveImage->setObjectName("PopupSaveImage");
-    saveImage->setShortcut(QKeySequence("Ctrl+S"));
-    connect(saveImage, &QAction::triggered, this, [this] { Guarded([this] { PopupSaveImageClick(); }); });
-    QAction* exportCsv = popupMenu_->addAction("Export CSV...");
-    exportCsv->setObjectName("PopupExportCsv");
-    connect(exportCsv, &QAction::triggered, this, [this] { Guarded([this] { PopupExportCsvClick(); }); });
-    QAction* resetZoom = popupMenu_->addAction("Reset zoom");
-    resetZoom->setObjectName("PopupResetZoom");
-    connect(resetZoom, &QAction::triggered, this, [this] { Guarded([this] { PopupResetZoomClick(); }); });
+    const auto addAction = [&](const char* text, const char* name, const char* shortcut,
+                               void (TFormMain::*handler)()) {
+        QAction* action = popupMenu_->addAction(text);
+        action->setObjectName(name);
+        if (shortcut) action->setShortcut(QKeySequence(shortcut));
+        handle(action, &QAction::triggered, handler);
+    };
+    addAction("Copy", "PopupCopy", "Ctrl+C", &TFormMain::PopupCopyClick);
+    addAction("Save image...", "PopupSaveImage", "Ctrl+S", &TFormMain::PopupSaveImageClick);
+    addAction("Export CSV...", "PopupExportCsv", nullptr, &TFormMain::PopupExportCsvClick);
+    addAction("Reset zoom", "PopupResetZoom", nullptr, &TFormMain::PopupResetZoomClick);
     popupMenu_->addSeparator();
-    QAction* history = popupMenu_->addAction("History...");
-    history->setObjectName("PopupHistory");
-    history->setShortcut(QKeySequence("Ctrl+H"));
-    connect(history, &QAction::triggered, this, [this] { Guarded([this] { PopupHistoryClick(); }); });
-    QAction* satellites = popupMenu_->addAction("Satellites...");
-    satellites->setObjectName("PopupSatellites");
-    connect(satellites, &QAction::triggered, this, [this] { Guarded([this] { PopupSatellitesClick(); }); });
+    addAction("History...", "PopupHistory", "Ctrl+H", &TFormMain::PopupHistoryClick);
+    addAction("Satellites...", "PopupSatellites", nullptr, &TFormMain::PopupSatellitesClick);
     popupMenu_->addSeparator();
-    QAction* openFolder = popupMenu_->addAction("Open folder...");
-    openFolder->setObjectName("PopupOpenFolder");
-    openFolder->setShortcut(QKeySequence("Ctrl+O"));
-    connect(openFolder, &QAction::triggered, this, [this] { Guarded([this] { PopupOpenFolderClick(); }); });
-    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { UpdateSatelliteSpan(); });
+    addAction("Open folder...", "PopupOpenFolder", "Ctrl+O", &TFormMain::PopupOpenFolderClick);
+    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { satellites_->FollowSpan(); });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -311,157 +198,11 @@ void TFormMain::Guarded(const std::function<void()>& handler) {
     }
 }
 
-core::LocaleConventions TFormMain::Locale() const {
-    const QLocale locale;
-    core::LocaleConventions conventions;
-    for (int month = 1; month <= 12; ++month) {
-        conventions.shortMonthNames[month - 1] = locale.monthName(month, QLocale::ShortFormat).toStdString();
-    }
-    conventions.decimalSeparator = locale.decimalPoint().toStdString();
-    conventions.timeSeparator = TimeSeparator(locale);
-    return conventions;
-}
-
 void TFormMain::LoadAndPlot(const QStringList& fileList) {
-    requestedFiles_ = fileList;
     // The satellite levels cost extra and are read only while their window is open.
-    const bool satellites = satelliteView_ && satelliteView_->isVisible();
-    std::vector<std::string> names;
-    names.reserve(fileList.size());
-    for (const QString& name : fileList) names.push_back(QFile::encodeName(name).toStdString());
-    const std::string directory = QFile::encodeName(dataDirectory_).toStdString();
-    // Requests for the same files of the same folder share one load, unless only the newer one
-    // wants the satellite levels.
-    std::string key = directory + (satellites ? "\n+satellites" : "\n");
-    for (const std::string& name : names) key += '\n' + name;
-
-    auto job = [this, names, directory, locale = Locale(), satellites, files = fileList,
-                notice = std::exchange(folderNotice_, QString()), progress = loadProgress_,
-                runner = loadRunner_.get(),
-                hold = options_.beforeAnalysis](std::stop_token stop, std::uint64_t ticket) {
-        TLoadOutcome outcome{ticket, files, {}, {}, notice};
-        try {
-            if (hold) hold(stop);
-            progress->done = 0;
-            progress->total = 0;
-            core::LoadOptions loadOptions;
-            loadOptions.satellites = satellites;
-            loadOptions.progress = [&progress, &stop](std::uint64_t done, std::uint64_t total) {
-                progress->done = done;
-                progress->total = total;
-                return !stop.stop_requested();
-            };
-            if (stop.stop_requested()) {
-                outcome.result.failure = core::LoadFailure{{}, "cancelled", true};
-            } else {
-                outcome.result = core::AnalyseFiles(names, directory, locale, loadOptions);
-            }
-        } catch (...) {
-            outcome.error = std::current_exception();
-        }
-        runner->Finishing(ticket);
-        finishedLoad_.Put(std::move(outcome));
-        QMetaObject::invokeMethod(
-            this, [this] { Guarded([this] { ApplyFinishedLoad(); }); }, Qt::QueuedConnection);
-    };
-    const bool wasLoading = Loading();
-    loadTicket_ = loadRunner_->Submit(std::move(key), std::move(job));
-    // The progress display counts from the first request of a busy spell.
-    if (!wasLoading) timerProgressDelay_.start(options_.progressAfterMs);
-}
-
-void TFormMain::WaitForLoad() {
-    loadRunner_->WaitIdle();
-    Guarded([this] { ApplyFinishedLoad(); });
-}
-
-void TFormMain::CancelLoad() {
-    if (!Loading()) return;
-    loadRunner_->Cancel();
-    TLoadOutcome cancelled;
-    cancelled.result.failure = core::LoadFailure{{}, "cancelled", true};
-    loadTicket_ = 0;
-    EndLoadDisplay();
-    ApplyLoad(cancelled);
-}
-
-void TFormMain::ApplyFinishedLoad() {
-    const std::optional<TLoadOutcome> outcome = finishedLoad_.Take();
-    // An outcome of a request that a newer one superseded is dropped, and so is one that was
-    // already applied by WaitForLoad.
-    if (!outcome || outcome->ticket != loadTicket_) return;
-    loadTicket_ = 0;
-    EndLoadDisplay();
-    ApplyLoad(*outcome);
-}
-
-void TFormMain::ApplyLoad(const TLoadOutcome& outcome) {
-    if (outcome.error) {
-        lastFailure_.reset();
-        std::rethrow_exception(outcome.error);  // shown by Guarded, once: this is the newest request
-    }
-    lastFailure_ = outcome.result.failure;
-    ShowLoadOutcome(outcome.files, outcome.result);
-    if (!outcome.folderNotice.isEmpty()) SetNotice(outcome.folderNotice);
-    // An unreadable file or a cancelled load keeps the previous view and its files.
-    if (!outcome.result.analysis) return;
-
-    const core::DayAnalysis& day = *outcome.result.analysis;
-    minutes_ = day.minutes;
-    ++loadCount_;
-    charts_->Plot(day);
-    const bool sameDay = outcome.files == plottedFiles_;
-    plottedFiles_ = outcome.files;
-    interaction_->DayPlotted(sameDay);
-    if (day.satellites && satelliteView_) {
-        satelliteView_->SetDay(*day.satellites);
-        UpdateSatelliteSpan();
-    }
-    interaction_->SetMinutes(minutes_);
-    labelSummary_->setToolTip(QString::fromStdString(day.hint));
-    labelNotes_->setText(QString::fromStdString(day.notes));
-    labelNotes_->adjustSize();
-    QStringList paths;
-    for (const QString& name : outcome.files)
-        paths << QDir::toNativeSeparators(QFileInfo(name).isAbsolute() ? name : dataDirectory_ + name);
-    labelNotes_->setToolTip(paths.join('\n'));
-    summaryText_ = QString::fromStdString(day.summary);
-    labelSummary_->setText(QString(summaryText_).replace('\r', '\n'));
-    labelSummary_->adjustSize();
-}
-
-QString TFormMain::ShownName(const QStringList& fileList, const core::DayAnalysis& day) const {
-    if (day.firstDay != 0) {
-        const core::CivilDate d = core::DecodeDate(day.firstDay);
-        return QString("%1-%2-%3")
-            .arg(d.year, 4, 10, QChar('0'))
-            .arg(QLocale().monthName(d.month, QLocale::ShortFormat))
-            .arg(d.day, 2, 10, QChar('0'));
-    }
-    return fileList.isEmpty() ? QString() : QFileInfo(fileList.first()).fileName();
-}
-
-void TFormMain::ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result) {
-    if (result.analysis) {
-        shownName_ = ShownName(fileList, *result.analysis);
-        SetNotice({});
-        return;
-    }
-    if (!result.failure) return;
-    const core::LoadFailure& failure = *result.failure;
-    const QString shown = shownName_.isEmpty() ? QString() : ": showing " + shownName_;
-    if (failure.cancelled) {
-        SetNotice("Reading cancelled" + shown);
-        return;
-    }
-    const QString file = QFile::decodeName(QByteArray::fromStdString(failure.file));
-    const bool pickerDay = fileList.size() == 1 && fileList.first() == DayFileName(PickerDate());
-    if (pickerDay && !QFileInfo::exists(file)) {
-        SetNotice("No log for " + QLocale().toString(PickerDate(), "d MMM yyyy") + shown);
-        return;
-    }
-    SetNotice("Cannot read " + QDir::toNativeSeparators(file) + ": " +
-              QString::fromStdString(failure.reason));
+    const bool satellites = satellites_->IsOpen();
+    loader_->Load(
+        {fileList, dataFolder_.Path(), UserLocaleConventions(), satellites, dataFolder_.TakeNotice()});
 }
 
 void TFormMain::SetNotice(const QString& text) {
@@ -472,68 +213,8 @@ void TFormMain::SetNotice(const QString& text) {
     Guarded([this] { FormResize(); });
 }
 
-int TFormMain::NoticeLineHeight() const {
-    return labelNotice_->fontMetrics().height() + 2;
-}
-
-int TFormMain::MinimumChartHeight() const {
-    // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
-    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
-    // the charts' default font on this screen.
-    const QFontMetrics metrics(QFont("Arial", 8), chartStrength_);
-    const int ink = metrics.tightBoundingRect("No fix 2D 3D Inactive Coarse Fine Control").height();
-    constexpr double kNearestLabels = 0.8 / 10;
-    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
-}
-
-QSize TFormMain::MinimumFormSize() const {
-    // The widest texts the labels beside the buttons can hold: a day of 86,400 fix lines evenly
-    // spread, with a control word, and the notes line of a day that runs into the next.
-    const QFontMetrics metrics(labelSummary_->font());
-    const int textWidth = std::max(
-        {metrics.horizontalAdvance("Fixes: none/2D/3D:  33%, 33%, 33%  (28800, 28800, 28800)"),
-         metrics.horizontalAdvance("Control: inactive/coarse/fine:  33%, 33%, 33%  (28800, 28800, 28800)"),
-         metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
-         metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
-    // Summary left edge, its text, a gap, then the Close button with its right margin.
-    const int closeMargin = kDesignWidth - buttonClose_->x();
-    // The design width is where the window starts; with a wide fallback font the widest conceivable
-    // summary may not fit even there, and the start size must stay.
-    const int width = std::min(kDesignWidth, labelSummary_->x() + textWidth + 8 + closeMargin);
-    // The charts above the buttons, with room for the notice line.
-    const int height = chartStrength_->y() + 3 * MinimumChartHeight() + kNoticeGap + NoticeLineHeight() +
-                       (kDesignHeight - buttonToday_->y());
-    return {width, height};
-}
-
-void TFormMain::ShowLoadProgress() {
-    // Short loads show nothing; a long one (a month of dropped files) shows how far it got, with
-    // Escape to cancel.
-    if (!Loading()) return;
-    if (progressBar_->isHidden()) {
-        progressBar_->setGeometry(labelNotes_->x(), labelNotes_->y(), 300, 16);
-        progressBar_->show();
-        progressBar_->raise();
-        timerProgressPoll_.start();
-    }
-    const auto done = static_cast<double>(loadProgress_->done.load());
-    const auto total = static_cast<double>(loadProgress_->total.load());
-    progressBar_->setValue(total > 0 ? static_cast<int>(1000.0 * done / total) : 0);
-}
-
-void TFormMain::EndLoadDisplay() {
-    timerProgressDelay_.stop();
-    timerProgressPoll_.stop();
-    progressBar_->hide();
-}
-
 bool TFormMain::ControlFormat() const {
     return charts_->ControlFormat();
-}
-
-void TFormMain::SetDataDirectory(const QString& directory) {
-    // An empty directory stays empty: names are then ordinary paths.
-    dataDirectory_ = directory.isEmpty() || directory.endsWith('/') ? directory : directory + '/';
 }
 
 void TFormMain::SetPickerDate(QDate date) {
@@ -543,6 +224,10 @@ void TFormMain::SetPickerDate(QDate date) {
 
 QDate TFormMain::PickerDate() const {
     return dateTimePicker_->date();
+}
+
+QDate TFormMain::YesterdayUTC() const {
+    return clock_->NowUTC().date().addDays(-1);
 }
 
 void TFormMain::DateTimePickerChange() {
@@ -556,7 +241,7 @@ void TFormMain::ButtonTodayClick() {
 }
 
 void TFormMain::ButtonYesterdayClick() {
-    SetPickerDate(clock_->NowUTC().date().addDays(-1));
+    SetPickerDate(YesterdayUTC());
     DateTimePickerChange();
 }
 
@@ -565,76 +250,33 @@ void TFormMain::BitBtnDayChangeClick(QObject* sender) {
     if (sender == bitBtnNext_) {
         if (clock_->NowUTC().date() > shown) SetPickerDate(shown.addDays(1));
     } else if (sender == bitBtnPrev_) {
-        if (QFileInfo::exists(dataDirectory_ + DayFileName(shown.addDays(-1))))
-            SetPickerDate(shown.addDays(-1));
+        if (dataFolder_.HasDay(shown.addDays(-1))) SetPickerDate(shown.addDays(-1));
     }
     DateTimePickerChange();
 }
 
-namespace {
-
-// The day log files of a folder, oldest first.
-QStringList DayLogs(const QString& directory) {
-    QStringList logs;
-    const QRegularExpression dayName("^\\d{4}-\\d{2}-\\d{2}_rx_data\\.txt$");
-    for (const QString& name : QDir(directory).entryList(QDir::Files, QDir::Name)) {
-        if (dayName.match(name).hasMatch()) logs << name;
-    }
-    return logs;
-}
-
-QDate DayOfLog(const QString& name) {
-    return QDate::fromString(QFileInfo(name).fileName().left(10), "yyyy-MM-dd");
-}
-
-}  // namespace
-
 void TFormMain::TimerRunTimer() {
     timerRun_.stop();
-    SetDataDirectory(options_.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                         : options_.programDirectory);
-    QString folderNotice;
-    if (!options_.arguments.isEmpty()) {
-        const QString first = options_.arguments.first();
-        const QFileInfo info(first);
-        if (info.isDir()) {
-            SetDataDirectory(first);
-            if (DayLogs(dataDirectory_).isEmpty())
-                folderNotice = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
-        } else if (options_.arguments.size() > 1 || info.exists()) {
-            // Log files in place of a folder are opened as a drop of them.
-            OpenFiles(options_.arguments);
-            return;
-        } else {
-            folderNotice = "Folder not found: " + QDir::toNativeSeparators(first);
-        }
+    const QStringList files = dataFolder_.Startup(options_.arguments, options_.programDirectory);
+    // Log files in place of a folder are opened as a drop of them.
+    if (!files.isEmpty()) {
+        OpenFiles(files);
+        return;
     }
-    folderNotice_ = folderNotice;
     ButtonYesterdayClick();
 }
 
 void TFormMain::OpenFiles(const QStringList& files) {
-    QStringList paths;
-    for (const QString& file : files) paths << QFileInfo(file).absoluteFilePath();
     // Navigation goes on among the files' neighbours, from the day of the first one when it has one.
-    SetDataDirectory(QFileInfo(paths.first()).absolutePath());
-    const QDate day = DayOfLog(paths.first());
-    SetPickerDate(day.isValid() ? day : clock_->NowUTC().date().addDays(-1));
-    DropFileTarget1Drop(paths);
+    const TOpenedFiles opened = dataFolder_.OpenFiles(files, YesterdayUTC());
+    SetPickerDate(opened.day);
+    DropFileTarget1Drop(opened.paths);
 }
 
 void TFormMain::PopupOpenFolderClick() {
-    const QString folder = options_.askFolder("Open folder", dataDirectory_);
+    const QString folder = options_.askFolder("Open folder", dataFolder_.Path());
     if (folder.isEmpty()) return;
-    SetDataDirectory(folder);
-    const QStringList logs = DayLogs(dataDirectory_);
-    const QDate yesterday = clock_->NowUTC().date().addDays(-1);
-    if (logs.isEmpty() || logs.contains(DayFileName(yesterday))) {
-        SetPickerDate(yesterday);
-    } else {
-        SetPickerDate(DayOfLog(logs.last()));
-    }
-    if (logs.isEmpty()) folderNotice_ = "No day logs in " + QDir::toNativeSeparators(dataDirectory_);
+    SetPickerDate(dataFolder_.Open(folder, YesterdayUTC()));
     DateTimePickerChange();
 }
 
@@ -655,7 +297,7 @@ void TFormMain::TimerAutoRefreshTimer() {
 }
 
 QString TFormMain::ClipboardText() const {
-    QString summary = summaryText_;
+    QString summary = shownDay_->SummaryText();
     const qsizetype pdop = summary.indexOf("\rAverage PDOP");
     if (pdop >= 0) summary[pdop] = ' ';
     summary.replace('\r', '\t');
@@ -669,17 +311,17 @@ void TFormMain::PopupCopyClick() {
 }
 
 QString TFormMain::ProposedFileName(const QString& suffix) const {
-    return ProposedExportName(plottedFiles_, dataDirectory_, suffix);
+    return ProposedExportName(shownDay_->PlottedFiles(), dataFolder_.Path(), suffix);
 }
 
 void TFormMain::PopupSaveImageClick() {
     const QString path = options_.askSavePath("Save image", ProposedFileName(".png"), "PNG images (*.png)");
-    if (!path.isEmpty()) SaveWindowPicture(*this, path);
+    if (!path.isEmpty()) SaveWindowPicture(*this, *interaction_, path);
 }
 
 void TFormMain::PopupExportCsvClick() {
     const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
-    if (!path.isEmpty()) ExportMinutesCsv(minutes_, charts_->ControlFormat(), charts_->VisibleSpan(), path);
+    if (!path.isEmpty()) ExportMinutesCsv(Minutes(), charts_->ControlFormat(), charts_->VisibleSpan(), path);
 }
 
 void TFormMain::PopupResetZoomClick() {
@@ -689,10 +331,8 @@ void TFormMain::PopupResetZoomClick() {
 void TFormMain::PopupHistoryClick() {
     if (!historyWindow_) {
         historyWindow_ = new THistoryWindow(this);
-        historyWindow_->setWindowFlag(Qt::Window);
-        historyWindow_->setWindowTitle("History");
-        historyWindow_->SetLocale(Locale());
-        CloseOnKeys(*historyWindow_);
+        MakeSideWindow(*historyWindow_, "History");
+        historyWindow_->SetLocale(UserLocaleConventions());
         connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
             Guarded([this, day] {
                 SetPickerDate(day);
@@ -701,96 +341,19 @@ void TFormMain::PopupHistoryClick() {
             });
         });
         // Closing the window stops its reading.
-        connect(historyWindow_, &THistoryWindow::Hidden, this, [this] {
-            historyRunner_->Cancel();
-            historyTicket_ = 0;
-        });
+        connect(historyWindow_, &THistoryWindow::Hidden, this, [this] { history_->Cancel(); });
     }
     historyWindow_->show();
     historyWindow_->raise();
-    RequestHistory();
-}
-
-void TFormMain::RequestHistory() {
-    // The window opens at once and fills in as the days are read on the History worker.
-    const QDate shown = PickerDate();
-    const QString directory = dataDirectory_;
-    auto job = [this, directory, shown, hold = options_.beforeHistoryDay](std::stop_token stop,
-                                                                          std::uint64_t ticket) {
-        const std::string folder = directory.toStdString();
-        const std::vector<core::DayTime> days =
-            core::ListDays(folder, ToDayTime(shown) - kHistorySpanDays, ToDayTime(shown) + kHistorySpanDays)
-                .days;
-        const int total = static_cast<int>(days.size());
-        const auto hand = [this](THistoryArrival arrival) {
-            historyArrivals_.Push(std::move(arrival));
-            QMetaObject::invokeMethod(
-                this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
-        };
-        hand({ticket, std::nullopt, total, days.empty() ? QDate() : HistoryDate(days.front()),
-              days.empty() ? QDate() : HistoryDate(days.back())});
-        // The days are shared out over the cores, and each is handed over once it and those before it
-        // are read.
-        core::ReadDaysOptions options;
-        options.workers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        options.stopRequested = [&stop] { return stop.stop_requested(); };
-        if (hold) options.beforeDay = [&hold, &stop](core::DayTime) { hold(stop); };
-        core::ReadDays(folder, days, core::LocaleConventions{}, options,
-                       [&](std::size_t i, core::DayOutcome&& day) {
-                           hand({ticket, HistoryDayOf(days[i], std::move(day)), total, {}, {}});
-                       });
-    };
-    const std::uint64_t ticket = historyRunner_->Submit(
-        (directory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
-    // These days are being read already, or were all read by a job that is just ending.
-    if (ticket == historyTicket_ || ticket == historyReadTicket_) return;
-    historyTicket_ = ticket;
-    historyDaysRead_ = 0;
-    historyWindow_->SetDays({}, shown);
-    historyWindow_->SetProgress(0, 1);
-}
-
-void TFormMain::ApplyHistoryDays() {
-    for (THistoryArrival& arrival : historyArrivals_.TakeAll()) {
-        // Days of a reading that was superseded or stopped are dropped.
-        if (arrival.ticket != historyTicket_ || !historyWindow_) continue;
-        if (arrival.day) {
-            historyWindow_->AddDay(std::move(*arrival.day));
-            ++historyDaysRead_;
-        } else {
-            historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
-        }
-        historyWindow_->SetProgress(historyDaysRead_, arrival.total);
-        if (historyDaysRead_ == arrival.total) historyReadTicket_ = std::exchange(historyTicket_, 0);
-    }
-}
-
-void TFormMain::WaitForHistory() {
-    historyRunner_->WaitIdle();
-    ApplyHistoryDays();
+    history_->RequestHistory(*historyWindow_, dataFolder_.Path(), PickerDate());
 }
 
 void TFormMain::PopupSatellitesClick() {
-    if (!satelliteView_) {
-        satelliteView_ = new TSatelliteView(this);
-        satelliteView_->setWindowFlag(Qt::Window);
-        satelliteView_->setWindowTitle("Satellites");
-        satelliteView_->SetLocale(Locale());
-        CloseOnKeys(*satelliteView_);
-        satelliteView_->resize(chartStrength_->width(), 360);
-    }
-    satelliteView_->show();
-    satelliteView_->raise();
+    satellites_->Show(chartStrength_->width());
     // The day once more, this time with the levels of each satellite: the day that is loading if
     // there is one (the newest request wins), else the shown one.
-    const QStringList files = Loading() ? requestedFiles_ : plottedFiles_;
+    const QStringList files = Loading() ? loader_->RequestedFiles() : PlottedFiles();
     if (!files.isEmpty()) LoadAndPlot(files);
-}
-
-void TFormMain::UpdateSatelliteSpan() {
-    if (!satelliteView_ || !satelliteView_->isVisible()) return;
-    const chart::TChart& strength = chartStrength_->Chart();
-    satelliteView_->SetTimeRange(strength.BottomAxis().Minimum(), strength.BottomAxis().Maximum());
 }
 
 void TFormMain::ButtonCloseClick() {
@@ -806,136 +369,52 @@ void TFormMain::DropFileTarget1Drop(const QStringList& files) {
 void TFormMain::closeEvent(QCloseEvent* event) {
     // Nothing in flight outlives the window for long: both workers stop at their next step.
     CancelLoad();
-    historyRunner_->Cancel();
-    historyTicket_ = 0;
+    history_->Cancel();
     QWidget::closeEvent(event);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    if (windowHandle() && !keyPreview_) {
-        windowHandle()->installEventFilter(this);
-        keyPreview_ = true;
-    }
+    keyPreview_->Attach();
     if (!centred_ && screen()) {
         centred_ = true;
         move(screen()->availableGeometry().center() - rect().center());
     }
-    if (options_.runStartup && dataDirectory_.isEmpty() && !timerRun_.isActive()) timerRun_.start();
+    if (options_.runStartup && dataFolder_.Path().isEmpty() && !timerRun_.isActive()) timerRun_.start();
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int dw = width() - kDesignWidth;
-    const int dh = height() - kDesignHeight;
-    for (const Anchored& a : anchored_) {
-        QRect r = a.design;
-        if ((a.anchors & akRight) && !(a.anchors & akLeft)) r.moveLeft(r.left() + dw);
-        if ((a.anchors & akRight) && (a.anchors & akLeft)) r.setWidth(r.width() + dw);
-        if ((a.anchors & akBottom) && !(a.anchors & akTop)) r.moveTop(r.top() + dh);
-        if ((a.anchors & akBottom) && (a.anchors & akTop)) r.setHeight(r.height() + dh);
-        if (r.width() == 0) {
-            a.widget->move(r.topLeft());  // labels size themselves to their text
-        } else {
-            a.widget->setGeometry(r);
-        }
-    }
+    layout_->Anchor(size());
     Guarded([this] { FormResize(); });
 }
 
 void TFormMain::FormResize() {
-    const int top = chartStrength_->y();
-    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
-    const int noticeHeight = labelNotice_->isVisible() ? NoticeLineHeight() : 0;
-    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
-    const int h = std::max(0, (buttonToday_->y() - top - gap) / 3);
-    if (noticeHeight > 0) {
-        labelNotice_->setGeometry(chartStrength_->x(), buttonToday_->y() - kNoticeGap - noticeHeight,
-                                  chartStrength_->width(), noticeHeight);
-    }
-    chartStrength_->setGeometry(chartStrength_->x(), top, chartStrength_->width(), h);
-    chartPdop_->setGeometry(chartPdop_->x(), top + h, chartPdop_->width(), h);
-    chartMode_->setGeometry(chartMode_->x(), top + 2 * h, chartMode_->width(), h);
+    const int h = layout_->StackCharts();
     charts_->AlignCharts();
-    const int plotHeight = chartStrength_->Chart().PlotRect().Height();
-    if (plotHeight > 0 && h - plotHeight != chartOverhead_) {
-        chartOverhead_ = h - plotHeight;
-        setMinimumSize(MinimumFormSize());
-    }
+    if (layout_->MeasureChartOverhead(h)) setMinimumSize(layout_->MinimumFormSize());
 }
 
 void TFormMain::contextMenuEvent(QContextMenuEvent* event) {
     popupMenu_->popup(event->globalPos());
 }
 
-namespace {
-
-// A drop is taken for copying, or for linking with Ctrl and Shift held; a source that
-// offers only the other of the two still gets that one.
-Qt::DropAction DropActionFor(const QDropEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool link = (mods & Qt::ControlModifier) && (mods & Qt::ShiftModifier);
-    const Qt::DropAction wanted = link ? Qt::LinkAction : Qt::CopyAction;
-    const Qt::DropAction other = link ? Qt::CopyAction : Qt::LinkAction;
-    if (event->possibleActions() & wanted) return wanted;
-    if (event->possibleActions() & other) return other;
-    return Qt::IgnoreAction;
-}
-
-}  // namespace
-
-void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (event->mimeData()->hasUrls() && action != Qt::IgnoreAction) {
-        event->setDropAction(action);
-        event->accept();
+bool TFormMain::FormKeyPreview(const QKeyEvent& key) {
+    // Escape stops a load that shows its progress, and does nothing else then.
+    if (key.key() == Qt::Key_Escape && loader_->ShowsProgress()) {
+        CancelLoad();
+        return true;
     }
-}
-
-void TFormMain::dragMoveEvent(QDragMoveEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
-}
-
-void TFormMain::dropEvent(QDropEvent* event) {
-    const Qt::DropAction action = DropActionFor(event);
-    if (action == Qt::IgnoreAction) return;
-    QStringList files;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) files << url.toLocalFile();
-    }
-    event->setDropAction(action);
-    event->accept();
-    Guarded([this, &files] { DropFileTarget1Drop(files); });
-}
-
-bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-    // The window's own native window sees every key once, before it goes on to the
-    // focused control; nothing here consumes it.
-    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        bool consumed = false;
-        // Escape stops a load that shows its progress, and does nothing else then.
-        if (key->key() == Qt::Key_Escape && progressBar_->isVisible()) {
-            CancelLoad();
-            return true;
-        }
-        Guarded([this, key, &consumed] {
-            // Copy and save act for the whole window: a focused control must not copy its own text over it.
-            consumed = FormShortcut(key->key(), key->modifiers());
-            if (consumed) return;
-            FormKeyDown(key->key());
-            FormKeyPress(key->text());
-        });
-        if (consumed) return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    bool consumed = false;
+    Guarded([this, &key, &consumed] {
+        // Copy and save act for the whole window: a focused control must not copy its own text over it.
+        consumed = FormShortcut(key.key(), key.modifiers());
+        if (consumed) return;
+        FormKeyDown(key.key());
+        FormKeyPress(key.text());
+    });
+    return consumed;
 }
 
 void TFormMain::FormKeyDown(int key) {
@@ -945,20 +424,14 @@ void TFormMain::FormKeyDown(int key) {
 
 bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {
     if ((modifiers & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
-    if (key == Qt::Key_C) {
-        PopupCopyClick();
-        return true;
-    }
-    if (key == Qt::Key_S) {
-        PopupSaveImageClick();
-        return true;
-    }
-    if (key == Qt::Key_H) {
-        PopupHistoryClick();
-        return true;
-    }
-    if (key == Qt::Key_O) {
-        PopupOpenFolderClick();
+    static constexpr std::pair<int, void (TFormMain::*)()> kShortcuts[] = {
+        {Qt::Key_C, &TFormMain::PopupCopyClick},
+        {Qt::Key_S, &TFormMain::PopupSaveImageClick},
+        {Qt::Key_H, &TFormMain::PopupHistoryClick},
+        {Qt::Key_O, &TFormMain::PopupOpenFolderClick}};
+    for (const auto& [shortcut, handler] : kShortcuts) {
+        if (key != shortcut) continue;
+        (this->*handler)();
         return true;
     }
     return false;

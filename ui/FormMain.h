@@ -1,30 +1,30 @@
 #pragma once
 
 #include <marlix/core/analysis.h>
-#include <marlix/jobs/job_runner.h>
 
 #include <QDate>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
-#include <atomic>
-#include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stop_token>
-#include <string>
 #include <vector>
 
-#include "Clock.h"
+#include "DataFolder.h"
+#include "DayLoader.h"
+#include "FormLayout.h"
+#include "FormMainOptions.h"
+#include "HistoryRequests.h"
 #include "HistoryWindow.h"
+#include "SatelliteWindow.h"
+#include "ShownDay.h"
 
 class QCheckBox;
 class QDateEdit;
+class QKeyEvent;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 
@@ -35,35 +35,10 @@ class TChartPanel;
 namespace marlix::ui {
 
 class TChartInteraction;
+class TDropFileTarget;
+class TKeyPreview;
 class TSignalCharts;
 class TSatelliteView;
-
-struct TFormMainOptions {
-    // Command-line arguments after the program name; the first may name the data directory.
-    QStringList arguments;
-    // Folder used when no argument names an existing directory.
-    QString programDirectory;
-    // Start-up (data directory, yesterday's day) runs by itself once the window is shown.
-    bool runStartup = true;
-    std::shared_ptr<const TClock> clock;
-    // Wait between a change of the local minute and the automatic reload.
-    int reloadDelayMs = 1500;
-    // A load that runs longer than this shows a progress bar and can be cancelled with Escape.
-    int progressAfterMs = 500;
-    // Shows an error that left a handler; the window shows a modal box by default.
-    std::function<void(const QString& title, const QString& message)> showError;
-    // Asks where to save an export, proposing a path; an empty answer cancels. A file dialog by default.
-    std::function<QString(const QString& caption, const QString& proposed, const QString& filter)>
-        askSavePath;
-    // Runs on a load's worker thread before the files are read; tests hold a load there (until
-    // they let it go or the load is stopped) to make it long without large files.
-    std::function<void(std::stop_token)> beforeAnalysis;
-    // The same before each day that History reads.
-    std::function<void(std::stop_token)> beforeHistoryDay;
-    // Asks for a data folder, starting at the current one; an empty answer cancels. A folder dialog by
-    // default.
-    std::function<QString(const QString& caption, const QString& current)> askFolder;
-};
 
 // The main window: three signal charts, the day summary and the day navigation.
 class TFormMain : public QWidget {
@@ -80,12 +55,12 @@ class TFormMain : public QWidget {
     void LoadAndPlot(const QStringList& fileList);
     // Blocks until the newest load has ended and applies its outcome at once, without running the
     // event loop: for callers that have no event loop to wait in (the picture renderer, tests).
-    void WaitForLoad();
+    void WaitForLoad() { loader_->WaitForLoad(); }
     // Stops the load in flight; the view stays as it was.
-    void CancelLoad();
-    bool Loading() const { return loadTicket_ != 0; }
+    void CancelLoad() { loader_->Cancel(); }
+    bool Loading() const { return loader_->Loading(); }
     // The files the shown view was made from.
-    const QStringList& PlottedFiles() const { return plottedFiles_; }
+    const QStringList& PlottedFiles() const { return shownDay_->PlottedFiles(); }
 
     // The window's public actions, as the user triggers them.
     void ButtonTodayClick();
@@ -107,21 +82,21 @@ class TFormMain : public QWidget {
     THistoryWindow* HistoryWindow() const { return historyWindow_; }
     // Blocks until the History reading has ended and shows what it read, without running the
     // event loop.
-    void WaitForHistory();
-    TSatelliteView* SatelliteView() const { return satelliteView_; }
+    void WaitForHistory() { history_->WaitForHistory(); }
+    TSatelliteView* SatelliteView() const { return satellites_->View(); }
 
     // Sets the picker's date as code does: no change event follows.
     void SetPickerDate(QDate date);
     QDate PickerDate() const;
 
-    QString DataDirectory() const { return dataDirectory_; }
+    QString DataDirectory() const { return dataFolder_.Path(); }
     // Why the latest load changed nothing, or nothing when it succeeded.
-    const std::optional<core::LoadFailure>& LastLoadFailure() const { return lastFailure_; }
-    void SetDataDirectory(const QString& directory);
+    const std::optional<core::LoadFailure>& LastLoadFailure() const { return shownDay_->LastLoadFailure(); }
+    void SetDataDirectory(const QString& directory) { dataFolder_.SetPath(directory); }
     bool ControlFormat() const;
     QString ClipboardText() const;
-    int LoadCount() const { return loadCount_; }
-    void SetProgressAfterMs(int ms) { options_.progressAfterMs = ms; }
+    int LoadCount() const { return shownDay_->LoadCount(); }
+    void SetProgressAfterMs(int ms) { loader_->SetProgressAfterMs(ms); }
 
     TSignalCharts& Charts() { return *charts_; }
     TChartInteraction& Interaction() { return *interaction_; }
@@ -136,7 +111,7 @@ class TFormMain : public QWidget {
     // The line that says when the view is not what was asked for; hidden while it is.
     QLabel* LabelNotice() const { return labelNotice_; }
     // The closed minutes of the shown view, as the load read them.
-    const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
+    const std::vector<core::MinuteReading>& Minutes() const { return shownDay_->Minutes(); }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -146,97 +121,40 @@ class TFormMain : public QWidget {
     QTimer& TimerReloadDelay() { return timerReloadDelay_; }
     QTimer& TimerRun() { return timerRun_; }
 
-    static constexpr int kDesignWidth = 772;
-    static constexpr int kDesignHeight = 556;
+    static constexpr int kDesignWidth = TFormLayout::kDesignWidth;
+    static constexpr int kDesignHeight = TFormLayout::kDesignHeight;
 
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    struct Anchored;
-    // What a load's worker hands to the window: the analysis or why there is none.
-    struct TLoadOutcome {
-        std::uint64_t ticket = 0;
-        QStringList files;
-        core::LoadResult result;
-        std::exception_ptr error;  // a fault that left the analysis, shown once like a handler's
-        QString folderNotice;      // what the request found wrong with the data folder, shown instead
-    };
-    // One step of the History reading: the number of days, then each day as it is read.
-    struct THistoryArrival {
-        std::uint64_t ticket = 0;
-        std::optional<THistoryDay> day;
-        int total = 0;
-        QDate first, last;  // of the days to read, with the first step
-    };
-    struct TLoadProgress {
-        std::atomic<std::uint64_t> done{0};
-        std::atomic<std::uint64_t> total{0};
-    };
-
     void CreateControls();
     void FormResize();
     void FormKeyDown(int key);
     void FormKeyPress(const QString& text);
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
+    bool FormKeyPreview(const QKeyEvent& key);
     void Guarded(const std::function<void()>& handler);
-    void UpdateSatelliteSpan();
-    void ApplyFinishedLoad();
-    void ApplyLoad(const TLoadOutcome& outcome);
-    void ShowLoadProgress();
-    void EndLoadDisplay();
-    void RequestHistory();
-    void ApplyHistoryDays();
-    core::LocaleConventions Locale() const;
-    // Called where a load's outcome is applied: says why the view is not what was asked for, or
-    // takes that line away after a successful load.
-    void ShowLoadOutcome(const QStringList& fileList, const core::LoadResult& result);
     void SetNotice(const QString& text);
     void OpenFiles(const QStringList& files);
-    QString ShownName(const QStringList& fileList, const core::DayAnalysis& day) const;
-    QSize MinimumFormSize() const;
-    int MinimumChartHeight() const;
-    int NoticeLineHeight() const;
+    QDate YesterdayUTC() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
-    QString dataDirectory_;
+    TDataFolder dataFolder_;
     QStringList fileList_;
-    // The files of the last view; a load of the same files keeps the zoom.
-    QStringList plottedFiles_;
-    QString summaryText_ = "Summary";
     int rememberedMinute_ = -1;
-    int loadCount_ = 0;
-    std::optional<core::LoadFailure> lastFailure_;
-    std::vector<core::MinuteReading> minutes_;
-    // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.
-    QString shownName_;
     bool centred_ = false;
-    bool keyPreview_ = false;
-    // The files of the newest request and the ticket of its load, 0 when none is in flight.
-    QStringList requestedFiles_;
-    std::uint64_t loadTicket_ = 0;
-    // A notice about the data folder for the next request to show with its outcome.
-    QString folderNotice_;
-    std::uint64_t historyTicket_ = 0;
-    int historyDaysRead_ = 0;
-    std::uint64_t historyReadTicket_ = 0;  // the latest History reading that completed
-    std::shared_ptr<TLoadProgress> loadProgress_ = std::make_shared<TLoadProgress>();
-    jobs::TLatestResult<TLoadOutcome> finishedLoad_;
-    jobs::TResultQueue<THistoryArrival> historyArrivals_;
 
     chart::TChartPanel* chartStrength_ = nullptr;
     chart::TChartPanel* chartPdop_ = nullptr;
     chart::TChartPanel* chartMode_ = nullptr;
     std::unique_ptr<TSignalCharts> charts_;
     std::unique_ptr<TChartInteraction> interaction_;
+    std::unique_ptr<TSatelliteWindow> satellites_;
     QPushButton* buttonToday_ = nullptr;
     QPushButton* buttonYesterday_ = nullptr;
     QDateEdit* dateTimePicker_ = nullptr;
@@ -248,22 +166,18 @@ class TFormMain : public QWidget {
     QLabel* labelNotice_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
     THistoryWindow* historyWindow_ = nullptr;
-    TSatelliteView* satelliteView_ = nullptr;
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;
-    QTimer timerProgressDelay_;
-    QTimer timerProgressPoll_;
-    std::vector<Anchored> anchored_;
-    // What a chart needs besides its plot rectangle (title, time labels, margins), measured after
-    // each alignment; the design's until the first drawing pass.
-    int chartOverhead_ = 46;
+    std::unique_ptr<TFormLayout> layout_;
+    std::unique_ptr<TShownDay> shownDay_;
+    std::unique_ptr<TDropFileTarget> dropFileTarget1_;
+    std::unique_ptr<TKeyPreview> keyPreview_;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
-    std::unique_ptr<jobs::TJobRunner> historyRunner_ = std::make_unique<jobs::TJobRunner>();
-    std::unique_ptr<jobs::TJobRunner> loadRunner_ = std::make_unique<jobs::TJobRunner>();
+    std::unique_ptr<THistoryRequests> history_;
+    std::unique_ptr<TDayLoader> loader_;
 };
 
 }  // namespace marlix::ui

@@ -9,16 +9,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "DayDate.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
 namespace marlix::ui {
 namespace {
 
 using namespace marlix::chart;
-
-core::DayTime DayTimeOf(QDate date) {
-    return core::EncodeDate(date.year(), date.month(), date.day());
-}
 
 void ConfigurePanel(TChart& chart, const QString& title) {
     chart.SetColor(clWhite);
@@ -75,13 +72,8 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
     return std::nullopt;
 }
 
-QDate HistoryDate(core::DayTime day) {
-    const core::CivilDate date = core::DecodeDate(day);
-    return {date.year, date.month, date.day};
-}
-
 THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome) {
-    THistoryDay historyDay{HistoryDate(day), std::nullopt, QString::fromStdString(outcome.error)};
+    THistoryDay historyDay{DateOf(day), std::nullopt, QString::fromStdString(outcome.error)};
     if (outcome.analysis) historyDay.totals = outcome.analysis->totals;
     return historyDay;
 }

@@ -38,7 +38,6 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
 
 // History charts the days with logs from this many days before the shown one to as many after it.
 inline constexpr int kHistorySpanDays = 15;
-QDate HistoryDate(core::DayTime day);
 // A day as the days module read it, as History charts it.
 THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome);
 

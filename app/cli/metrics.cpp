@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <ostream>
+#include <vector>
 
 #include "command_line.h"
 #include "marlix/core/atomic_file.h"
+#include "marlix/core/state_words.h"
 #include "monitoring.h"
 
 namespace marlix::cli {
@@ -71,6 +73,14 @@ class Exposition {
     std::string text_;
 };
 
+constexpr core::FixState kFixStates[] = {core::FixState::None, core::FixState::Fix2D, core::FixState::Fix3D};
+
+// The lock modes a log names: inactive, coarse and fine; or inactive and control.
+std::vector<core::LockMode> NamedModes(bool controlFormat) {
+    if (controlFormat) return {core::LockMode::Inactive, core::LockMode::FineOrControl};
+    return {core::LockMode::Inactive, core::LockMode::Coarse, core::LockMode::FineOrControl};
+}
+
 std::optional<double> Percent(const std::optional<double>& percent) {
     if (!percent) return std::nullopt;
     return *percent / 100;
@@ -81,18 +91,14 @@ void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view st
                    const core::DayTotals& t) {
     const std::string of = " over " + std::string(stretch);
     e.Family(prefix + "fix_ratio", "Share of fix-and-mode records per fix state" + of + ".");
-    static constexpr const char* kFixes[] = {"none", "2d", "3d"};
-    for (int i = 0; i < 3; ++i) e.Sample(Ratio(t.fixCounts, i), "fix", kFixes[i]);
+    for (const core::FixState fix : kFixStates)
+        e.Sample(Ratio(t.fixCounts, static_cast<int>(fix)), "fix", core::FixWords(fix).metric);
     e.Family(prefix + "lock_mode_ratio",
              "Share of fix-and-mode records per lock mode (inactive, coarse, fine; or inactive, control)" +
                  of + ".");
-    e.Sample(Ratio(t.modeCounts, 0), "mode", "inactive");
-    if (t.controlFormat) {
-        e.Sample(Ratio(t.modeCounts, 2), "mode", "control");
-    } else {
-        e.Sample(Ratio(t.modeCounts, 1), "mode", "coarse");
-        e.Sample(Ratio(t.modeCounts, 2), "mode", "fine");
-    }
+    for (const core::LockMode mode : NamedModes(t.controlFormat))
+        e.Sample(Ratio(t.modeCounts, static_cast<int>(mode)), "mode",
+                 core::ModeWords(mode, t.controlFormat).metric);
     e.Family(prefix + "pdop_average", "Average of the PDOP values 1 to 9" + of + ".");
     e.Sample(t.AveragePdop());
     e.Family(prefix + "gps_seeking_ratio", "Share of 8-item among 6- and 8-item satellite lists" + of + ".");
@@ -156,19 +162,13 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     // Each state is a series of its own, 1 for the current one.
     e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
     if (const auto fix = newest.fix) {
-        static constexpr std::pair<const char*, core::FixState> kFixes[] = {
-            {"none", core::FixState::None}, {"2d", core::FixState::Fix2D}, {"3d", core::FixState::Fix3D}};
-        for (const auto& [name, state] : kFixes) e.Sample(*fix == state ? 1.0 : 0.0, "fix", name);
+        for (const core::FixState state : kFixStates)
+            e.Sample(*fix == state ? 1.0 : 0.0, "fix", core::FixWords(state).metric);
     }
     e.Family("marlix_sqa_minute_lock_mode", "Lock mode of the newest minute (1 for the current mode).");
     if (const auto mode = newest.mode) {
-        e.Sample(*mode == core::LockMode::Inactive ? 1.0 : 0.0, "mode", "inactive");
-        if (a.controlFormat) {
-            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "control");
-        } else {
-            e.Sample(*mode == core::LockMode::Coarse ? 1.0 : 0.0, "mode", "coarse");
-            e.Sample(*mode == core::LockMode::FineOrControl ? 1.0 : 0.0, "mode", "fine");
-        }
+        for (const core::LockMode state : NamedModes(a.controlFormat))
+            e.Sample(*mode == state ? 1.0 : 0.0, "mode", core::ModeWords(state, a.controlFormat).metric);
     }
     return e.Text();
 }

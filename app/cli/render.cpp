@@ -20,6 +20,7 @@
 
 #include "command_line.h"
 #include "ui/ChartInteraction.h"
+#include "ui/DayDate.h"
 #include "ui/DayExport.h"
 #include "ui/FormMain.h"
 
@@ -186,8 +187,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     form.show();
 
     if (request.files.empty()) {
-        const core::CivilDate day = core::DecodeDate(request.date.value_or(YesterdayUtc()));
-        form.SetPickerDate(QDate(day.year, day.month, day.day));
+        form.SetPickerDate(ui::DateOf(request.date.value_or(YesterdayUtc())));
         form.DateTimePickerChange();
         form.WaitForLoad();
     } else {
@@ -197,9 +197,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.WaitForLoad();
         // Like the window, which opens on yesterday before any drop, but naming the day of the files read
         // rather than the picker's empty default.
-        const core::CivilDate day =
-            core::DecodeDate(form.Charts().HasDay() ? form.Charts().DayStart() : YesterdayUtc());
-        form.SetPickerDate(QDate(day.year, day.month, day.day));
+        form.SetPickerDate(ui::DateOf(form.Charts().HasDay() ? form.Charts().DayStart() : YesterdayUtc()));
     }
     if (const auto& failure = form.LastLoadFailure()) {
         err << "marlix-sqa-cli: " << ReadFailureText(*failure) << '\n';
@@ -215,7 +213,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.Interaction().ZoomTo(day + *request.fromMinute / 1440.0, day + *request.toMinute / 1440.0);
     }
 
-    auto failure = ui::SavePng(ui::WindowPicture(form), request.out);
+    auto failure = ui::SavePng(ui::WindowPicture(form, form.Interaction()), request.out);
     if (!failure && !request.layout.empty())
         failure = core::WriteFileAtomically(request.layout, LayoutJson(form));
     if (failure) {

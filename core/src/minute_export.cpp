@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "marlix/core/csv.h"
+#include "marlix/core/state_words.h"
 
 namespace marlix::core {
 namespace {
@@ -19,27 +20,11 @@ std::string Shortest(const std::optional<T>& value) {
 }
 
 std::string FixWord(const std::optional<FixState>& fix) {
-    if (!fix) return {};
-    switch (*fix) {
-        case FixState::Fix2D:
-            return "2D";
-        case FixState::Fix3D:
-            return "3D";
-        default:
-            return "none";
-    }
+    return fix ? std::string(FixWords(*fix).csv) : std::string();
 }
 
 std::string ModeWord(const std::optional<LockMode>& mode, bool controlFormat) {
-    if (!mode) return {};
-    switch (*mode) {
-        case LockMode::Coarse:
-            return "coarse";
-        case LockMode::FineOrControl:
-            return controlFormat ? "control" : "fine";
-        default:
-            return "inactive";
-    }
+    return mode ? std::string(ModeWords(*mode, controlFormat).csv) : std::string();
 }
 
 std::string GapWords(const MinuteReading& m) {

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <string>
+
+#include "marlix/core/state_words.h"
 
 namespace marlix::ui {
 
@@ -70,8 +73,9 @@ TFastLineSeries& AddSeries(TChart& chart, const char* component, const char* tit
     return series;
 }
 
-void AddRightLabel(TChart& chart, double value, const char* text, TColor colour) {
-    TAxisItem& item = chart.RightAxis().Items().AddItem(value, text);
+// The label of a state stands two blanks off the axis.
+void AddRightLabel(TChart& chart, double value, const core::StateWords& words, TColor colour) {
+    TAxisItem& item = chart.RightAxis().Items().AddItem(value, "  " + std::string(words.label));
     item.Font().SetColor(colour);
 }
 
@@ -119,9 +123,9 @@ void ConfigureChartMode(TChart& chart) {
 void PutFixLabels(TChart& strength) {
     strength.RightAxis().Items().ClearItems();
     const TColor fixColour = strength.Series(2).SeriesColor();
-    AddRightLabel(strength, core::kFixNonePlotted, "  No fix", fixColour);
-    AddRightLabel(strength, core::kFix2DPlotted, "  2D", fixColour);
-    AddRightLabel(strength, core::kFix3DPlotted, "  3D", fixColour);
+    AddRightLabel(strength, core::kFixNonePlotted, core::FixWords(core::FixState::None), fixColour);
+    AddRightLabel(strength, core::kFix2DPlotted, core::FixWords(core::FixState::Fix2D), fixColour);
+    AddRightLabel(strength, core::kFix3DPlotted, core::FixWords(core::FixState::Fix3D), fixColour);
 }
 
 void FixRightAxisToLeft(TChart& strength) {
@@ -204,13 +208,17 @@ void TSignalCharts::AlignCharts() {
 
     mode_.RightAxis().Items().ClearItems();
     const TColor modeColour = mode_.Series(1).SeriesColor();
-    AddRightLabel(mode_, core::kModeInactivePlotted, "  Inactive", modeColour);
+    AddRightLabel(mode_, core::kModeInactivePlotted,
+                  core::ModeWords(core::LockMode::Inactive, controlFormat_), modeColour);
     if (controlFormat_) {
-        AddRightLabel(mode_, core::kModeFineOrControlPlotted, "  Control", modeColour);
+        AddRightLabel(mode_, core::kModeFineOrControlPlotted,
+                      core::ModeWords(core::LockMode::FineOrControl, true), modeColour);
         mode_.Title().SetText(kModeControlTitle);
     } else {
-        AddRightLabel(mode_, core::kModeCoarsePlotted, "  Coarse", modeColour);
-        AddRightLabel(mode_, core::kModeFineOrControlPlotted, "  Fine", modeColour);
+        AddRightLabel(mode_, core::kModeCoarsePlotted, core::ModeWords(core::LockMode::Coarse, false),
+                      modeColour);
+        AddRightLabel(mode_, core::kModeFineOrControlPlotted,
+                      core::ModeWords(core::LockMode::FineOrControl, false), modeColour);
         // A later load in the ordinary format names its own lock modes again.
         mode_.Title().SetText(kModeTitle);
     }

@@ -294,7 +294,7 @@ TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedCont
     answer = dataDir.path() + "/shot.png";
     QTest::keyClick(form->windowHandle(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{"Save image | " + dataDir.path() + "/2026-03-14_rx_data.png"});
-    EXPECT_EQ(QImage(answer), WindowPicture(*form));
+    EXPECT_EQ(QImage(answer), WindowPicture(*form, form->Interaction()));
 
     QGuiApplication::clipboard()->setText("before");
     QTest::keyClick(form->windowHandle(), Qt::Key_C, Qt::ControlModifier);
@@ -322,7 +322,7 @@ TEST_F(SaveImageTest, SavedImageIsThePictureRenderMakesForTheSameSizeAndSpan) {
                      QPoint(pdop.Chart().BottomAxis().ValueToPixel(At(yesterday, 10, 30)), 60));
     ASSERT_TRUE(window.Interaction().Readout()->isVisible());
     const QString saved = dataDir.path() + "/saved.png";
-    SaveWindowPicture(window, saved);
+    SaveWindowPicture(window, window.Interaction(), saved);
     EXPECT_TRUE(window.Interaction().Readout()->isVisible());
 
     const std::string rendered = (dataDir.path() + "/rendered.png").toStdString();
