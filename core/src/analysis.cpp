@@ -1,5 +1,6 @@
 #include "marlix/core/analysis.h"
 
+#include "analysis_internal.h"
 #include "line_reduction.h"
 #include "marlix/core/aggregation.h"
 #include "marlix/core/day_texts.h"
@@ -21,16 +22,6 @@ class AnalyserSink final : public LineSink {
 };
 
 }  // namespace
-
-std::string_view SeriesTitle(SeriesId id) {
-    static constexpr std::string_view kTitles[kSeriesCount] = {"Strength", "Num good", "2D/3D fix", "Trend",
-                                                               "PDOP",     "Signal",   "Mode"};
-    return kTitles[static_cast<int>(id)];
-}
-
-std::string ReadFailureText(const LoadFailure& failure) {
-    return "cannot read " + failure.file + ": " + failure.reason;
-}
 
 std::string DayFileName(DayTime date) {
     return FormatIsoDate(date) + "_rx_data.txt";

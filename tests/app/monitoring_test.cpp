@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "analysis_internal.h"
 #include "check.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/recent.h"
