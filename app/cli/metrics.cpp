@@ -78,7 +78,8 @@ class Exposition {
     std::string text_;
 };
 
-std::optional<double> Percent(const std::optional<double>& percent) {
+// A ratio of 0 to 1 from a figure in percent.
+std::optional<double> AsRatio(const std::optional<double>& percent) {
     if (!percent) return std::nullopt;
     return *percent / 100;
 }
@@ -89,21 +90,21 @@ void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view st
     const std::string of = " over " + std::string(stretch);
     e.Family(prefix + "fix_ratio", "Share of fix-and-mode records per fix state" + of + ".");
     static constexpr const char* kFixes[] = {"none", "2d", "3d"};
-    for (int i = 0; i < 3; ++i) e.Sample(Ratio(t.fixCounts, i), "fix", kFixes[i]);
+    for (int i = 0; i < 3; ++i) e.Sample(AsRatio(t.FixShare(i)), "fix", kFixes[i]);
     e.Family(prefix + "lock_mode_ratio",
              "Share of fix-and-mode records per lock mode (inactive, coarse, fine; or inactive, control)" +
                  of + ".");
-    e.Sample(Ratio(t.modeCounts, 0), "mode", "inactive");
+    e.Sample(AsRatio(t.ModeShare(0)), "mode", "inactive");
     if (t.controlFormat) {
-        e.Sample(Ratio(t.modeCounts, 2), "mode", "control");
+        e.Sample(AsRatio(t.ModeShare(2)), "mode", "control");
     } else {
-        e.Sample(Ratio(t.modeCounts, 1), "mode", "coarse");
-        e.Sample(Ratio(t.modeCounts, 2), "mode", "fine");
+        e.Sample(AsRatio(t.ModeShare(1)), "mode", "coarse");
+        e.Sample(AsRatio(t.ModeShare(2)), "mode", "fine");
     }
     e.Family(prefix + "pdop_average", "Average of the PDOP values 1 to 9" + of + ".");
     e.Sample(t.AveragePdop());
     e.Family(prefix + "gps_seeking_ratio", "Share of 8-item among 6- and 8-item satellite lists" + of + ".");
-    e.Sample(Percent(t.SeekingShare()));
+    e.Sample(AsRatio(t.SeekingShare()));
     e.Family(prefix + "strength_mean",
              "Mean of the minutes' signal strength above 0 (scale 0 to 9)" + of + ".");
     e.Sample(t.meanStrength);
@@ -159,7 +160,7 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     e.Family("marlix_sqa_minute_pdop", "Smallest PDOP of the newest minute.");
     e.Sample(value(newest.pdop));
     e.Family("marlix_sqa_minute_signal_ratio", "Share of numbered satellites with signal, newest minute.");
-    e.Sample(Percent(value(newest.signal)));
+    e.Sample(AsRatio(value(newest.signal)));
     // Each state is a series of its own, 1 for the current one.
     e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
     if (const auto fix = newest.fix) {
