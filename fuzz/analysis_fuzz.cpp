@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis_internal.h"
 #include "commands.h"
 #include "fuzz_checks.h"
 #include "line_reduction.h"
-#include "marlix/core/analysis.h"
 #include "marlix/core/line_reader.h"
 #include "support/reduction_rules.h"
 

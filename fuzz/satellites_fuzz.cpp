@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "analysis_internal.h"
 #include "fuzz_checks.h"
-#include "marlix/core/analysis.h"
 
 namespace {
 

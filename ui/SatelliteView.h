@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 #include "marlix/core/satellites.h"
 
 class QPainter;

@@ -226,11 +226,8 @@ int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, 
     if (!m.HasRecords()) return Finish(out, PluginState::Critical, "no time records in " + path);
 
     const core::DayTotals& t = m.recentTotals;
-    const int fineIndex = 2;
-    const std::array<std::optional<double>, kMeasureCount> values = {
-        Ratio(t.fixCounts, 2) ? std::optional(*Ratio(t.fixCounts, 2) * 100) : std::nullopt,
-        Ratio(t.modeCounts, fineIndex) ? std::optional(*Ratio(t.modeCounts, fineIndex) * 100) : std::nullopt,
-        t.AveragePdop(), t.meanStrength};
+    const std::array<std::optional<double>, kMeasureCount> values = {t.FixShare(2), t.ModeShare(2),
+                                                                     t.AveragePdop(), t.meanStrength};
     PluginState state = PluginState::Ok;
     std::string summary, perfdata;
     for (int i = 0; i < kMeasureCount; ++i) {

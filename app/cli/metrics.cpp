@@ -81,7 +81,8 @@ std::vector<core::LockMode> NamedModes(bool controlFormat) {
     return {core::LockMode::Inactive, core::LockMode::Coarse, core::LockMode::FineOrControl};
 }
 
-std::optional<double> Percent(const std::optional<double>& percent) {
+// A ratio of 0 to 1 from a figure in percent.
+std::optional<double> AsRatio(const std::optional<double>& percent) {
     if (!percent) return std::nullopt;
     return *percent / 100;
 }
@@ -92,17 +93,17 @@ void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view st
     const std::string of = " over " + std::string(stretch);
     e.Family(prefix + "fix_ratio", "Share of fix-and-mode records per fix state" + of + ".");
     for (const core::FixState fix : kFixStates)
-        e.Sample(Ratio(t.fixCounts, static_cast<int>(fix)), "fix", core::FixWords(fix).metric);
+        e.Sample(AsRatio(t.FixShare(static_cast<int>(fix))), "fix", core::FixWords(fix).metric);
     e.Family(prefix + "lock_mode_ratio",
              "Share of fix-and-mode records per lock mode (inactive, coarse, fine; or inactive, control)" +
                  of + ".");
     for (const core::LockMode mode : NamedModes(t.controlFormat))
-        e.Sample(Ratio(t.modeCounts, static_cast<int>(mode)), "mode",
+        e.Sample(AsRatio(t.ModeShare(static_cast<int>(mode))), "mode",
                  core::ModeWords(mode, t.controlFormat).metric);
     e.Family(prefix + "pdop_average", "Average of the PDOP values 1 to 9" + of + ".");
     e.Sample(t.AveragePdop());
     e.Family(prefix + "gps_seeking_ratio", "Share of 8-item among 6- and 8-item satellite lists" + of + ".");
-    e.Sample(Percent(t.SeekingShare()));
+    e.Sample(AsRatio(t.SeekingShare()));
     e.Family(prefix + "strength_mean",
              "Mean of the minutes' signal strength above 0 (scale 0 to 9)" + of + ".");
     e.Sample(t.meanStrength);
@@ -158,7 +159,7 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     e.Family("marlix_sqa_minute_pdop", "Smallest PDOP of the newest minute.");
     e.Sample(value(newest.pdop));
     e.Family("marlix_sqa_minute_signal_ratio", "Share of numbered satellites with signal, newest minute.");
-    e.Sample(Percent(value(newest.signal)));
+    e.Sample(AsRatio(value(newest.signal)));
     // Each state is a series of its own, 1 for the current one.
     e.Family("marlix_sqa_minute_fix", "Fix state of the newest minute (1 for the current state).");
     if (const auto fix = newest.fix) {

@@ -41,10 +41,4 @@ DayMonitor MonitorDay(const std::string& dataDirectory, core::DayTime day, doubl
     return monitor;
 }
 
-std::optional<double> Ratio(const std::array<std::int64_t, 3>& counts, int index) {
-    const std::int64_t total = counts[0] + counts[1] + counts[2];
-    if (total == 0) return std::nullopt;
-    return static_cast<double>(counts[index]) / static_cast<double>(total);
-}
-
 }  // namespace marlix::cli

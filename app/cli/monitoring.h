@@ -37,7 +37,4 @@ struct DayMonitor {
 DayMonitor MonitorDay(const std::string& dataDirectory, core::DayTime day, double nowUnixSeconds,
                       int minutes);
 
-// Share of one count among the three, 0 to 1; nothing without any count.
-std::optional<double> Ratio(const std::array<std::int64_t, 3>& counts, int index);
-
 }  // namespace marlix::cli

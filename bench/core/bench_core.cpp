@@ -8,8 +8,8 @@
 #include <fstream>
 #include <vector>
 
+#include "analysis_internal.h"
 #include "line_reduction.h"
-#include "marlix/core/analysis.h"
 #include "marlix/core/line_reader.h"
 #include "marlix/core/simulator.h"
 

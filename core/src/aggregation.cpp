@@ -176,15 +176,9 @@ void MinuteAggregator::FlushMinute(DayTime t) {
         AddZeroPoints(t);
         reading.gapEnds = true;
     }
-    for (int i = 0; i < 3; ++i) {
-        reading.fixCounts[i] = totals_.fixCounts[i] - totalsAtLastClose_.fixCounts[i];
-        reading.modeCounts[i] = totals_.modeCounts[i] - totalsAtLastClose_.modeCounts[i];
-    }
-    reading.pdopSum = totals_.pdopSum - totalsAtLastClose_.pdopSum;
-    reading.pdopCount = totals_.pdopCount - totalsAtLastClose_.pdopCount;
-    reading.sixItemLists = totals_.sixItemLists - totalsAtLastClose_.sixItemLists;
-    reading.eightItemLists = totals_.eightItemLists - totalsAtLastClose_.eightItemLists;
-    totalsAtLastClose_ = totals_;
+    reading.counts = static_cast<const RecordCounts&>(totals_);
+    reading.counts -= countsAtLastClose_;
+    countsAtLastClose_ = totals_;
     if (minute_.pdopLines > 0) {
         const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
         if (p <= 10) {

@@ -1,5 +1,6 @@
 #include "marlix/core/analysis.h"
 
+#include "analysis_internal.h"
 #include "line_reduction.h"
 #include "marlix/core/aggregation.h"
 #include "marlix/core/day_texts.h"
@@ -22,16 +23,6 @@ class AnalyserSink final : public LineSink {
 };
 
 }  // namespace
-
-std::string_view SeriesTitle(SeriesId id) {
-    static constexpr std::string_view kTitles[kSeriesCount] = {"Strength", "Num good", "2D/3D fix", "Trend",
-                                                               "PDOP",     "Signal",   "Mode"};
-    return kTitles[static_cast<int>(id)];
-}
-
-std::string ReadFailureText(const LoadFailure& failure) {
-    return "cannot read " + failure.file + ": " + failure.reason;
-}
 
 DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)
     : locale_(std::move(locale)),

@@ -20,33 +20,25 @@ std::string Percent(double value, const LocaleConventions& locale) {
 }
 
 std::string FixPart(const DayTotals& totals, const LocaleConventions& locale) {
+    if (!totals.FixShare(0)) return "Fix summary not available";
     const auto [noFix, fix2D, fix3D] = totals.fixCounts;
-    // One hundredth of the line count, rounded to a 4-byte float before it divides: that rounding
-    // decides the last digit of some shares.
-    const auto hundredth = static_cast<float>(static_cast<double>(noFix + fix2D + fix3D) / 100.0);
-    if (!(hundredth > 0)) return "Fix summary not available";
-    const double divisor = hundredth;
-    return "Fixes: none/2D/3D:  " + Percent(static_cast<double>(noFix) / divisor, locale) + ", " +
-           Percent(static_cast<double>(fix2D) / divisor, locale) + ", " +
-           Percent(static_cast<double>(fix3D) / divisor, locale) + "  (" + std::to_string(noFix) + ", " +
-           std::to_string(fix2D) + ", " + std::to_string(fix3D) + ")";
+    return "Fixes: none/2D/3D:  " + Percent(*totals.FixShare(0), locale) + ", " +
+           Percent(*totals.FixShare(1), locale) + ", " + Percent(*totals.FixShare(2), locale) + "  (" +
+           std::to_string(noFix) + ", " + std::to_string(fix2D) + ", " + std::to_string(fix3D) + ")";
 }
 
 std::string ModePart(const DayTotals& totals, const LocaleConventions& locale) {
+    if (!totals.ModeShare(0)) return "Mode summary not available";
     const auto [inactive, coarse, fineOrControl] = totals.modeCounts;
-    // As in FixPart: the 4-byte float hundredth is part of the result.
-    const auto hundredth = static_cast<float>(static_cast<double>(inactive + coarse + fineOrControl) / 100.0);
-    if (!(hundredth > 0)) return "Mode summary not available";
-    const double divisor = hundredth;
     if (totals.controlFormat) {
-        return "Control: inactive/control:  " + Percent(static_cast<double>(inactive) / divisor, locale) +
-               ", " + Percent(static_cast<double>(fineOrControl) / divisor, locale) + "  (" +
-               std::to_string(inactive) + ", " + std::to_string(fineOrControl) + ")";
+        return "Control: inactive/control:  " + Percent(*totals.ModeShare(0), locale) + ", " +
+               Percent(*totals.ModeShare(2), locale) + "  (" + std::to_string(inactive) + ", " +
+               std::to_string(fineOrControl) + ")";
     }
-    return "Control: inactive/coarse/fine:  " + Percent(static_cast<double>(inactive) / divisor, locale) +
-           ", " + Percent(static_cast<double>(coarse) / divisor, locale) + ", " +
-           Percent(static_cast<double>(fineOrControl) / divisor, locale) + "  (" + std::to_string(inactive) +
-           ", " + std::to_string(coarse) + ", " + std::to_string(fineOrControl) + ")";
+    return "Control: inactive/coarse/fine:  " + Percent(*totals.ModeShare(0), locale) + ", " +
+           Percent(*totals.ModeShare(1), locale) + ", " + Percent(*totals.ModeShare(2), locale) + "  (" +
+           std::to_string(inactive) + ", " + std::to_string(coarse) + ", " + std::to_string(fineOrControl) +
+           ")";
 }
 
 std::string PdopPart(const DayTotals& totals, const LocaleConventions& locale) {

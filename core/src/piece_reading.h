@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "marlix/core/aggregation.h"
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 
 namespace marlix::core {
 

@@ -24,14 +24,7 @@ DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span) {
     for (const MinuteReading& m : analysis.minutes) {
         const std::int64_t minute = DataMinute(m);
         if (minute < span.first || minute >= span.end) continue;
-        for (int i = 0; i < 3; ++i) {
-            totals.fixCounts[i] += m.fixCounts[i];
-            totals.modeCounts[i] += m.modeCounts[i];
-        }
-        totals.pdopSum += m.pdopSum;
-        totals.pdopCount += m.pdopCount;
-        totals.sixItemLists += m.sixItemLists;
-        totals.eightItemLists += m.eightItemLists;
+        totals += m.counts;
         if (m.strength && *m.strength > 0) {
             strengthSum += *m.strength;
             ++strengthCount;

@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "analysis_internal.h"
 #include "check.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/recent.h"
@@ -154,12 +155,34 @@ TEST_F(Monitoring, MinutesAddUpToTheDayAndCountTheMinutesWithoutRecords) {
 
 // ---- metrics ----
 
-TEST_F(Monitoring, MetricsAgreeWithTheReportAndTheTable) {
+// The metrics of a day or its last minutes against the report, the table and the check of the same
+// day. Every share of a fix state or a lock mode, wherever it is shown, is the day summary's.
+TEST_F(Monitoring, MetricsAgreeWithTheReportTheTableAndTheCheck) {
     for (const bool control : {false, true}) {
-        WriteDay(core::SimulateDay(kMarch5, core::SimulationOptions{11, control}));
+        const std::string day = core::SimulateDay(kMarch5, core::SimulationOptions{11, control});
+        WriteDay(day);
+        const core::DayAnalysis a = core::AnalyseText(day);
+        const core::DayTotals& t = a.totals;
+        // The summary divides by a 4-byte float of the count / 100; on this day that differs from a
+        // plain division, so a figure made the other way shows.
+        ASSERT_NE(*t.FixShare(2) / 100,
+                  static_cast<double>(t.fixCounts[2]) /
+                      static_cast<double>(t.fixCounts[0] + t.fixCounts[1] + t.fixCounts[2]));
         const Outcome metrics = Metrics(kMarch5Unix + 2 * 86400, {"--date", "2024-03-05"});
         ASSERT_EQ(metrics.status, 0) << metrics.err;
         const auto m = Samples(metrics.out);
+        static constexpr const char* kFixes[] = {"none", "2d", "3d"};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(m.at("marlix_sqa_day_fix_ratio{fix=\"" + std::string(kFixes[i]) + "\"}"),
+                      *t.FixShare(i) / 100)
+                << i;
+        }
+        EXPECT_EQ(m.at("marlix_sqa_day_lock_mode_ratio{mode=\"inactive\"}"), *t.ModeShare(0) / 100);
+        EXPECT_EQ(m.at(control ? "marlix_sqa_day_lock_mode_ratio{mode=\"control\"}"
+                               : "marlix_sqa_day_lock_mode_ratio{mode=\"fine\"}"),
+                  *t.ModeShare(2) / 100);
+        EXPECT_EQ(m.count("marlix_sqa_day_lock_mode_ratio{mode=\"coarse\"}"), control ? 0u : 1u);
+
         std::ostringstream tableOut, tableErr;
         ASSERT_EQ(RunTable({"--data-dir", dir_.string(), "--format", "csv"}, tableOut, tableErr), 0);
         std::istringstream rows(tableOut.str());
@@ -171,14 +194,9 @@ TEST_F(Monitoring, MetricsAgreeWithTheReportAndTheTable) {
         for (std::string name, value; std::getline(names, name, ',') && std::getline(values, value, ',');)
             cell[name] = value;
         const auto percent = [](double ratio) { return core::FormatFixed(ratio * 100, 4, "."); };
-        EXPECT_EQ(percent(m.at("marlix_sqa_day_fix_ratio{fix=\"3d\"}")), cell["fix_3d_pct"]);
-        EXPECT_EQ(percent(m.at("marlix_sqa_day_fix_ratio{fix=\"none\"}")), cell["fix_none_pct"]);
-        EXPECT_EQ(percent(m.at("marlix_sqa_day_lock_mode_ratio{mode=\"inactive\"}")),
-                  cell["mode_inactive_pct"]);
-        EXPECT_EQ(percent(m.at(control ? "marlix_sqa_day_lock_mode_ratio{mode=\"control\"}"
-                                       : "marlix_sqa_day_lock_mode_ratio{mode=\"fine\"}")),
-                  cell["mode_fine_or_control_pct"]);
-        EXPECT_EQ(m.count("marlix_sqa_day_lock_mode_ratio{mode=\"coarse\"}"), control ? 0u : 1u);
+        EXPECT_EQ(cell["fix_3d_pct"], core::FormatFixed(*t.FixShare(2), 4, "."));
+        EXPECT_EQ(cell["fix_none_pct"], core::FormatFixed(*t.FixShare(0), 4, "."));
+        EXPECT_EQ(cell["mode_fine_or_control_pct"], core::FormatFixed(*t.ModeShare(2), 4, "."));
         EXPECT_EQ(percent(m.at("marlix_sqa_day_gps_seeking_ratio")), cell["gps_seeking_pct"]);
         EXPECT_EQ(core::FormatFixed(m.at("marlix_sqa_day_pdop_average"), 2, "."), cell["average_pdop"]);
         EXPECT_EQ(core::FormatFixed(m.at("marlix_sqa_day_strength_mean"), 1, "."), cell["mean_strength"]);
@@ -189,8 +207,26 @@ TEST_F(Monitoring, MetricsAgreeWithTheReportAndTheTable) {
         // The report's hint and summary round the same figures.
         std::ostringstream report, reportErr;
         ASSERT_EQ(RunReport({"--data-dir", dir_.string(), "--date", "2024-03-05"}, report, reportErr), 0);
+        const auto whole = [&t](int i) { return core::FormatFixed(*t.FixShare(i), 0, ".") + "%"; };
+        EXPECT_NE(report.str().find("Fixes: none/2D/3D:  " + whole(0) + ", " + whole(1) + ", " + whole(2)),
+                  std::string::npos);
         EXPECT_NE(report.str().find("Mean strength: " + cell["mean_strength"] + "\n"), std::string::npos);
         EXPECT_NE(report.str().find("Average PDOP: " + cell["average_pdop"] + ","), std::string::npos);
+
+        // The check and the recent metrics take the same minutes: all of the day before 23:59.
+        const double now = kMarch5Unix + 86370;
+        const core::DayTotals recent =
+            core::TotalsOfMinutes(a, core::LastMinutes(kMarch5, core::DayTimeFromUnixSeconds(now), 1440));
+        const auto r = Samples(Metrics(now, {"--minutes", "1440"}).out);
+        EXPECT_EQ(r.at("marlix_sqa_recent_fix_ratio{fix=\"3d\"}"), *recent.FixShare(2) / 100);
+        const Outcome check = Check(now, {"--minutes", "1440"});
+        EXPECT_NE(check.out.find("'fix_3d'=" + core::FormatFixed(*recent.FixShare(2), 1, ".") + "%;"),
+                  std::string::npos)
+            << check.out;
+        EXPECT_NE(check.out.find("'lock_" + std::string(control ? "control" : "fine") +
+                                 "'=" + core::FormatFixed(*recent.ModeShare(2), 1, ".") + "%;"),
+                  std::string::npos)
+            << check.out;
     }
 }
 
@@ -208,13 +244,17 @@ TEST_F(Monitoring, MetricsOfTheLastMinutesAndTheNewestMinute) {
     EXPECT_EQ(m.at("marlix_sqa_last_record_timestamp_seconds{" + station + "}"), kMarch5Unix + 36629);
     EXPECT_EQ(m.at("marlix_sqa_recent_window_seconds{" + station + "}"), 240);
     EXPECT_EQ(m.at("marlix_sqa_recent_fix_ratio{fix=\"3d\"," + station + "}"), 0);
-    EXPECT_EQ(m.at("marlix_sqa_recent_fix_ratio{fix=\"none\"," + station + "}"), 1);
-    EXPECT_EQ(m.at("marlix_sqa_recent_lock_mode_ratio{mode=\"inactive\"," + station + "}"), 1);
+    // All 240 records of the four minutes, as the summary divides: by a 4-byte float of 2.4, which
+    // leaves the share a little under 100%.
+    const double all240 = 240 / static_cast<double>(2.4F) / 100;
+    EXPECT_EQ(m.at("marlix_sqa_recent_fix_ratio{fix=\"none\"," + station + "}"), all240);
+    EXPECT_EQ(m.at("marlix_sqa_recent_lock_mode_ratio{mode=\"inactive\"," + station + "}"), all240);
     EXPECT_EQ(m.count("marlix_sqa_recent_pdop_average{" + station + "}"), 0u);   // no PDOP value 1 to 9
     EXPECT_EQ(m.count("marlix_sqa_recent_strength_mean{" + station + "}"), 0u);  // no level above 0
     // Day so far: 10:00 to 10:09 have records, the 600 minutes before do not.
     EXPECT_EQ(m.at("marlix_sqa_day_without_records_seconds{" + station + "}"), 600 * 60);
-    EXPECT_EQ(m.at("marlix_sqa_day_fix_ratio{fix=\"3d\"," + station + "}"), 301.0 / 630);
+    EXPECT_EQ(m.at("marlix_sqa_day_fix_ratio{fix=\"3d\"," + station + "}"),
+              301 / static_cast<double>(6.3F) / 100);
     // The newest minute closed at 10:10:01.
     EXPECT_EQ(m.at("marlix_sqa_minute_timestamp_seconds{" + station + "}"), kMarch5Unix + 36601);
     EXPECT_EQ(m.at("marlix_sqa_minute_strength{" + station + "}"), 0);

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "marlix/chart/chart.h"
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 
 namespace marlix::chart::sample {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "marlix/core/analysis.h"
+#include "analysis_internal.h"
 #include "support/text.h"
 
 namespace marlix::core {

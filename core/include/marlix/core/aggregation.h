@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 #include "marlix/core/records.h"
 
 namespace marlix::core {
@@ -119,7 +119,7 @@ class MinuteAggregator {
     // The index of each minute's strength sample, for its trend; none for a minute without one.
     std::vector<std::optional<std::size_t>> minuteSamples_;
     std::vector<double> trends_;  // by sample, from PlotTrend
-    DayTotals totalsAtLastClose_;
+    RecordCounts countsAtLastClose_;
     std::vector<std::int64_t> recordMinutes_;
 };
 

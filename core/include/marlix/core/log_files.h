@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 #include "marlix/core/line_reader.h"
 
 namespace marlix::core {

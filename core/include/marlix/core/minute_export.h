@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 
 namespace marlix::core {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 
 namespace marlix::core {
 

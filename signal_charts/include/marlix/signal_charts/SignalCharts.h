@@ -1,7 +1,7 @@
 #pragma once
 
 #include <marlix/chart/chart.h>
-#include <marlix/core/analysis.h>
+#include <marlix/core/day_analysis.h>
 
 namespace marlix::ui {
 
