@@ -53,6 +53,32 @@ class FileDescriptor {
     int fd_ = -1;
 };
 
+// A log file open for reading with its size at the opening, or why it cannot be read.
+struct OpenedLogFile {
+    FileDescriptor fd;
+    std::uint64_t size = 0;
+    std::optional<LoadFailure> failure;
+};
+
+// The one way a log file is opened. Non-blocking, so that a FIFO given as a log is opened at once and
+// then refused instead of waiting for a writer; on a regular file the flag changes nothing.
+OpenedLogFile OpenLogFile(const std::string& path) {
+    OpenedLogFile file;
+    file.fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
+    if (file.fd.Get() < 0 || ::fstat(file.fd.Get(), &info) != 0) {
+        file.failure = Failure(path, errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        // A directory, FIFO, socket or device is no log: reading it could block or never end.
+        file.failure = Failure(path, EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        file.failure = LoadFailure{path, "Not a regular file", false};
+    } else {
+        file.size = static_cast<std::uint64_t>(info.st_size);
+    }
+    return file;
+}
+
 struct PlannedFile {
     std::string path;
     FileDescriptor fd;
@@ -72,8 +98,14 @@ struct Piece {
     std::uint64_t end = kToEndOfFile;
 };
 
-struct ReducedPiece {
+// What a piece's results are kept in. Those of an aggregated piece go back to the reading threads:
+// fresh ones would be page-faulted for every piece.
+struct PieceBuffers {
     std::vector<LineRecord> records;
+    SatelliteLists satelliteLists;  // only with the satellite levels
+};
+
+struct ReducedPiece : PieceBuffers {
     std::int64_t lines = 0;
     std::uint64_t bytes = 0;  // bytes handed to the line reader
     bool textEnded = false;   // the file's text ended within this piece (a NUL, or the end came early)
@@ -81,16 +113,25 @@ struct ReducedPiece {
 };
 
 // Not a LineSink: the reader is compiled for this type, so each line is reduced inside its loop.
+template <bool kSatellites>
 class RecordSink {
   public:
     explicit RecordSink(ReducedPiece& piece) : piece_(piece) {}
     MARLIX_ALWAYS_INLINE void AddLine(std::string_view line) {
         ++piece_.lines;
-        const LineRecord record = ReduceLine(line, memo_);
+        const LineRecord record = Reduce(line);
         if (record.kind != RecordKind::None) piece_.records.push_back(record);
     }
 
   private:
+    MARLIX_ALWAYS_INLINE LineRecord Reduce(std::string_view line) {
+        if constexpr (kSatellites) {
+            return ReduceLine(line, memo_, piece_.satelliteLists);
+        } else {
+            return ReduceLine(line, memo_);
+        }
+    }
+
     ReducedPiece& piece_;
     ReductionMemo memo_;
 };
@@ -137,10 +178,12 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
     return std::nullopt;
 }
 
-ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vector<LineRecord> records) {
+template <bool kSatellites>
+ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffers buffers) {
     ReducedPiece result;
-    result.records = std::move(records);
+    static_cast<PieceBuffers&>(result) = std::move(buffers);
     result.records.clear();
+    result.satelliteLists.words.clear();
     // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
     thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
     // The file's mark was read when the load began. Reading past it with the encoding given, rather
@@ -156,7 +199,7 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
         result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
     }
     LineReader reader(file.encoding);
-    RecordSink sink(result);
+    RecordSink<kSatellites> sink(result);
     for (;;) {
         const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
         if (got < 0) {
@@ -195,30 +238,13 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
 // Opens every file of the load at once, so that the pieces of all of them can be shared out; a file
 // that cannot be read keeps its failure until the reading reaches it.
 PlannedFile PlanFile(const std::string& path) {
+    OpenedLogFile opened = OpenLogFile(path);
     PlannedFile file;
     file.path = path;
-    // Non-blocking, so that a FIFO given as a log is opened at once and then refused instead of
-    // waiting for a writer; on a regular file the flag changes nothing.
-    file.fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (file.fd.Get() < 0) {
-        file.failure = Failure(path, errno);
-        return file;
-    }
-    struct stat info {};
-    if (::fstat(file.fd.Get(), &info) != 0) {
-        file.failure = Failure(path, errno);
-        return file;
-    }
-    // A directory, FIFO, socket or device is no log: reading it could block or never end.
-    if (S_ISDIR(info.st_mode)) {
-        file.failure = Failure(path, EISDIR);
-        return file;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        file.failure = LoadFailure{path, "Not a regular file", false};
-        return file;
-    }
-    file.size = static_cast<std::uint64_t>(info.st_size);
+    file.fd = std::move(opened.fd);
+    file.size = opened.size;
+    file.failure = std::move(opened.failure);
+    if (file.failure) return file;
     char head[3];
     const ssize_t got = ReadAt(file.fd.Get(), head, sizeof head, 0);
     if (got < 0) {
@@ -262,22 +288,23 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
     // Record buffers of aggregated pieces go back to the reading threads: fresh ones would be
     // page-faulted for every piece. There are never more than the pieces in flight.
     std::mutex spareMutex;
-    std::vector<std::vector<LineRecord>> spare;
+    std::vector<PieceBuffers> spare;
     RunInOrderHandedByWorkers<ReducedPiece>(
         pieces.size(), workers, kPiecesAheadPerWorker * workers,
         [&](std::size_t i) {
             const Piece& piece = pieces[i];
             const PlannedFile& file = files[piece.file];
             if (file.failure) return ReducedPiece{};
-            std::vector<LineRecord> records;
+            PieceBuffers buffers;
             {
                 const std::lock_guard lock(spareMutex);
                 if (!spare.empty()) {
-                    records = std::move(spare.back());
+                    buffers = std::move(spare.back());
                     spare.pop_back();
                 }
             }
-            return ReducePiece(file, piece, std::move(records));
+            return options.satellites ? ReducePiece<true>(file, piece, std::move(buffers))
+                                      : ReducePiece<false>(file, piece, std::move(buffers));
         },
         [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
             if (outcome.error) std::rethrow_exception(outcome.error);
@@ -293,10 +320,11 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                 failure = std::move(reduced.failure);
                 return false;
             }
-            aggregate({reduced.records, reduced.lines, total});
+            aggregate({reduced.records, reduced.lines, total,
+                       options.satellites ? &reduced.satelliteLists : nullptr});
             {
                 const std::lock_guard lock(spareMutex);
-                spare.push_back(std::move(reduced.records));
+                spare.push_back(std::move(static_cast<PieceBuffers&>(reduced)));
             }
             if (reduced.textEnded) endedFile = piece.file;
             done += reduced.bytes;
@@ -327,7 +355,7 @@ std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths,
 }
 
 void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t pieceSize, unsigned threads,
-                 const std::function<void(const ReducedLines&)>& aggregate) {
+                 bool withSatellites, const std::function<void(const ReducedLines&)>& aggregate) {
     std::vector<PlannedFile> files(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         files[i].bytes = texts[i];
@@ -336,6 +364,7 @@ void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t piece
     }
     LoadOptions options;
     options.threads = threads;
+    options.satellites = withSatellites;
     ReducePlannedFiles(files, std::max<std::uint64_t>(pieceSize, 1), options, aggregate);
 }
 

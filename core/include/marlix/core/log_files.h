@@ -1,15 +1,9 @@
 #pragma once
 
-// Finding and reading the day log files of a load.
+// Finding the day log files of a load and the order in which they are read.
 
-#include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
-
-#include "marlix/core/day_analysis.h"
-#include "marlix/core/line_reader.h"
 
 namespace marlix::core {
 
@@ -22,10 +16,5 @@ std::vector<std::string> ReadingOrder(std::vector<std::string> fileList);
 
 // An absolute name is used as it is; any other is put behind the data directory.
 std::string LogFilePath(const std::string& name, const std::string& dataDirectory);
-
-// Reads the files in chunks into the sink, calling options.progress every few MiB and at the end.
-// Returns the failure of the first file that cannot be read, or of a cancelled load.
-std::optional<LoadFailure> ReadLogFiles(const std::vector<std::string>& paths, LineSink& sink,
-                                        const LoadOptions& options);
 
 }  // namespace marlix::core
