@@ -25,7 +25,6 @@ constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 19;
 // Reads small enough that the bytes copied in are still in the core's cache when they are split.
 constexpr std::size_t kReadSize = std::size_t{1} << 17;
 constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
-constexpr std::uint64_t kToEndOfFile = std::numeric_limits<std::uint64_t>::max();
 // Pieces reduced ahead of the one being aggregated, per worker.
 constexpr std::size_t kPiecesAheadPerWorker = 2;
 
@@ -91,11 +90,14 @@ struct PlannedFile {
 // The lines of a piece are those that start at a byte in [begin, end) of the file. A line starts at
 // 0 and after every LF, whatever the encoding of a file that can be cut (ANSI or UTF-8, where an LF
 // byte is always a line ending and the decoder holds nothing after it); other line starts (after a
-// lone CR) stay inside the piece that holds the LF before them.
+// lone CR) stay inside the piece that holds the LF before them. The last piece of a file ends at the
+// size the file had when the reading began, and nothing past it is read: what a logger appends
+// meanwhile is read by the next load, and a load of a growing file ends. A line cut there is the
+// file's last line.
 struct Piece {
     std::size_t file = 0;
     std::uint64_t begin = 0;
-    std::uint64_t end = kToEndOfFile;
+    std::uint64_t end = 0;
 };
 
 // What a piece's results are kept in. Those of an aggregated piece go back to the reading threads:
@@ -158,7 +160,9 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
     // Lines are short: a small read nearly always holds the LF, and only a long line reads more.
     std::size_t readSize = 4096;
     while (pos + 1 < piece.end) {
-        const ssize_t got = ReadAt(file, buffer, readSize, pos);
+        // Only an LF before the piece's end starts a line in it.
+        const ssize_t got = ReadAt(
+            file, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(readSize, piece.end - pos)), pos);
         readSize = std::min(readSize * 4, kReadSize);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
@@ -195,13 +199,14 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffe
         if (!start) return result;
         pos = *start;
     }
-    if (piece.end != kToEndOfFile) {
-        result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
-    }
+    const bool lastPiece = piece.end == file.size;
+    if (!lastPiece) result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
     LineReader reader(file.encoding);
     RecordSink<kSatellites> sink(result);
     for (;;) {
-        const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
+        const std::uint64_t left = file.size > pos ? file.size - pos : 0;
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, left));
+        const ssize_t got = want == 0 ? 0 : ReadAt(file, buffer.get(), want, pos);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
             return result;
@@ -210,12 +215,12 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffe
             reader.Finish(sink);
             // A piece before the last meeting the end: the file shrank, or its text has no LF after
             // here. Either way the later pieces hold nothing of this reading.
-            result.textEnded = piece.end != kToEndOfFile;
+            result.textEnded = !lastPiece;
             return result;
         }
         std::string_view chunk(buffer.get(), static_cast<std::size_t>(got));
         bool last = false;
-        if (piece.end != kToEndOfFile && pos + chunk.size() >= piece.end) {
+        if (!lastPiece && pos + chunk.size() >= piece.end) {
             // The piece ends at the first line start at or after its end.
             const std::size_t from = pos + 1 >= piece.end ? 0 : static_cast<std::size_t>(piece.end - 1 - pos);
             const std::size_t lf = chunk.find('\n', from);
@@ -246,7 +251,8 @@ PlannedFile PlanFile(const std::string& path) {
     file.failure = std::move(opened.failure);
     if (file.failure) return file;
     char head[3];
-    const ssize_t got = ReadAt(file.fd.Get(), head, sizeof head, 0);
+    const ssize_t got = ReadAt(file.fd.Get(), head,
+                               static_cast<std::size_t>(std::min<std::uint64_t>(sizeof head, file.size)), 0);
     if (got < 0) {
         file.failure = Failure(path, errno);
         return file;
@@ -257,12 +263,12 @@ PlannedFile PlanFile(const std::string& path) {
 
 void AddPieces(const PlannedFile& file, std::size_t index, std::uint64_t pieceSize,
                std::vector<Piece>& pieces) {
-    // UTF-16 would need its line ends found on code units; such logs are rare and read whole.
+    // UTF-16 would need its line ends found on code units; such logs are rare and read in one piece.
     const bool canCut = file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8;
     const std::uint64_t count =
         canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + pieceSize - 1) / pieceSize) : 1;
     for (std::uint64_t i = 0; i < count; ++i) {
-        pieces.push_back({index, i * pieceSize, i + 1 == count ? kToEndOfFile : (i + 1) * pieceSize});
+        pieces.push_back({index, i * pieceSize, i + 1 == count ? file.size : (i + 1) * pieceSize});
     }
 }
 
