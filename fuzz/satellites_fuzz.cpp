@@ -1,7 +1,8 @@
 // Bytes of one log file -> day analysis with the satellite levels. Asking for the levels changes
 // nothing else of the analysis; every satellite is listed once, ascending and above 0; the levels
 // are ordered by minute and satellite, one per pair, each at the start of its minute, of a listed
-// satellite, finite, and found again by MeanLevel.
+// satellite, finite, and found again by MeanLevel. The bytes read in pieces on several threads give
+// the same levels.
 
 #include <cmath>
 #include <cstddef>
@@ -48,6 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(plain.hint == with.hint && plain.notes == with.notes && plain.summary == with.summary);
 
     const SatelliteDay& day = *with.satellites;
+    // The first byte steers the size of the pieces.
+    const std::uint64_t piece = size == 0 ? 1 : 1 + data[0] % 61;
+    const DayAnalysis pieces = AnalyseTextsInPieces({bytes}, piece, 3, true);
+    FUZZ_CHECK(pieces.satellites.has_value() && pieces.satellites->satellites == day.satellites);
+    FUZZ_CHECK(pieces.satellites->levels.size() == day.levels.size());
+    for (std::size_t i = 0; i < day.levels.size(); ++i) {
+        const SatelliteMinuteLevel& a = pieces.satellites->levels[i];
+        const SatelliteMinuteLevel& b = day.levels[i];
+        FUZZ_CHECK(a.minute == b.minute && a.satellite == b.satellite && a.meanLevel == b.meanLevel);
+    }
     for (std::size_t i = 0; i < day.satellites.size(); ++i) {
         FUZZ_CHECK(day.satellites[i] > 0);
         if (i > 0) FUZZ_CHECK(day.satellites[i - 1] < day.satellites[i]);

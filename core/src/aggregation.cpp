@@ -177,8 +177,8 @@ void MinuteAggregator::FlushMinute(DayTime t) {
         reading.gapEnds = true;
     }
     reading.counts = static_cast<const RecordCounts&>(totals_);
-    reading.counts -= countsAtLastClose_;
-    countsAtLastClose_ = totals_;
+    reading.counts -= totalsAtLastClose_;
+    totalsAtLastClose_ = totals_;
     if (minute_.pdopLines > 0) {
         const std::int32_t p = minute_.smallestPdop == 0 ? 10 : minute_.smallestPdop;
         if (p <= 10) {

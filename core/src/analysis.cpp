@@ -22,34 +22,34 @@ class AnalyserSink final : public LineSink {
     DayAnalyser& analyser_;
 };
 
+// Apart from the analyser's usual way, so that this copy of the reduction stays out of it.
+[[gnu::noinline]] void AddLineWithSatellites(std::string_view line, ReductionMemo& memo,
+                                             SatelliteLists& lists, MinuteAggregator& aggregator,
+                                             SatelliteAggregator& satellites) {
+    lists.words.clear();
+    const LineRecord record = ReduceLine(line, memo, lists);
+    aggregator.Apply(record);
+    FeedSatellites(satellites, {&record, 1}, lists);
+}
+
 }  // namespace
 
 DayAnalyser::DayAnalyser(LocaleConventions locale, bool withSatellites)
     : locale_(std::move(locale)),
       aggregator_(std::make_unique<MinuteAggregator>()),
       satellites_(withSatellites ? std::make_unique<SatelliteAggregator>() : nullptr),
-      memo_(std::make_unique<ReductionMemo>()) {}
+      memo_(std::make_unique<ReductionMemo>()),
+      lists_(withSatellites ? std::make_unique<SatelliteLists>() : nullptr) {}
 
 DayAnalyser::~DayAnalyser() = default;
 
 void DayAnalyser::AddLine(std::string_view line) {
     ++lineCount_;
-    const LineRecord record = ReduceLine(line, *memo_);
-    aggregator_->Apply(record);
-    if (!satellites_) return;
-    switch (record.kind) {
-        case RecordKind::Time:
-            satellites_->OnTimeRecord(ParseTimeRecord(line));
-            break;
-        case RecordKind::SatelliteNumbers:
-            satellites_->OnSatelliteNumbers(ListField(line));
-            break;
-        case RecordKind::SatelliteLevels:
-            satellites_->OnSatelliteLevels(ListField(line));
-            break;
-        default:
-            break;
+    if (satellites_) {
+        AddLineWithSatellites(line, *memo_, *lists_, *aggregator_, *satellites_);
+        return;
     }
+    aggregator_->Apply(ReduceLine(line, *memo_));
 }
 
 void DayAnalyser::ExpectBytes(std::uint64_t bytes) {
@@ -60,8 +60,10 @@ void DayAnalyser::SkipMinuteReadings() {
     aggregator_->SkipMinuteReadings();
 }
 
-void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines) {
+void DayAnalyser::AddReduced(std::span<const LineRecord> records, std::int64_t lines,
+                             const SatelliteLists* satelliteLists) {
     aggregator_->ApplyAll(records);
+    if (satellites_) FeedSatellites(*satellites_, records, *satelliteLists);
     lineCount_ += lines;
 }
 
@@ -101,10 +103,11 @@ DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const Local
 }
 
 DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
-                                 unsigned threads) {
-    DayAnalyser analyser;
-    ReduceTexts(files, pieceBytes, threads,
-                [&analyser](const ReducedLines& lines) { analyser.AddReduced(lines.records, lines.lines); });
+                                 unsigned threads, bool withSatellites) {
+    DayAnalyser analyser({}, withSatellites);
+    ReduceTexts(files, pieceBytes, threads, withSatellites, [&analyser](const ReducedLines& lines) {
+        analyser.AddReduced(lines.records, lines.lines, lines.satelliteLists);
+    });
     return analyser.Finish();
 }
 
@@ -119,20 +122,13 @@ LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::str
     for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
     DayAnalyser analyser(locale, options.satellites);
     if (!options.minutes) analyser.SkipMinuteReadings();
-    if (options.satellites) {
-        // The satellite levels need the list texts, which the reduced records do not keep.
-        AnalyserSink sink(analyser);
-        if (auto failure = ReadLogFiles(paths, sink, options)) return {std::nullopt, std::move(*failure)};
-    } else {
-        bool first = true;
-        const auto aggregate = [&analyser, &first](const ReducedLines& lines) {
-            if (first) analyser.ExpectBytes(lines.plannedBytes);
-            first = false;
-            analyser.AddReduced(lines.records, lines.lines);
-        };
-        if (auto failure = ReduceLogFiles(paths, options, aggregate))
-            return {std::nullopt, std::move(*failure)};
-    }
+    bool first = true;
+    const auto aggregate = [&analyser, &first](const ReducedLines& lines) {
+        if (first) analyser.ExpectBytes(lines.plannedBytes);
+        first = false;
+        analyser.AddReduced(lines.records, lines.lines, lines.satelliteLists);
+    };
+    if (auto failure = ReduceLogFiles(paths, options, aggregate)) return {std::nullopt, std::move(*failure)};
     return {analyser.Finish(), std::nullopt};
 }
 

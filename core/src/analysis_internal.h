@@ -17,6 +17,7 @@ class MinuteAggregator;
 class SatelliteAggregator;
 struct LineRecord;
 struct ReductionMemo;
+struct SatelliteLists;
 
 // The analysis of one load fed line by line, or as lines already reduced. A line holds one byte per
 // character (see LineReader).
@@ -32,8 +33,10 @@ class DayAnalyser {
     void ExpectBytes(std::uint64_t bytes);
     // Leaves DayAnalysis::minutes empty; before the first line.
     void SkipMinuteReadings();
-    // Lines already reduced (the record lines among them, and the count of all of them).
-    void AddReduced(std::span<const LineRecord> records, std::int64_t lines);
+    // Lines already reduced (the record lines among them, and the count of all of them), with the
+    // items of their satellite lists when the analyser makes the satellite levels.
+    void AddReduced(std::span<const LineRecord> records, std::int64_t lines,
+                    const SatelliteLists* satelliteLists = nullptr);
     // Makes the hint, the trend, the notes and the summary; the analyser is spent afterwards.
     DayAnalysis Finish();
 
@@ -42,6 +45,7 @@ class DayAnalyser {
     std::unique_ptr<MinuteAggregator> aggregator_;
     std::unique_ptr<SatelliteAggregator> satellites_;  // null unless asked for
     std::unique_ptr<ReductionMemo> memo_;              // what AddLine's lines gave last time
+    std::unique_ptr<SatelliteLists> lists_;            // AddLine's, with the satellite levels
     std::int64_t lineCount_ = 0;
 };
 
@@ -52,7 +56,7 @@ DayAnalysis AnalyseTexts(const std::vector<std::string_view>& files, const Local
 // The same, each text cut into pieces of pieceBytes that `threads` threads read in parallel, as files
 // are; the result is that of AnalyseTexts whatever the sizes.
 DayAnalysis AnalyseTextsInPieces(const std::vector<std::string_view>& files, std::uint64_t pieceBytes,
-                                 unsigned threads);
+                                 unsigned threads, bool withSatellites = false);
 DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& locale = {},
                         const LoadOptions& options = {});
 

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "marlix/core/analysis.h"
 #include "marlix/core/ordered_work.h"
 
 namespace marlix::core {

@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -153,12 +155,25 @@ MARLIX_ALWAYS_INLINE LineRecord ReduceTimeLine(std::string_view line, DateMemo& 
 }
 }  // namespace detail
 
-// The record of any line; kind None for a line that is no record.
-MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo& memo) {
+// The items of the satellite lists of reduced lines, kept beside their records when the satellite
+// levels are asked for, in the order of the records: for a Satellite numbers record without
+// kListRepeated, its `items` values; for a Satellite levels record, its `items` values (0 for an empty
+// item) and, when it has kListHasEmptyItems, one bit per item in 32-bit words, set for an empty item.
+struct SatelliteLists {
+    std::vector<std::int32_t> words;
+};
+inline constexpr std::uint8_t kListRepeated = 1;       // numbers: the same text as the numbers list before
+inline constexpr std::uint8_t kListHasEmptyItems = 2;  // levels
+// A list field of 99 characters holds at most 100 items.
+inline constexpr std::size_t kMostListItems = 100;
+
+namespace detail {
+template <bool kKeepLists>
+MARLIX_ALWAYS_INLINE LineRecord Reduce(std::string_view line, ReductionMemo& memo, SatelliteLists* lists) {
     LineRecord r;
     switch (ClassifyRecord(line)) {
         case RecordKind::Time:
-            return detail::ReduceTimeLine(line, memo.date);
+            return ReduceTimeLine(line, memo.date);
         case RecordKind::Pdop:
             r.kind = RecordKind::Pdop;
             r.value = PdopValue(line);
@@ -170,11 +185,18 @@ MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo&
             return r;
         case RecordKind::SatelliteNumbers: {
             const std::string_view list = ListField(line);
-            if (const LineRecord* known = memo.numbers.Find(list)) return *known;
+            if (const LineRecord* known = memo.numbers.Find(list)) {
+                if constexpr (!kKeepLists) return *known;
+                LineRecord repeated = *known;
+                repeated.flags |= kListRepeated;
+                return repeated;
+            }
             r.kind = RecordKind::SatelliteNumbers;
             std::int32_t numbered = 0;
-            r.items = static_cast<std::uint16_t>(
-                ForEachListItem(list, 0, [&](std::int32_t prn) { numbered += prn > 0; }));
+            r.items = static_cast<std::uint16_t>(ForEachListItem(list, 0, [&](std::int32_t prn) {
+                numbered += prn > 0;
+                if constexpr (kKeepLists) lists->words.push_back(prn);
+            }));
             r.value = numbered;
             memo.numbers.Keep(list, r);
             return r;
@@ -186,15 +208,32 @@ MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo&
             std::int32_t withSignal = 0;
             std::int32_t good = 0;
             std::int32_t items = 0;
-#if defined(__SSE2__)
-            if (!detail::ReadOneDigitLevels(list, items, withSignal, good, lineSum))
-#endif
-            {
-                items = ForEachListItem(list, 0, [&](std::int32_t level) {
-                    withSignal += level > 0;
-                    good += level > 3;
-                    lineSum += level;
+            const auto take = [&](std::int32_t level) {
+                withSignal += level > 0;
+                good += level > 3;
+                lineSum += level;
+            };
+            if constexpr (kKeepLists) {
+                std::array<std::uint32_t, (kMostListItems + 31) / 32> empty{};
+                std::size_t at = 0;
+                items = ForEachListItemOrEmpty(list, 0, [&](std::int32_t level, bool isEmpty) {
+                    take(level);
+                    lists->words.push_back(level);
+                    if (isEmpty && at < kMostListItems) {
+                        r.flags = kListHasEmptyItems;
+                        empty[at / 32] |= 1u << (at % 32);
+                    }
+                    ++at;
                 });
+                if (r.flags == kListHasEmptyItems) {
+                    for (std::size_t w = 0; w * 32 < static_cast<std::size_t>(items); ++w)
+                        lists->words.push_back(static_cast<std::int32_t>(empty[w]));
+                }
+            } else {
+#if defined(__SSE2__)
+                if (!ReadOneDigitLevels(list, items, withSignal, good, lineSum))
+#endif
+                    items = ForEachListItem(list, 0, take);
             }
             r.items = static_cast<std::uint16_t>(items);
             r.value = withSignal | good << 16;
@@ -213,6 +252,54 @@ MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo&
             break;
     }
     return r;
+}
+}  // namespace detail
+
+// The record of any line; kind None for a line that is no record.
+MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo& memo) {
+    return detail::Reduce<false>(line, memo, nullptr);
+}
+
+// The same, keeping the items of a satellite list in lists.
+MARLIX_ALWAYS_INLINE LineRecord ReduceLine(std::string_view line, ReductionMemo& memo,
+                                           SatelliteLists& lists) {
+    return detail::Reduce<true>(line, memo, &lists);
+}
+
+// Hands the satellite lists of reduced lines and their Time records with a valid date to the
+// satellite aggregation, in their order.
+inline void FeedSatellites(SatelliteAggregator& aggregator, std::span<const LineRecord> records,
+                           const SatelliteLists& lists) {
+    const std::int32_t* words = lists.words.data();
+    for (const LineRecord& r : records) {
+        switch (r.kind) {
+            case RecordKind::Time:
+                if ((r.flags & kTimeStatusBits) == static_cast<std::uint8_t>(TimeRecord::Status::Ok))
+                    aggregator.OnTimeMinute(r.value);
+                break;
+            case RecordKind::SatelliteNumbers:
+                if ((r.flags & kListRepeated) != 0) {
+                    aggregator.OnRepeatedSatelliteNumbers();
+                } else {
+                    aggregator.OnSatelliteNumbers({words, r.items});
+                    words += r.items;
+                }
+                break;
+            case RecordKind::SatelliteLevels: {
+                const std::span<const std::int32_t> levels(words, r.items);
+                words += r.items;
+                std::span<const std::int32_t> empty;
+                if ((r.flags & kListHasEmptyItems) != 0) {
+                    empty = {words, (r.items + 31u) / 32u};
+                    words += empty.size();
+                }
+                aggregator.OnSatelliteLevels(levels, empty);
+                break;
+            }
+            default:
+                break;
+        }
+    }
 }
 
 }  // namespace marlix::core

@@ -25,7 +25,6 @@ constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 19;
 // Reads small enough that the bytes copied in are still in the core's cache when they are split.
 constexpr std::size_t kReadSize = std::size_t{1} << 17;
 constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
-constexpr std::uint64_t kToEndOfFile = std::numeric_limits<std::uint64_t>::max();
 // Pieces reduced ahead of the one being aggregated, per worker.
 constexpr std::size_t kPiecesAheadPerWorker = 2;
 
@@ -53,6 +52,32 @@ class FileDescriptor {
     int fd_ = -1;
 };
 
+// A log file open for reading with its size at the opening, or why it cannot be read.
+struct OpenedLogFile {
+    FileDescriptor fd;
+    std::uint64_t size = 0;
+    std::optional<LoadFailure> failure;
+};
+
+// The one way a log file is opened. Non-blocking, so that a FIFO given as a log is opened at once and
+// then refused instead of waiting for a writer; on a regular file the flag changes nothing.
+OpenedLogFile OpenLogFile(const std::string& path) {
+    OpenedLogFile file;
+    file.fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
+    if (file.fd.Get() < 0 || ::fstat(file.fd.Get(), &info) != 0) {
+        file.failure = Failure(path, errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        // A directory, FIFO, socket or device is no log: reading it could block or never end.
+        file.failure = Failure(path, EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        file.failure = LoadFailure{path, "Not a regular file", false};
+    } else {
+        file.size = static_cast<std::uint64_t>(info.st_size);
+    }
+    return file;
+}
+
 struct PlannedFile {
     std::string path;
     FileDescriptor fd;
@@ -65,15 +90,24 @@ struct PlannedFile {
 // The lines of a piece are those that start at a byte in [begin, end) of the file. A line starts at
 // 0 and after every LF, whatever the encoding of a file that can be cut (ANSI or UTF-8, where an LF
 // byte is always a line ending and the decoder holds nothing after it); other line starts (after a
-// lone CR) stay inside the piece that holds the LF before them.
+// lone CR) stay inside the piece that holds the LF before them. The last piece of a file ends at the
+// size the file had when the reading began, and nothing past it is read: what a logger appends
+// meanwhile is read by the next load, and a load of a growing file ends. A line cut there is the
+// file's last line.
 struct Piece {
     std::size_t file = 0;
     std::uint64_t begin = 0;
-    std::uint64_t end = kToEndOfFile;
+    std::uint64_t end = 0;
 };
 
-struct ReducedPiece {
+// What a piece's results are kept in. Those of an aggregated piece go back to the reading threads:
+// fresh ones would be page-faulted for every piece.
+struct PieceBuffers {
     std::vector<LineRecord> records;
+    SatelliteLists satelliteLists;  // only with the satellite levels
+};
+
+struct ReducedPiece : PieceBuffers {
     std::int64_t lines = 0;
     std::uint64_t bytes = 0;  // bytes handed to the line reader
     bool textEnded = false;   // the file's text ended within this piece (a NUL, or the end came early)
@@ -81,16 +115,25 @@ struct ReducedPiece {
 };
 
 // Not a LineSink: the reader is compiled for this type, so each line is reduced inside its loop.
+template <bool kSatellites>
 class RecordSink {
   public:
     explicit RecordSink(ReducedPiece& piece) : piece_(piece) {}
     MARLIX_ALWAYS_INLINE void AddLine(std::string_view line) {
         ++piece_.lines;
-        const LineRecord record = ReduceLine(line, memo_);
+        const LineRecord record = Reduce(line);
         if (record.kind != RecordKind::None) piece_.records.push_back(record);
     }
 
   private:
+    MARLIX_ALWAYS_INLINE LineRecord Reduce(std::string_view line) {
+        if constexpr (kSatellites) {
+            return ReduceLine(line, memo_, piece_.satelliteLists);
+        } else {
+            return ReduceLine(line, memo_);
+        }
+    }
+
     ReducedPiece& piece_;
     ReductionMemo memo_;
 };
@@ -117,7 +160,9 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
     // Lines are short: a small read nearly always holds the LF, and only a long line reads more.
     std::size_t readSize = 4096;
     while (pos + 1 < piece.end) {
-        const ssize_t got = ReadAt(file, buffer, readSize, pos);
+        // Only an LF before the piece's end starts a line in it.
+        const ssize_t got = ReadAt(
+            file, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(readSize, piece.end - pos)), pos);
         readSize = std::min(readSize * 4, kReadSize);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
@@ -137,10 +182,12 @@ std::optional<std::uint64_t> FirstLineStart(const PlannedFile& file, const Piece
     return std::nullopt;
 }
 
-ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vector<LineRecord> records) {
+template <bool kSatellites>
+ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffers buffers) {
     ReducedPiece result;
-    result.records = std::move(records);
+    static_cast<PieceBuffers&>(result) = std::move(buffers);
     result.records.clear();
+    result.satelliteLists.words.clear();
     // One read buffer per thread, not per piece: a fresh megabyte would be page-faulted every time.
     thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
     // The file's mark was read when the load began. Reading past it with the encoding given, rather
@@ -152,13 +199,14 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
         if (!start) return result;
         pos = *start;
     }
-    if (piece.end != kToEndOfFile) {
-        result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
-    }
+    const bool lastPiece = piece.end == file.size;
+    if (!lastPiece) result.records.reserve(static_cast<std::size_t>((piece.end - piece.begin) / 32));
     LineReader reader(file.encoding);
-    RecordSink sink(result);
+    RecordSink<kSatellites> sink(result);
     for (;;) {
-        const ssize_t got = ReadAt(file, buffer.get(), kReadSize, pos);
+        const std::uint64_t left = file.size > pos ? file.size - pos : 0;
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, left));
+        const ssize_t got = want == 0 ? 0 : ReadAt(file, buffer.get(), want, pos);
         if (got < 0) {
             result.failure = Failure(file.path, errno);
             return result;
@@ -167,12 +215,12 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
             reader.Finish(sink);
             // A piece before the last meeting the end: the file shrank, or its text has no LF after
             // here. Either way the later pieces hold nothing of this reading.
-            result.textEnded = piece.end != kToEndOfFile;
+            result.textEnded = !lastPiece;
             return result;
         }
         std::string_view chunk(buffer.get(), static_cast<std::size_t>(got));
         bool last = false;
-        if (piece.end != kToEndOfFile && pos + chunk.size() >= piece.end) {
+        if (!lastPiece && pos + chunk.size() >= piece.end) {
             // The piece ends at the first line start at or after its end.
             const std::size_t from = pos + 1 >= piece.end ? 0 : static_cast<std::size_t>(piece.end - 1 - pos);
             const std::size_t lf = chunk.find('\n', from);
@@ -195,32 +243,16 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, std::vecto
 // Opens every file of the load at once, so that the pieces of all of them can be shared out; a file
 // that cannot be read keeps its failure until the reading reaches it.
 PlannedFile PlanFile(const std::string& path) {
+    OpenedLogFile opened = OpenLogFile(path);
     PlannedFile file;
     file.path = path;
-    // Non-blocking, so that a FIFO given as a log is opened at once and then refused instead of
-    // waiting for a writer; on a regular file the flag changes nothing.
-    file.fd = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (file.fd.Get() < 0) {
-        file.failure = Failure(path, errno);
-        return file;
-    }
-    struct stat info {};
-    if (::fstat(file.fd.Get(), &info) != 0) {
-        file.failure = Failure(path, errno);
-        return file;
-    }
-    // A directory, FIFO, socket or device is no log: reading it could block or never end.
-    if (S_ISDIR(info.st_mode)) {
-        file.failure = Failure(path, EISDIR);
-        return file;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        file.failure = LoadFailure{path, "Not a regular file", false};
-        return file;
-    }
-    file.size = static_cast<std::uint64_t>(info.st_size);
+    file.fd = std::move(opened.fd);
+    file.size = opened.size;
+    file.failure = std::move(opened.failure);
+    if (file.failure) return file;
     char head[3];
-    const ssize_t got = ReadAt(file.fd.Get(), head, sizeof head, 0);
+    const ssize_t got = ReadAt(file.fd.Get(), head,
+                               static_cast<std::size_t>(std::min<std::uint64_t>(sizeof head, file.size)), 0);
     if (got < 0) {
         file.failure = Failure(path, errno);
         return file;
@@ -231,12 +263,12 @@ PlannedFile PlanFile(const std::string& path) {
 
 void AddPieces(const PlannedFile& file, std::size_t index, std::uint64_t pieceSize,
                std::vector<Piece>& pieces) {
-    // UTF-16 would need its line ends found on code units; such logs are rare and read whole.
+    // UTF-16 would need its line ends found on code units; such logs are rare and read in one piece.
     const bool canCut = file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8;
     const std::uint64_t count =
         canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + pieceSize - 1) / pieceSize) : 1;
     for (std::uint64_t i = 0; i < count; ++i) {
-        pieces.push_back({index, i * pieceSize, i + 1 == count ? kToEndOfFile : (i + 1) * pieceSize});
+        pieces.push_back({index, i * pieceSize, i + 1 == count ? file.size : (i + 1) * pieceSize});
     }
 }
 
@@ -262,22 +294,23 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
     // Record buffers of aggregated pieces go back to the reading threads: fresh ones would be
     // page-faulted for every piece. There are never more than the pieces in flight.
     std::mutex spareMutex;
-    std::vector<std::vector<LineRecord>> spare;
+    std::vector<PieceBuffers> spare;
     RunInOrder<ReducedPiece>(
         pieces.size(), workers, kPiecesAheadPerWorker * workers,
         [&](std::size_t i) {
             const Piece& piece = pieces[i];
             const PlannedFile& file = files[piece.file];
             if (file.failure) return ReducedPiece{};
-            std::vector<LineRecord> records;
+            PieceBuffers buffers;
             {
                 const std::lock_guard lock(spareMutex);
                 if (!spare.empty()) {
-                    records = std::move(spare.back());
+                    buffers = std::move(spare.back());
                     spare.pop_back();
                 }
             }
-            return ReducePiece(file, piece, std::move(records));
+            return options.satellites ? ReducePiece<true>(file, piece, std::move(buffers))
+                                      : ReducePiece<false>(file, piece, std::move(buffers));
         },
         [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
             if (outcome.error) std::rethrow_exception(outcome.error);
@@ -293,10 +326,11 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                 failure = std::move(reduced.failure);
                 return false;
             }
-            aggregate({reduced.records, reduced.lines, total});
+            aggregate({reduced.records, reduced.lines, total,
+                       options.satellites ? &reduced.satelliteLists : nullptr});
             {
                 const std::lock_guard lock(spareMutex);
-                spare.push_back(std::move(reduced.records));
+                spare.push_back(std::move(static_cast<PieceBuffers&>(reduced)));
             }
             if (reduced.textEnded) endedFile = piece.file;
             done += reduced.bytes;
@@ -327,7 +361,7 @@ std::optional<LoadFailure> ReduceLogFiles(const std::vector<std::string>& paths,
 }
 
 void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t pieceSize, unsigned threads,
-                 const std::function<void(const ReducedLines&)>& aggregate) {
+                 bool withSatellites, const std::function<void(const ReducedLines&)>& aggregate) {
     std::vector<PlannedFile> files(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
         files[i].bytes = texts[i];
@@ -336,6 +370,7 @@ void ReduceTexts(const std::vector<std::string_view>& texts, std::uint64_t piece
     }
     LoadOptions options;
     options.threads = threads;
+    options.satellites = withSatellites;
     ReducePlannedFiles(files, std::max<std::uint64_t>(pieceSize, 1), options, aggregate);
 }
 

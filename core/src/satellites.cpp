@@ -27,77 +27,45 @@ SatelliteAggregator::SatelliteAggregator()
     closedSums_.reserve(kDayOfLevels);
 }
 
-void SatelliteAggregator::OnTimeRecord(const TimeRecord& record) {
-    if (record.status != TimeRecord::Status::Ok) return;
-    const std::int64_t minute = MinuteNumber(record.dateTime);
+void SatelliteAggregator::OnTimeMinute(std::int64_t minute) {
     if (minute_ && *minute_ == minute) return;
     CloseMinute();
     minute_ = minute;
 }
 
-namespace {
-
-// Keeps a copy of the text; false when it differs from the copy held.
-bool SameText(std::string_view text, std::array<char, 128>& copy, std::size_t& copySize) {
-    if (text.size() == copySize && std::equal(text.begin(), text.end(), copy.begin())) return true;
-    // List fields are at most 99 characters; a longer text is never taken for the same.
-    copySize = text.size() <= copy.size() ? text.size() : copy.size() + 1;
-    if (text.size() <= copy.size()) std::copy(text.begin(), text.end(), copy.begin());
-    return false;
-}
-
-// The usual shape of a levels list, single digits joined by ", ", read without the general splitter
-// (which gives the same items), up to maxItems of them; false, having read nothing, for a list of any
-// other shape.
-template <class OnLevel>
-bool ForEachSingleDigitItem(std::string_view list, std::size_t maxItems, OnLevel&& onLevel) {
-    const std::size_t n = list.size();
-    if (n == 0 || (n + 2) % 3 != 0) return false;
-    for (std::size_t p = 0; p < n; p += 3) {
-        if (list[p] < '0' || list[p] > '9') return false;
-        if (p + 1 < n && (list[p + 1] != ',' || list[p + 2] != ' ')) return false;
-    }
-    const std::size_t items = std::min((n + 2) / 3, maxItems);
-    for (std::size_t i = 0; i < items; ++i) onLevel(i, list[3 * i] - '0');
-    return true;
-}
-
-}  // namespace
-
-void SatelliteAggregator::OnSatelliteNumbers(std::string_view list) {
+void SatelliteAggregator::OnSatelliteNumbers(std::span<const std::int32_t> numbers) {
     numbersPending_ = true;
-    // The lists seldom change from one second to the next, so an unchanged one is not split again.
-    if (SameText(list, lastNumbers_, lastNumbersSize_)) return;
     FoldPositions();
-    numberCount_ = 0;
-    ForEachListItem(list, 0, [&](std::int32_t number) {
-        if (numberCount_ < kMaxListItems) {
-            numbers_[numberCount_] = number;
-            numbered_[numberCount_] = number > 0 ? 1 : 0;
-            ++numberCount_;
-        }
+    numberCount_ = std::min(numbers.size(), kMaxListItems);
+    for (std::size_t i = 0; i < numberCount_; ++i) {
+        numbers_[i] = numbers[i];
+        numbered_[i] = numbers[i] > 0 ? 1 : 0;
+    }
+    for (const std::int32_t number : numbers) {
         if (number > 0) MarkSeen(number);
-    });
+    }
 }
 
-void SatelliteAggregator::OnSatelliteLevels(std::string_view list) {
+void SatelliteAggregator::OnSatelliteLevels(std::span<const std::int32_t> levels,
+                                            std::span<const std::int32_t> emptyBits) {
     // A levels list pairs with the numbers list just before it, and only once.
     if (!numbersPending_) return;
     numbersPending_ = false;
     if (!minute_) return;
-    // Most levels lists differ from the one a second before, so each is summed straight from its
-    // text; the 0/1 weights of the numbers keep the usual loop free of branches.
-    const auto addLevel = [&](std::size_t i, std::int32_t level) {
-        positionSums_[i].total += level * numbered_[i];
+    const std::size_t paired = std::min(levels.size(), numberCount_);
+    // Summed by position while the numbers stay the same; the 0/1 weights of the numbers keep the
+    // usual loop free of branches.
+    const auto add = [&](std::size_t i) {
+        positionSums_[i].total += levels[i] * numbered_[i];
         positionSums_[i].count += numbered_[i];
     };
-    if (ForEachSingleDigitItem(list, numberCount_, addLevel)) return;
-    std::size_t i = 0;
-    ForEachListItemText(list, [&](std::string_view text, bool escaped) {
-        // An empty item is a missing level; a doubled quote leaves a quote in the item, no integer.
-        if (i < numberCount_ && !text.empty()) addLevel(i, escaped ? 0 : ParseIntegerOr(text, 0));
-        ++i;
-    });
+    if (emptyBits.empty()) {
+        for (std::size_t i = 0; i < paired; ++i) add(i);
+        return;
+    }
+    for (std::size_t i = 0; i < paired; ++i) {
+        if ((static_cast<std::uint32_t>(emptyBits[i / 32]) >> (i % 32) & 1u) == 0) add(i);
+    }
 }
 
 void SatelliteAggregator::FoldPositions() {

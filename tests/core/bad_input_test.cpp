@@ -251,7 +251,8 @@ class ChangingFile : public DamagedFile {
     }
     // Loads the file, calling change once at the first progress report. With one reading thread the
     // change lands between two reads at a known point; with more, pieces may be read ahead of it.
-    LoadResult LoadChangingOnce(const std::function<void()>& change, unsigned threads = 1) {
+    LoadResult LoadChangingOnce(const std::function<void()>& change, unsigned threads = 1,
+                                const std::vector<std::string>& laterFiles = {}) {
         LoadOptions options;
         options.threads = threads;
         bool changed = false;
@@ -263,7 +264,9 @@ class ChangingFile : public DamagedFile {
             }
             return true;
         };
-        return Load(path_, options);
+        std::vector<std::string> files = {path_};
+        files.insert(files.end(), laterFiles.begin(), laterFiles.end());
+        return AnalyseFiles(files, "", LocaleConventions{}, options);
     }
     std::string day_;
     std::string path_;
@@ -307,23 +310,31 @@ TEST_F(ChangingFile, DeletedWhileReadIsReadToItsEnd) {
     ExpectSameAnalysis(*result.analysis, AnalyseText(day_));
 }
 
-TEST_F(ChangingFile, GrowingWhileReadAddsWhatWasWrittenAndAHalfLineSpoilsNothing) {
-    // The logger writes the next day's first block and is cut off inside the year of the next line.
-    const std::string appended =
-        "UTC Time  : 00:00:00 06/03/24\r\nSat level : 40, 44\r\nUTC Time  : 00:00:01 06/03/2";
-    const LoadResult result =
-        LoadChangingOnce([&] { std::ofstream(path_, std::ios::binary | std::ios::app) << appended; });
-    ASSERT_TRUE(result.analysis);
-    ExpectSameAnalysis(*result.analysis, AnalyseText(day_ + appended));
-    const DayAnalysis before = AnalyseText(day_);
-    EXPECT_EQ(result.analysis->lineCount, before.lineCount + 3);
-    EXPECT_EQ(result.analysis->firstDay, test::kMarch5);
-    EXPECT_EQ(result.analysis->latestDay, test::kMarch5);
-    for (const auto& series : result.analysis->series) {
-        for (const ChartPoint& p : series) {
-            EXPECT_GE(p.x, test::kMarch5);
-            EXPECT_LT(p.x, test::kMarch5 + 2);
-        }
+std::string Utf16LE(std::string_view text) {
+    std::string out("\xFF\xFE", 2);
+    for (const char c : text) out += {c, '\0'};
+    return out;
+}
+
+TEST_F(ChangingFile, GrowingWhileReadIsReadUpToItsSizeWhenTheReadingBegan) {
+    // The logger has written half of the next day's first line when the reading begins, and finishes
+    // it and writes more while the file is read. A UTF-16 log read after it, in one piece, grows alike.
+    const std::string half = "UTC Time  : 00:00:00 06/03/2";
+    const std::string appended = "4\r\nSat level : 40, 44\r\nUTC Time  : 00:00:01 06/03/24\r\n";
+    for (const unsigned threads : {1U, 2U}) {
+        Write(fs::path(path_).filename().string(), day_ + half);
+        const std::string utf16 = Write("later_utf16.txt", Utf16LE(half));
+        const LoadResult result = LoadChangingOnce(
+            [&] {
+                std::ofstream(path_, std::ios::binary | std::ios::app) << appended;
+                std::ofstream(utf16, std::ios::binary | std::ios::app) << Utf16LE(appended).substr(2);
+            },
+            threads, {utf16});
+        ASSERT_TRUE(result.analysis);
+        EXPECT_EQ(fs::file_size(path_), day_.size() + half.size() + appended.size());
+        // Each half line is its file's last line, as a last line without an ending is.
+        ExpectSameAnalysis(*result.analysis, AnalyseTexts({day_ + half, Utf16LE(half)}));
+        EXPECT_EQ(result.analysis->lineCount, AnalyseText(day_).lineCount + 2) << threads;
     }
 }
 

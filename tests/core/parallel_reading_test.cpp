@@ -118,6 +118,16 @@ void ExpectSameDay(const DayAnalysis& actual, const DayAnalysis& expected, const
     EXPECT_EQ(actual.hint, expected.hint) << what;
     EXPECT_EQ(actual.notes, expected.notes) << what;
     EXPECT_EQ(actual.summary, expected.summary) << what;
+    ASSERT_EQ(actual.satellites.has_value(), expected.satellites.has_value()) << what;
+    if (!expected.satellites) return;
+    EXPECT_EQ(actual.satellites->satellites, expected.satellites->satellites) << what;
+    EXPECT_EQ(actual.satellites->levels, expected.satellites->levels) << what;
+}
+
+LoadOptions WithSatellites(bool satellites) {
+    LoadOptions options;
+    options.satellites = satellites;
+    return options;
 }
 
 TEST(PiecesOfTexts, EveryFixtureCutAnywhereReadsAsOneLog) {
@@ -133,10 +143,15 @@ TEST(PiecesOfTexts, EveryFixtureCutAnywhereReadsAsOneLog) {
             {fixtures[f]}, {fixtures[f], fixtures[(f + 1) % fixtures.size()]}};
         for (const auto& texts : lists) {
             const DayAnalysis expected = AnalyseTexts(texts);
+            const DayAnalysis expectedWithSatellites = AnalyseTexts(texts, {}, WithSatellites(true));
+            // Every other size also with the satellite lists, which travel beside the records.
+            bool satellites = false;
             for (const std::uint64_t piece : {1, 2, 3, 5, 8, 13, 31, 64, 200}) {
-                ExpectSameDay(AnalyseTextsInPieces(texts, piece, piece % 2 == 0 ? 3 : 1), expected,
+                ExpectSameDay(AnalyseTextsInPieces(texts, piece, piece % 2 == 0 ? 3 : 1, satellites),
+                              satellites ? expectedWithSatellites : expected,
                               "fixture " + std::to_string(f) + " of " + std::to_string(texts.size()) +
                                   " in pieces of " + std::to_string(piece));
+                satellites = !satellites;
             }
         }
     }
@@ -166,8 +181,9 @@ class PiecesOfFiles : public ::testing::Test {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
         return name;
     }
-    // The files in reading order, read with one, two and five threads (the last without the minute
-    // readings, which must change nothing else), against the texts analysed one line after the other.
+    // The files in reading order, read with one, two and five threads (with two also the satellite
+    // levels; with five without the minute readings, which must change nothing else), against the
+    // texts analysed one line after the other.
     void ExpectSameAsOnePass(const std::vector<std::pair<std::string, std::string>>& files) {
         std::vector<std::string> names;
         std::vector<std::string_view> texts;
@@ -175,14 +191,17 @@ class PiecesOfFiles : public ::testing::Test {
             names.push_back(Write(name, text));
             texts.push_back(text);
         }
-        const DayAnalysis expected = AnalyseTexts(texts);
+        const DayAnalysis expectedWithSatellites = AnalyseTexts(texts, {}, WithSatellites(true));
+        DayAnalysis expected = expectedWithSatellites;
+        expected.satellites.reset();
         for (const unsigned threads : {1U, 2U, 5U}) {
-            LoadOptions options;
+            LoadOptions options = WithSatellites(threads == 2);
             options.threads = threads;
             options.minutes = threads != 5;
             const LoadResult result = AnalyseFiles(names, dir_.string() + "/", LocaleConventions{}, options);
             ASSERT_TRUE(result.analysis) << result.failure->reason;
-            ExpectSameDay(*result.analysis, expected, files.front().first + " on " + std::to_string(threads));
+            ExpectSameDay(*result.analysis, options.satellites ? expectedWithSatellites : expected,
+                          files.front().first + " on " + std::to_string(threads));
             EXPECT_EQ(result.analysis->minutes.size(), options.minutes ? expected.minutes.size() : 0);
         }
     }

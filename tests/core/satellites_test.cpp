@@ -7,15 +7,6 @@
 #include "test_support.h"
 
 namespace marlix::core {
-
-inline bool operator==(const SatelliteMinuteLevel& a, const SatelliteMinuteLevel& b) {
-    return a.minute == b.minute && a.satellite == b.satellite && a.meanLevel == b.meanLevel;
-}
-inline void PrintTo(const SatelliteMinuteLevel& l, std::ostream* os) {
-    const CivilDateTime t = DecodeDateTime(l.minute);
-    *os << t.hour << ':' << t.minute << ':' << t.second << " #" << l.satellite << " = " << l.meanLevel;
-}
-
 namespace {
 
 using test::LogText;

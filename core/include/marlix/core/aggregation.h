@@ -119,7 +119,7 @@ class MinuteAggregator {
     // The index of each minute's strength sample, for its trend; none for a minute without one.
     std::vector<std::optional<std::size_t>> minuteSamples_;
     std::vector<double> trends_;  // by sample, from PlotTrend
-    RecordCounts countsAtLastClose_;
+    DayTotals totalsAtLastClose_;
     std::vector<std::int64_t> recordMinutes_;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "marlix/core/daytime.h"
+#include "marlix/core/records.h"
 #include "marlix/core/satellites.h"
 
 namespace marlix::core {
@@ -44,12 +45,12 @@ struct ChartPoint {
 // What the record lines of a stretch of a log count: of a whole day (DayTotals) or of one minute
 // (MinuteReading), so that a stretch of minutes sums like a day.
 struct RecordCounts {
-    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
-    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
-    std::int64_t pdopSum = 0;                  // PDOP values 1 to 9 only
+    std::int64_t pdopSum = 0;  // PDOP values 1 to 9 only
     std::int64_t pdopCount = 0;
     std::int64_t sixItemLists = 0;  // Satellite numbers lines with exactly 6 items
     std::int64_t eightItemLists = 0;
+    std::array<std::int64_t, 3> fixCounts{};   // none, 2D, 3D
+    std::array<std::int64_t, 3> modeCounts{};  // inactive, coarse, fine or control
 
     // The share of a fix state or a lock mode in percent, as the day summary prints it: the count over
     // a 4-byte float of the three counts / 100, a rounding that decides the last digit of some

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "marlix/core/analysis.h"
+#include "marlix/core/day_analysis.h"
 #include "marlix/core/daytime.h"
 
 namespace marlix::core {

@@ -1,15 +1,9 @@
 #pragma once
 
-// Finding and reading the day log files of a load.
+// Finding the day log files of a load and the order in which they are read.
 
-#include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
-
-#include "marlix/core/day_analysis.h"
-#include "marlix/core/line_reader.h"
 
 namespace marlix::core {
 
@@ -19,10 +13,5 @@ bool FileNameLess(const std::string& a, const std::string& b);
 
 // The order in which the files of a list are read: one name as it is, several sorted.
 std::vector<std::string> ReadingOrder(std::vector<std::string> fileList);
-
-// Reads the files in chunks into the sink, calling options.progress every few MiB and at the end.
-// Returns the failure of the first file that cannot be read, or of a cancelled load.
-std::optional<LoadFailure> ReadLogFiles(const std::vector<std::string>& paths, LineSink& sink,
-                                        const LoadOptions& options);
 
 }  // namespace marlix::core

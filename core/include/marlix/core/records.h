@@ -103,6 +103,11 @@ inline std::int32_t ParseIntegerOr(std::string_view text, std::int32_t fallback)
 template <class OnItem>
 int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem);
 
+// The same, telling also an empty item (which takes the fallback) from one that is no integer:
+// calls onItem(value, empty) for every item.
+template <class OnItem>
+int ForEachListItemOrEmpty(std::string_view list, std::int32_t fallback, OnItem&& onItem);
+
 // The item texts themselves (quotes removed, doubled quotes made single).
 std::vector<std::string> SplitList(std::string_view list);
 
@@ -232,17 +237,22 @@ inline bool ReadPlainList(std::string_view list, std::int32_t (&values)[64], int
 }  // namespace detail
 
 template <class OnItem>
-int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem) {
+int ForEachListItemOrEmpty(std::string_view list, std::int32_t fallback, OnItem&& onItem) {
     std::int32_t values[64];
     int count = 0;
     if (detail::ReadPlainList(list, values, count)) {
-        for (int i = 0; i < count; ++i) onItem(values[i]);
+        for (int i = 0; i < count; ++i) onItem(values[i], false);
         return count;
     }
     return ForEachListItemText(list, [&](std::string_view text, bool escaped) {
         // A doubled quote leaves a quote in the item, which is then no integer.
-        onItem(escaped ? fallback : ParseIntegerOr(text, fallback));
+        onItem(escaped ? fallback : ParseIntegerOr(text, fallback), text.empty());
     });
+}
+
+template <class OnItem>
+int ForEachListItem(std::string_view list, std::int32_t fallback, OnItem&& onItem) {
+    return ForEachListItemOrEmpty(list, fallback, [&](std::int32_t value, bool) { onItem(value); });
 }
 
 }  // namespace marlix::core

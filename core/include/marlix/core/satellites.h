@@ -7,12 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "marlix/core/daytime.h"
-#include "marlix/core/records.h"
 
 namespace marlix::core {
 
@@ -42,20 +41,28 @@ DayTime MinuteStart(std::int64_t minuteNumber);
 
 // Pairs each Satellite numbers list with the next Satellite levels list item by item, and averages the
 // levels of each satellite over the UTC minute of the latest good Time record. Level items that are
-// missing or empty count as absent; numbers that are 0 or no integer are skipped.
+// missing or empty count as absent; numbers that are 0 or no integer are skipped. It takes the lists'
+// items as the list splitter gives them (ForEachListItemOrEmpty, fallback 0), not their texts, so
+// that the lines can be split where they are read.
 class SatelliteAggregator {
   public:
     SatelliteAggregator();
-    void OnTimeRecord(const TimeRecord& record);
-    void OnSatelliteNumbers(std::string_view list);
-    void OnSatelliteLevels(std::string_view list);
+    // A Time record with a valid date, by the minute number (MinuteNumber) of its time.
+    void OnTimeMinute(std::int64_t minute);
+    void OnSatelliteNumbers(std::span<const std::int32_t> numbers);
+    // A numbers list whose text is that of the numbers list before it.
+    void OnRepeatedSatelliteNumbers() { numbersPending_ = true; }
+    // Bit i % 32 of emptyBits[i / 32] is set for an empty item i; emptyBits is empty when none is.
+    void OnSatelliteLevels(std::span<const std::int32_t> levels, std::span<const std::int32_t> emptyBits);
     SatelliteDay Finish();
 
   private:
     // Satellite numbers below this are counted in arrays; larger ones, which receivers hardly use,
     // in a short list.
     static constexpr std::int32_t kDirectNumbers = 256;
-    static constexpr std::size_t kMaxListItems = 64;  // a 99-character list holds at most 50
+    // Positions of a numbers list beyond these pair with no level (a 99-character list holds at most
+    // 50 numbers above 0, but up to 100 items).
+    static constexpr std::size_t kMaxListItems = 64;
 
     // Items are 32-bit integers of any size a damaged log holds: their sum needs 64 bits.
     struct Sum {
@@ -76,9 +83,6 @@ class SatelliteAggregator {
     // time; they go to their satellites when it changes or the minute closes.
     std::array<Sum, kMaxListItems> positionSums_{};
     bool numbersPending_ = false;
-    // The text of the latest numbers list, which seldom changes.
-    std::array<char, 128> lastNumbers_{};
-    std::size_t lastNumbersSize_ = 0;
     // The open minute: sums by satellite number and the numbers touched, in order of first touch.
     std::vector<Sum> directSums_;
     std::vector<std::int32_t> touched_;
