@@ -186,9 +186,8 @@ MARLIX_ALWAYS_INLINE LineRecord Reduce(std::string_view line, ReductionMemo& mem
         case RecordKind::SatelliteNumbers: {
             const std::string_view list = ListField(line);
             if (const LineRecord* known = memo.numbers.Find(list)) {
-                if constexpr (!kKeepLists) return *known;
                 LineRecord repeated = *known;
-                repeated.flags |= kListRepeated;
+                if constexpr (kKeepLists) repeated.flags |= kListRepeated;
                 return repeated;
             }
             r.kind = RecordKind::SatelliteNumbers;
