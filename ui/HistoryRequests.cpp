@@ -19,15 +19,18 @@ THistoryRequests::~THistoryRequests() {
 void THistoryRequests::RequestHistory(THistoryWindow& window, const QString& dataDirectory, QDate shown) {
     historyWindow_ = &window;
     const std::string folder = dataDirectory.toStdString();
-    auto job = [this, folder, shown, hold = beforeHistoryDay_](std::stop_token stop, std::uint64_t ticket) {
+    // The runner by its address: while it is being destroyed (and joins this job) the owning pointer
+    // is already empty.
+    auto job = [this, folder, shown, runner = historyRunner_.get(), hold = beforeHistoryDay_](
+                   std::stop_token stop, std::uint64_t ticket) {
         const core::DayTime shownDay = DayTimeOf(shown);
         const std::vector<core::DayTime> days =
             core::ListDays(folder, shownDay - kHistorySpanDays, shownDay + kHistorySpanDays).days;
         const int total = static_cast<int>(days.size());
         // The runner hears that the result is on its way before the last step goes out, so that
         // asking again from then on starts a new reading instead of joining this one.
-        const auto hand = [this, ticket](THistoryArrival arrival, bool last) {
-            if (last) historyRunner_->Finishing(ticket);
+        const auto hand = [this, runner, ticket](THistoryArrival arrival, bool last) {
+            if (last) runner->Finishing(ticket);
             historyArrivals_.Push(std::move(arrival));
             QMetaObject::invokeMethod(
                 this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
