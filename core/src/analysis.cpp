@@ -119,7 +119,8 @@ DayAnalysis AnalyseText(std::string_view fileBytes, const LocaleConventions& loc
 LoadResult AnalyseFiles(const std::vector<std::string>& fileList, const std::string& dataDirectory,
                         const LocaleConventions& locale, const LoadOptions& options) {
     std::vector<std::string> paths;
-    for (const std::string& name : ReadingOrder(fileList)) paths.push_back(LogFilePath(name, dataDirectory));
+    for (const std::string& name : ReadingOrder(fileList))
+        paths.push_back(DayLogToRead(LogFilePath(name, dataDirectory)));
     DayAnalyser analyser(locale, options.satellites);
     if (!options.minutes) analyser.SkipMinuteReadings();
     bool first = true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "marlix/core/analysis.h"
+#include "marlix/core/log_files.h"
 #include "marlix/core/ordered_work.h"
 
 namespace marlix::core {
@@ -32,6 +33,12 @@ std::string DayFileName(DayTime date) {
 }
 
 std::optional<DayTime> DayOfFileName(std::string_view name) {
+    for (const std::string_view archive : kArchiveSuffixes) {
+        if (name.ends_with(archive)) {
+            name.remove_suffix(archive.size());
+            break;
+        }
+    }
     if (name.size() != kDateLength + kDayFileSuffix.size() || !name.ends_with(kDayFileSuffix))
         return std::nullopt;
     return ParseIsoDate(name.substr(0, kDateLength));
@@ -50,9 +57,29 @@ std::string DayFilePath(const std::string& folder, DayTime day) {
     return FolderWithSeparator(folder) + DayFileName(day);
 }
 
-bool DayLogExists(const std::string& folder, DayTime day) {
+namespace {
+
+// A dangling link counts: the log exists, but cannot be read.
+bool Exists(const std::string& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(DayFilePath(folder, day), ec));
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+}  // namespace
+
+std::string DayLogToRead(const std::string& path) {
+    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    if (!name.ends_with(kDayFileSuffix) || !DayOfFileName(name) || Exists(path)) return path;
+    for (const std::string_view archive : kArchiveSuffixes) {
+        std::string archived = path + std::string(archive);
+        if (Exists(archived)) return archived;
+    }
+    return path;
+}
+
+bool DayLogExists(const std::string& folder, DayTime day) {
+    const std::string path = DayFilePath(folder, day);
+    return Exists(path) || DayLogToRead(path) != path;
 }
 
 FolderDays ListDays(const std::string& folder, std::optional<DayTime> first, std::optional<DayTime> last) {
@@ -64,6 +91,8 @@ FolderDays ListDays(const std::string& folder, std::optional<DayTime> first, std
     }
     if (ec) listed.problem = "cannot list " + folder + ": " + ec.message();
     std::sort(listed.days.begin(), listed.days.end());
+    // A day both plain and archived is one day.
+    listed.days.erase(std::unique(listed.days.begin(), listed.days.end()), listed.days.end());
     return listed;
 }
 
@@ -96,7 +125,7 @@ bool ReadDays(const std::string& folder, const std::vector<DayTime>& days, const
         [&](std::size_t i, JobOutcome<std::optional<DayOutcome>>&& outcome) {
             if (stopped()) return false;
             if (outcome.error) {
-                hand(i, {std::nullopt, "cannot analyse " + DayFilePath(folder, days[i]) + ": " +
+                hand(i, {std::nullopt, "cannot analyse " + DayLogToRead(DayFilePath(folder, days[i])) + ": " +
                                            ExceptionText(outcome.error)});
                 return true;
             }

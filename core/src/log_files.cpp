@@ -1,6 +1,7 @@
 #include "marlix/core/log_files.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace marlix::core {
 namespace {
@@ -25,6 +26,15 @@ bool FileNameLess(const std::string& a, const std::string& b) {
 std::vector<std::string> ReadingOrder(std::vector<std::string> fileList) {
     if (fileList.size() > 1) std::sort(fileList.begin(), fileList.end(), FileNameLess);
     return fileList;
+}
+
+LogCompression CompressionOfName(std::string_view name) {
+    constexpr LogCompression kinds[] = {LogCompression::Gzip, LogCompression::Xz, LogCompression::Zstd};
+    static_assert(std::size(kinds) == std::size(kArchiveSuffixes));
+    for (std::size_t i = 0; i < std::size(kinds); ++i) {
+        if (name.ends_with(kArchiveSuffixes[i])) return kinds[i];
+    }
+    return LogCompression::None;
 }
 
 }  // namespace marlix::core

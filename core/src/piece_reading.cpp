@@ -12,8 +12,10 @@
 #include <mutex>
 #include <utility>
 
+#include "decompression.h"
 #include "line_reduction.h"
 #include "marlix/core/line_reader.h"
+#include "marlix/core/log_files.h"
 #include "marlix/core/ordered_work.h"
 
 namespace marlix::core {
@@ -84,7 +86,8 @@ struct PlannedFile {
     std::optional<std::string_view> bytes;  // a text held in memory instead of a file
     std::optional<LoadFailure> failure;     // reported when the reading reaches this file
     TextEncoding encoding = TextEncoding::Ansi;
-    std::uint64_t size = 0;
+    LogCompression compression = LogCompression::None;
+    std::uint64_t size = 0;  // of the file as it lies, compressed or not
 };
 
 // The lines of a piece are those that start at a byte in [begin, end) of the file. A line starts at
@@ -240,6 +243,36 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffe
     }
 }
 
+// An archived log is one piece, decompressed and reduced on one thread: its text cannot be entered in
+// the middle. Other files' pieces, and other days, keep the other threads busy meanwhile.
+template <bool kSatellites>
+ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers) {
+    ReducedPiece result;
+    static_cast<PieceBuffers&>(result) = std::move(buffers);
+    result.records.clear();
+    result.satelliteLists.words.clear();
+    LineReader reader;  // finds the mark at the start of the text itself
+    RecordSink<kSatellites> sink(result);
+    const DecompressionEnd end =
+        Decompress(file.fd.Get(), file.size, file.compression, [&](std::string_view text) {
+            reader.Feed(text, sink);
+            return !reader.Ended();
+        });
+    if (end.problem) {
+        result.failure = LoadFailure{file.path, *end.problem, false};
+        return result;
+    }
+    reader.Finish(sink);
+    result.bytes = end.compressedBytes;
+    return result;
+}
+
+template <bool kSatellites>
+ReducedPiece ReduceFilePiece(const PlannedFile& file, const Piece& piece, PieceBuffers buffers) {
+    if (file.compression != LogCompression::None) return ReduceArchive<kSatellites>(file, std::move(buffers));
+    return ReducePiece<kSatellites>(file, piece, std::move(buffers));
+}
+
 // Opens every file of the load at once, so that the pieces of all of them can be shared out; a file
 // that cannot be read keeps its failure until the reading reaches it.
 PlannedFile PlanFile(const std::string& path) {
@@ -250,6 +283,8 @@ PlannedFile PlanFile(const std::string& path) {
     file.size = opened.size;
     file.failure = std::move(opened.failure);
     if (file.failure) return file;
+    file.compression = CompressionOfName(path);
+    if (file.compression != LogCompression::None) return file;
     char head[3];
     const ssize_t got = ReadAt(file.fd.Get(), head,
                                static_cast<std::size_t>(std::min<std::uint64_t>(sizeof head, file.size)), 0);
@@ -264,7 +299,8 @@ PlannedFile PlanFile(const std::string& path) {
 void AddPieces(const PlannedFile& file, std::size_t index, std::uint64_t pieceSize,
                std::vector<Piece>& pieces) {
     // UTF-16 would need its line ends found on code units; such logs are rare and read in one piece.
-    const bool canCut = file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8;
+    const bool canCut = (file.encoding == TextEncoding::Ansi || file.encoding == TextEncoding::Utf8) &&
+                        file.compression == LogCompression::None;
     const std::uint64_t count =
         canCut && !file.failure ? std::max<std::uint64_t>(1, (file.size + pieceSize - 1) / pieceSize) : 1;
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -309,8 +345,8 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                     spare.pop_back();
                 }
             }
-            return options.satellites ? ReducePiece<true>(file, piece, std::move(buffers))
-                                      : ReducePiece<false>(file, piece, std::move(buffers));
+            return options.satellites ? ReduceFilePiece<true>(file, piece, std::move(buffers))
+                                      : ReduceFilePiece<false>(file, piece, std::move(buffers));
         },
         [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
             if (outcome.error) std::rethrow_exception(outcome.error);

@@ -17,7 +17,8 @@ namespace marlix::core {
 
 // The name of the log of the given DayTime's date: yyyy-mm-dd_rx_data.txt.
 std::string DayFileName(DayTime date);
-// The day a day-log name stands for; nothing for any other name, an impossible date included.
+// The day a day-log name stands for, plain or archived (the name followed by .gz, .xz or .zst);
+// nothing for any other name, an impossible date included.
 std::optional<DayTime> DayOfFileName(std::string_view name);
 
 // The folder with its trailing '/'; an empty folder stays empty, so that names behind it stay as
@@ -25,18 +26,23 @@ std::optional<DayTime> DayOfFileName(std::string_view name);
 std::string FolderWithSeparator(const std::string& folder);
 // An absolute name is used as it is; any other is put behind the folder.
 std::string LogFilePath(const std::string& name, const std::string& folder);
-// Where the day's log lies in the folder.
+// Where the day's plain log lies in the folder.
 std::string DayFilePath(const std::string& folder, DayTime day);
+// The file read for a log path: the path itself, unless it names a plain day log that is missing
+// while an archived form lies beside it (the first of .gz, .xz, .zst found). The plain log wins
+// when both exist, for a logger may still be writing it.
+std::string DayLogToRead(const std::string& path);
 
-// Whether the folder holds a log for the day. A dangling link counts: the day exists, but its log
-// cannot be read.
+// Whether the folder holds a log for the day, plain or archived. A dangling link counts: the day
+// exists, but its log cannot be read.
 bool DayLogExists(const std::string& folder, DayTime day);
 
 struct FolderDays {
     std::vector<DayTime> days;  // in date order
     std::string problem;        // "cannot list FOLDER: reason"; empty when the folder was listed
 };
-// The days from `first` to `last` (an empty bound: no bound) whose logs the folder holds.
+// The days from `first` to `last` (an empty bound: no bound) whose logs the folder holds, plain or
+// archived, each day once.
 FolderDays ListDays(const std::string& folder, std::optional<DayTime> first = std::nullopt,
                     std::optional<DayTime> last = std::nullopt);
 

@@ -1,8 +1,10 @@
 #pragma once
 
-// Finding the day log files of a load and the order in which they are read.
+// Finding the day log files of a load, the order in which they are read, and how an archived log
+// is compressed.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace marlix::core {
@@ -13,5 +15,11 @@ bool FileNameLess(const std::string& a, const std::string& b);
 
 // The order in which the files of a list are read: one name as it is, several sorted.
 std::vector<std::string> ReadingOrder(std::vector<std::string> fileList);
+
+// How a log file is compressed, told by its name: rotation tools keep old days as .gz, .xz or .zst.
+enum class LogCompression { None, Gzip, Xz, Zstd };
+LogCompression CompressionOfName(std::string_view name);
+// The name endings of the archived forms, in the order in which they are looked for.
+inline constexpr std::string_view kArchiveSuffixes[] = {".gz", ".xz", ".zst"};
 
 }  // namespace marlix::core
