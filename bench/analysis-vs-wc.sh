@@ -3,11 +3,13 @@
 # each, alternately), so that a shared machine's load falls on both alike. Prints the median ratio
 # with its quartiles over the pairs, and the load average before and after.
 #
-#   bench/analysis-vs-wc.sh [--month] [--pairs N]
+#   bench/analysis-vs-wc.sh [--month] [--archives] [--pairs N]
 #
-#   one day:   report --format json of one simulated day against wc -l of the file
-#   --month:   also report over 31 simulated day files against wc -l over the same files, and the
-#              peak memory (max RSS) of that report above the report of an empty file
+#   one day:    report --format json of one simulated day against wc -l of the file
+#   --month:    also report over 31 simulated day files against wc -l over the same files, and the
+#               peak memory (max RSS) of that report above the report of an empty file
+#   --archives: also report of the day compressed with zstd and with gzip, against
+#               `zstd -dc FILE | wc -l` and `zcat FILE | wc -l` of the same archive
 #
 # The program is taken from $MARLIX_CLI, else from build/release or build/core-dev. Set $MARLIX_CLI_REF
 # to a second build to have it timed in the same pairs (for before/after figures).
@@ -15,12 +17,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 month=false
+archives=false
 pairs=21
 while [ $# -gt 0 ]; do
     case "$1" in
         --month) month=true ;;
+        --archives) archives=true ;;
         --pairs | --runs) pairs=$2; shift ;;
-        *) echo "usage: $0 [--month] [--pairs N]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--month] [--archives] [--pairs N]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -57,8 +61,15 @@ quartiles() {
         printf "%.2f %.2f %.2f\n", v[int((n + 1) / 2)], v[int((n + 3) / 4)], v[int((3 * n + 1) / 4)] }'
 }
 
-# pairs NAME CMD_A... -- CMD_B...: times both in alternation and prints medians and the ratio B / A.
+# The reference pipelines of the archives, as functions: no shell started in the timing.
+zstd_wc() { zstd -dc "$1" | wc -l; }
+zcat_wc() { zcat "$1" | wc -l; }
+
+# [--ref LABEL] NAME CMD_A... -- CMD_B...: times both in alternation and prints medians and the
+# ratio B / A; LABEL names the reference A (wc -l unless given).
 compare() {
+    local label="wc -l"
+    if [ "$1" = --ref ]; then label=$2; shift 2; fi
     local name=$1 i a b r
     shift
     local -a first=() second=() third=()
@@ -83,12 +94,12 @@ compare() {
     read -r am _ _ < <(awk '{ print $1 / 1000 }' "$work/a" | quartiles)
     read -r bm _ _ < <(awk '{ print $1 / 1000 }' "$work/b" | quartiles)
     read -r rm rq1 rq3 < <(quartiles <"$work/r")
-    echo "$name: wc -l ${am} ms, report ${bm} ms (medians of $pairs interleaved pairs)"
-    echo "$name: ratio report / wc -l: median ${rm}, quartiles ${rq1}-${rq3}"
+    echo "$name: $label ${am} ms, report ${bm} ms (medians of $pairs interleaved pairs)"
+    echo "$name: ratio report / $label: median ${rm}, quartiles ${rq1}-${rq3}"
     if [ ${#third[@]} -gt 0 ]; then
         read -r cm _ _ < <(awk '{ print $1 / 1000 }' "$work/c" | quartiles)
         read -r cr cq1 cq3 < <(quartiles <"$work/rc")
-        echo "$name: reference build ${cm} ms, ratio to wc -l: median ${cr}, quartiles ${cq1}-${cq3}"
+        echo "$name: reference build ${cm} ms, ratio to $label: median ${cr}, quartiles ${cq1}-${cq3}"
     fi
 }
 
@@ -99,6 +110,21 @@ echo "day file: $(stat -c %s "$file") bytes, $(wc -l <"$file") lines"
 refday=()
 [ -n "$ref" ] && refday=(-- "$ref" report --format json "$file")
 compare "one day" wc -l "$file" -- "$cli" report --format json "$file" "${refday[@]}"
+
+if $archives; then
+    zstd -q -k "$file"
+    gzip -k "$file"
+    for kind in zst gz; do
+        archive=$file.$kind
+        ref_pipe=zstd_wc && label="zstd -dc | wc -l"
+        [ $kind = gz ] && ref_pipe=zcat_wc && label="zcat | wc -l"
+        echo ".$kind day: $(stat -c %s "$archive") bytes"
+        refarchive=()
+        [ -n "$ref" ] && refarchive=(-- "$ref" report --format json "$archive")
+        compare --ref "$label" ".$kind day" "$ref_pipe" "$archive" -- \
+            "$cli" report --format json "$archive" "${refarchive[@]}"
+    done
+fi
 
 if $month; then
     "$cli" simulate --out "$work/month" --days 31 --end 2024-03-31 >/dev/null
