@@ -172,6 +172,8 @@ std::string Unzstd(ArchiveInput& input, TextOutput& output) {
     std::size_t hint = 1;  // 0 once a frame is whole and all of its text handed over
     for (;;) {
         if (!input.Refill(problem)) return problem;
+        // Asked again after a frame's end, zstd waits for the next frame instead of saying 0 again.
+        if (hint == 0 && input.left == 0 && input.Ended()) return {};
         ZSTD_inBuffer in{input.next, input.left, 0};
         ZSTD_outBuffer out{output.Buffer(), kChunkSize, 0};
         // Frame after frame: a new one starts where the last one ended.

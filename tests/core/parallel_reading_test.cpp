@@ -109,21 +109,6 @@ TEST(RunInOrder, AnExceptionOfHandStopsTheRunAndIsThrownAgain) {
 
 // ---- parallel reading against one sequential pass ----
 
-void ExpectSameDay(const DayAnalysis& actual, const DayAnalysis& expected, const std::string& what) {
-    EXPECT_EQ(actual.series, expected.series) << what;
-    EXPECT_EQ(actual.lineCount, expected.lineCount) << what;
-    EXPECT_EQ(actual.firstDay, expected.firstDay) << what;
-    EXPECT_EQ(actual.latestDay, expected.latestDay) << what;
-    EXPECT_EQ(actual.controlFormat, expected.controlFormat) << what;
-    EXPECT_EQ(actual.hint, expected.hint) << what;
-    EXPECT_EQ(actual.notes, expected.notes) << what;
-    EXPECT_EQ(actual.summary, expected.summary) << what;
-    ASSERT_EQ(actual.satellites.has_value(), expected.satellites.has_value()) << what;
-    if (!expected.satellites) return;
-    EXPECT_EQ(actual.satellites->satellites, expected.satellites->satellites) << what;
-    EXPECT_EQ(actual.satellites->levels, expected.satellites->levels) << what;
-}
-
 LoadOptions WithSatellites(bool satellites) {
     LoadOptions options;
     options.satellites = satellites;
@@ -147,10 +132,10 @@ TEST(PiecesOfTexts, EveryFixtureCutAnywhereReadsAsOneLog) {
             // Every other size also with the satellite lists, which travel beside the records.
             bool satellites = false;
             for (const std::uint64_t piece : {1, 2, 3, 5, 8, 13, 31, 64, 200}) {
-                ExpectSameDay(AnalyseTextsInPieces(texts, piece, piece % 2 == 0 ? 3 : 1, satellites),
-                              satellites ? expectedWithSatellites : expected,
-                              "fixture " + std::to_string(f) + " of " + std::to_string(texts.size()) +
-                                  " in pieces of " + std::to_string(piece));
+                test::ExpectSameDay(AnalyseTextsInPieces(texts, piece, piece % 2 == 0 ? 3 : 1, satellites),
+                                    satellites ? expectedWithSatellites : expected,
+                                    "fixture " + std::to_string(f) + " of " + std::to_string(texts.size()) +
+                                        " in pieces of " + std::to_string(piece));
                 satellites = !satellites;
             }
         }
@@ -200,8 +185,8 @@ class PiecesOfFiles : public ::testing::Test {
             options.minutes = threads != 5;
             const LoadResult result = AnalyseFiles(names, dir_.string() + "/", LocaleConventions{}, options);
             ASSERT_TRUE(result.analysis) << result.failure->reason;
-            ExpectSameDay(*result.analysis, options.satellites ? expectedWithSatellites : expected,
-                          files.front().first + " on " + std::to_string(threads));
+            test::ExpectSameDay(*result.analysis, options.satellites ? expectedWithSatellites : expected,
+                                files.front().first + " on " + std::to_string(threads));
             EXPECT_EQ(result.analysis->minutes.size(), options.minutes ? expected.minutes.size() : 0);
         }
     }

@@ -75,6 +75,23 @@ class LogText {
     std::string text_;
 };
 
+// Two analyses of the same log, however it was read, agree in everything they show.
+inline void ExpectSameDay(const core::DayAnalysis& actual, const core::DayAnalysis& expected,
+                          const std::string& what) {
+    EXPECT_EQ(actual.series, expected.series) << what;
+    EXPECT_EQ(actual.lineCount, expected.lineCount) << what;
+    EXPECT_EQ(actual.firstDay, expected.firstDay) << what;
+    EXPECT_EQ(actual.latestDay, expected.latestDay) << what;
+    EXPECT_EQ(actual.controlFormat, expected.controlFormat) << what;
+    EXPECT_EQ(actual.hint, expected.hint) << what;
+    EXPECT_EQ(actual.notes, expected.notes) << what;
+    EXPECT_EQ(actual.summary, expected.summary) << what;
+    ASSERT_EQ(actual.satellites.has_value(), expected.satellites.has_value()) << what;
+    if (!expected.satellites) return;
+    EXPECT_EQ(actual.satellites->satellites, expected.satellites->satellites) << what;
+    EXPECT_EQ(actual.satellites->levels, expected.satellites->levels) << what;
+}
+
 inline const std::vector<core::ChartPoint>& Points(const core::DayAnalysis& a, core::SeriesId id) {
     return a.series[static_cast<int>(id)];
 }
