@@ -17,9 +17,11 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata)
+# zlib, liblzma and libzstd read archived day logs (.gz, .xz, .zst), found through pkg-config.
+BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata
+    pkgconf zlib1g-dev liblzma-dev libzstd-dev)
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
-# Real components the monitoring tests run: promtool (in prometheus) and node_exporter; and
-# clang-format for the layout check of the C++ sources.
-TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format)
+# Real components the monitoring tests run: promtool (in prometheus) and node_exporter; clang-format
+# for the layout check of the C++ sources; the compressors that make the archived logs of the tests.
+TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format zstd xz-utils)

@@ -2,6 +2,7 @@
 
 #include <marlix/chart/series.h>
 #include <marlix/core/daytime.h>
+#include <marlix/core/log_files.h>
 #include <marlix/core/minute_export.h>
 
 #include <QBuffer>
@@ -44,7 +45,15 @@ QString ProposedExportName(const QStringList& fileList, const QString& dataDirec
     const QString& first = fileList.first();
     // Day files are named without a folder and read from the data directory; dropped files carry theirs.
     const QFileInfo info(QFileInfo(first).isAbsolute() ? first : dataDirectory + first);
-    return info.dir().filePath(info.completeBaseName() + suffix);
+    QString name = info.fileName();
+    // An archived day is named as its plain log: 2026-03-14_rx_data.txt.gz gives 2026-03-14_rx_data.csv.
+    for (const std::string_view archive : core::kArchiveSuffixes) {
+        if (name.endsWith(QLatin1String(archive.data(), static_cast<qsizetype>(archive.size())))) {
+            name.chop(static_cast<qsizetype>(archive.size()));
+            break;
+        }
+    }
+    return info.dir().filePath(QFileInfo(name).completeBaseName() + suffix);
 }
 
 QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {

@@ -49,6 +49,11 @@ void Header(std::ostream& man, std::string_view name, std::string_view summary) 
 void SeeAlsoAndFiles(std::ostream& man, std::string_view other) {
     man << ".SH FILES\n.TP\n.I YYYY\\-MM\\-DD_rx_data.txt\n"
            "The receiver logger's plain-text log of one UTC day, named after its date.\n"
+           ".TP\n.IR YYYY\\-MM\\-DD_rx_data.txt.gz \", \" YYYY\\-MM\\-DD_rx_data.txt.xz \", \" "
+           "YYYY\\-MM\\-DD_rx_data.txt.zst\n"
+           "The same log archived by a rotation tool, read wherever a day log is and giving the same "
+           "results; every stream of the file is read. When a day has both, the plain log is read. A damaged "
+           "archive fails for its day alone; one that decompresses to more than 256 MiB is refused.\n"
            ".SH ENVIRONMENT\n.TP\n.B LC_ALL, LC_TIME, LC_NUMERIC, LANG\n"
            "The month names of the notes line and the decimal separator of the texts follow the user's "
            "locale.\n"

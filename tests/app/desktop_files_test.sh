@@ -16,13 +16,20 @@ desktop-file-validate "$src/io.marlix.sqa.desktop" || fail "desktop entry"
 appstreamcli validate --no-net --pedantic "$gen/io.marlix.sqa.metainfo.xml" || fail "AppStream metainfo"
 xmllint --noout "$src/io.marlix.sqa.svg" || fail "icon"
 
-# The day logs' type: a text subclass found by its glob.
+# The day logs' types: plain text and its archives, found by their globs.
 mkdir -p "$tmp/mime/packages"
 cp "$src/io.marlix.sqa.xml" "$tmp/mime/packages/"
 XDG_DATA_DIRS=$tmp update-mime-database "$tmp/mime" 2>"$tmp/mime.err" || fail "MIME type: $(cat "$tmp/mime.err")"
 [ ! -s "$tmp/mime.err" ] || fail "MIME type: $(cat "$tmp/mime.err")"
 grep -qx 'text/x-marlix-rx-data text/plain' "$tmp/mime/subclasses" || fail "MIME type is no text/plain"
 grep -q ':text/x-marlix-rx-data:\*_rx_data\.txt$' "$tmp/mime/globs2" || fail "MIME glob"
+# Archived day logs, each a subclass of its compression's type.
+for archive in gzip:gz:application/gzip xz:xz:application/x-xz zstd:zst:application/zstd; do
+    IFS=: read -r kind suffix parent <<<"$archive"
+    grep -q ":application/x-marlix-rx-data-$kind:\*_rx_data\.txt\.$suffix$" "$tmp/mime/globs2" ||
+        fail "MIME glob of .$suffix"
+    grep -qx "application/x-marlix-rx-data-$kind $parent" "$tmp/mime/subclasses" || fail "MIME parent of .$suffix"
+done
 
 # Man pages render without a warning and name every option that --help names.
 for page in marlix-sqa-cli marlix-sqa; do

@@ -104,6 +104,26 @@ TEST_F(Table, RowsOfDaysWithAndWithoutEachRecordKindAndAnUnreadableDay) {
     EXPECT_EQ(run.status, 1);
 }
 
+TEST_F(Table, ArchivedDaysGiveTheRowsOfTheirPlainLogsAndADamagedOneItsError) {
+    WriteHandMadeDays();
+    const CliRun plain = Cli({"table", "--data-dir", Days()});
+    // Each day compressed in place by another tool, as rotation tools leave them.
+    const CliRun compressed = marlix::test::RunProgram(
+        {"/bin/sh", "-c",
+         "cd '" + Days() +
+             "' && gzip 2024-03-04_rx_data.txt && xz 2024-03-05_rx_data.txt && zstd -q --rm "
+             "2024-03-06_rx_data.txt"},
+        dir_);
+    ASSERT_EQ(compressed.status, 0) << compressed.err;
+    WriteDay("2024-03-09_rx_data.txt.zst", kEveryRecordKind);
+    const CliRun archived = Cli({"table", "--data-dir", Days()});
+    const std::string damaged =
+        "cannot read " + Days() + "/2024-03-09_rx_data.txt.zst: corrupt zstd data (Unknown frame descriptor)";
+    EXPECT_EQ(archived.out, plain.out + "2024-03-09" + std::string(22, '\t') + damaged + "\n");
+    EXPECT_EQ(archived.err, plain.err + "marlix-sqa-cli: " + damaged + "\n");
+    EXPECT_EQ(archived.status, 1);
+}
+
 TEST_F(Table, RangeAndCsv) {
     WriteHandMadeDays();
     const CliRun run = Cli({"table", "--data-dir", Days() + "/", "--from", "2024-03-05", "--to", "2024-03-06",

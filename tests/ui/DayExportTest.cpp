@@ -50,6 +50,8 @@ TEST_F(ProposedNameTest, DayFileInTheDataDirectoryOrADroppedFileInItsFolder) {
     EXPECT_EQ(ProposedExportName({"/tmp/drop/2026-03-13_rx_data.txt", "/tmp/drop/2026-03-14_rx_data.txt"},
                                  "/data/logs/", ".png"),
               "/tmp/drop/2026-03-13_rx_data.png");
+    EXPECT_EQ(ProposedExportName({"/tmp/drop/2026-03-14_rx_data.txt.zst"}, "/data/logs/", ".csv"),
+              "/tmp/drop/2026-03-14_rx_data.csv");
     EXPECT_EQ(ProposedExportName({}, "/data/logs/", ".csv"), "/data/logs/export.csv");
 }
 
