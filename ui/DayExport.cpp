@@ -10,11 +10,13 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QWidget>
 #include <stdexcept>
 #include <string_view>
 
 #include "ChartInteraction.h"
+#include "RememberedFolders.h"
 
 namespace marlix::ui {
 
@@ -39,12 +41,19 @@ void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool cont
                                                   std::string_view(csv.constData(), csv.size())));
 }
 
-QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix) {
-    if (fileList.isEmpty()) return dataDirectory + "export" + suffix;
-    const QString& first = fileList.first();
-    // Day files are named without a folder and read from the data directory; dropped files carry theirs.
-    const QFileInfo info(QFileInfo(first).isAbsolute() ? first : dataDirectory + first);
-    return info.dir().filePath(info.completeBaseName() + suffix);
+QString ProposedExportName(const QStringList& fileList, const QString& exportFolder, const QString& suffix) {
+    const QString name = fileList.isEmpty() ? "export" : QFileInfo(fileList.first()).completeBaseName();
+    return QDir(exportFolder).filePath(name + suffix);
+}
+
+QString ExportFolder() {
+    const QString remembered = RememberedFolder(TRememberedFolder::ExportFolder);
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir()) return remembered;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void RememberExportFolder(const QString& path) {
+    RememberFolder(TRememberedFolder::ExportFolder, QFileInfo(path).absolutePath());
 }
 
 QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {

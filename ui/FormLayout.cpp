@@ -16,7 +16,9 @@ namespace {
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
-constexpr int kNoticeGap = 3;  // between the notice line and the buttons
+constexpr int kStatusMargin = 4;  // below the status line
+constexpr int kProgressWidth = 300;
+constexpr int kStatusGap = 8;  // between the parts of the status line
 
 }  // namespace
 
@@ -44,7 +46,14 @@ TFormLayout::TFormLayout(const TFormControls& c) : controls_(c) {
     place(c.buttonClose, QRect(683, 523, 81, 25), akRight | akBottom);
 }
 
+QSize TFormLayout::StartSize() const {
+    return {kDesignWidth, kDesignHeight + StatusLineHeight() + kStatusMargin};
+}
+
 void TFormLayout::Anchor(QSize window) {
+    PlaceStatusLine(window);
+    // The design's controls keep their places above the status line.
+    window.setHeight(window.height() - StatusLineHeight() - kStatusMargin);
     const int dw = window.width() - kDesignWidth;
     const int dh = window.height() - kDesignHeight;
     for (const TAnchored& a : anchored_) {
@@ -61,18 +70,28 @@ void TFormLayout::Anchor(QSize window) {
     }
 }
 
+void TFormLayout::PlaceStatusLine(QSize window) {
+    const int height = StatusLineHeight();
+    const int top = window.height() - kStatusMargin - height;
+    const int left = controls_.chartStrength->x();
+    int right = window.width() - left;  // as far from the right edge as the charts
+    // From the right: the progress, the zoomed span, the folder link; the notice takes what is left.
+    const auto placeRight = [&](QWidget* widget, int width) {
+        if (widget->isHidden()) return;
+        widget->setGeometry(right - width, top, width, height);
+        right -= width + kStatusGap;
+    };
+    placeRight(controls_.progressBar, kProgressWidth);
+    placeRight(controls_.labelZoom, controls_.labelZoom->sizeHint().width());
+    placeRight(controls_.labelOpenFolder, controls_.labelOpenFolder->sizeHint().width());
+    controls_.labelNotice->setGeometry(left, top, std::max(0, right + kStatusGap - left), height);
+}
+
 int TFormLayout::StackCharts() {
     chart::TChartPanel& strength = *controls_.chartStrength;
-    QLabel& notice = *controls_.labelNotice;
     const int buttonsTop = controls_.buttonToday->y();
     const int top = strength.y();
-    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
-    const int noticeHeight = notice.isVisible() ? NoticeLineHeight() : 0;
-    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
-    const int h = std::max(0, (buttonsTop - top - gap) / 3);
-    if (noticeHeight > 0)
-        notice.setGeometry(strength.x(), buttonsTop - kNoticeGap - noticeHeight, strength.width(),
-                           noticeHeight);
+    const int h = std::max(0, (buttonsTop - top - 8) / 3);
     strength.setGeometry(strength.x(), top, strength.width(), h);
     controls_.chartPdop->setGeometry(controls_.chartPdop->x(), top + h, controls_.chartPdop->width(), h);
     controls_.chartMode->setGeometry(controls_.chartMode->x(), top + 2 * h, controls_.chartMode->width(), h);
@@ -86,8 +105,9 @@ bool TFormLayout::MeasureChartOverhead(int chartHeight) {
     return true;
 }
 
-int TFormLayout::NoticeLineHeight() const {
-    return controls_.labelNotice->fontMetrics().height() + 2;
+int TFormLayout::StatusLineHeight() const {
+    constexpr int kProgressHeight = 16;
+    return std::max(controls_.labelNotice->fontMetrics().height() + 2, kProgressHeight);
 }
 
 int TFormLayout::MinimumChartHeight() const {
@@ -119,9 +139,9 @@ QSize TFormLayout::MinimumFormSize() const {
     // The design width is where the window starts; with a wide fallback font the widest conceivable
     // summary may not fit even there, and the start size must stay.
     const int width = std::min(kDesignWidth, summary.x() + textWidth + 8 + closeMargin);
-    // The charts above the buttons, with room for the notice line.
-    const int height = controls_.chartStrength->y() + 3 * MinimumChartHeight() + kNoticeGap +
-                       NoticeLineHeight() + (kDesignHeight - controls_.buttonToday->y());
+    // The charts above the buttons, then the buttons and the status line.
+    const int height = controls_.chartStrength->y() + 3 * MinimumChartHeight() + 8 +
+                       (kDesignHeight - controls_.buttonToday->y()) + StatusLineHeight() + kStatusMargin;
     return {width, height};
 }
 
