@@ -16,6 +16,11 @@ namespace {
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
+// The design's places that the minimum size is measured from, whatever the window's size now.
+constexpr QRect kDesignButtonToday(8, 492, 81, 25);
+constexpr QRect kDesignButtonClose(683, 523, 81, 25);
+constexpr QPoint kDesignLabelSummary(297, 490);
+
 constexpr int kStatusMargin = 4;  // below the status line
 constexpr int kProgressWidth = 300;
 constexpr int kStatusGap = 8;  // between the parts of the status line
@@ -35,19 +40,20 @@ TFormLayout::TFormLayout(const TFormControls& c) : controls_(c) {
     place(c.chartStrength, QRect(8, 8, 758, 146), akLeft | akTop | akRight);
     place(c.chartPdop, QRect(8, 164, 758, 146), akLeft | akRight);
     place(c.chartMode, QRect(8, 319, 758, 167), akLeft | akRight);
-    place(c.buttonToday, QRect(8, 492, 81, 25), akLeft | akBottom);
+    place(c.buttonToday, kDesignButtonToday, akLeft | akBottom);
     place(c.buttonYesterday, QRect(8, 523, 81, 25), akLeft | akBottom);
     place(c.dateTimePicker, QRect(104, 492, 89, 21), akLeft | akBottom);
     place(c.bitBtnPrev, QRect(104, 523, 25, 25), akLeft | akBottom);
     place(c.bitBtnNext, QRect(135, 523, 25, 25), akLeft | akBottom);
     place(c.checkBoxAutoRefresh, QRect(176, 527, 97, 17), akLeft | akBottom);
-    placeLabel(c.labelSummary, QPoint(297, 490), akLeft | akBottom);
+    placeLabel(c.labelSummary, kDesignLabelSummary, akLeft | akBottom);
     placeLabel(c.labelNotes, QPoint(297, 537), akLeft | akBottom);
-    place(c.buttonClose, QRect(683, 523, 81, 25), akRight | akBottom);
+    place(c.buttonClose, kDesignButtonClose, akRight | akBottom);
 }
 
 QSize TFormLayout::StartSize() const {
-    return {kDesignWidth, kDesignHeight + StatusLineHeight() + kStatusMargin};
+    return QSize(kDesignWidth, kDesignHeight + StatusLineHeight() + kStatusMargin)
+        .expandedTo(MinimumFormSize());
 }
 
 void TFormLayout::Anchor(QSize window) {
@@ -112,7 +118,7 @@ int TFormLayout::StatusLineHeight() const {
 
 int TFormLayout::MinimumChartHeight() const {
     // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
-    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
+    // apart (lock modes 10 of 100): the plot must hold them their ink's height and a pixel apart, in
     // the charts' default font on this screen.
     std::string labels;
     for (const auto& words : core::kFixWords) labels += std::string(words.label) + ' ';
@@ -121,7 +127,8 @@ int TFormLayout::MinimumChartHeight() const {
     const QFontMetrics metrics(QFont("Arial", 8), controls_.chartStrength);
     const int ink = metrics.tightBoundingRect(QString::fromStdString(labels)).height();
     constexpr double kNearestLabels = 0.8 / 10;
-    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
+    // The pixel between them keeps the smoothed edges of two labels from running together.
+    return static_cast<int>(std::ceil((ink + 1) / kNearestLabels)) + 1 + chartOverhead_;
 }
 
 QSize TFormLayout::MinimumFormSize() const {
@@ -135,13 +142,13 @@ QSize TFormLayout::MinimumFormSize() const {
          metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
          metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
     // Summary left edge, its text, a gap, then the Close button with its right margin.
-    const int closeMargin = kDesignWidth - controls_.buttonClose->x();
+    const int closeMargin = kDesignWidth - kDesignButtonClose.x();
     // The design width is where the window starts; with a wide fallback font the widest conceivable
     // summary may not fit even there, and the start size must stay.
-    const int width = std::min(kDesignWidth, summary.x() + textWidth + 8 + closeMargin);
+    const int width = std::min(kDesignWidth, kDesignLabelSummary.x() + textWidth + 8 + closeMargin);
     // The charts above the buttons, then the buttons and the status line.
     const int height = controls_.chartStrength->y() + 3 * MinimumChartHeight() + 8 +
-                       (kDesignHeight - controls_.buttonToday->y()) + StatusLineHeight() + kStatusMargin;
+                       (kDesignHeight - kDesignButtonToday.y()) + StatusLineHeight() + kStatusMargin;
     return {width, height};
 }
 

@@ -70,7 +70,7 @@ void ExpectLabelTextFits(const QLabel* label) {
 }
 
 // Neighbouring labels of each axis of the three charts keep apart: the vertical axes' by the height
-// of their ink, the time axis's by half the width of each (they are centred on their ticks).
+// of their ink and a pixel, the time axis's by half the width of each (they are centred on their ticks).
 void ExpectChartLabelsApart(TFormMain& form) {
     const QFontMetrics metrics(QFont("Arial", 8));
     for (chart::TChartPanel* panel : {form.ChartStrength(), form.ChartPDOP(), form.ChartMode()}) {
@@ -82,7 +82,7 @@ void ExpectChartLabelsApart(TFormMain& form) {
             for (std::size_t i = 1; i < labels.size(); ++i) {
                 const QString pair = QString::fromStdString(labels[i - 1].Text + labels[i].Text);
                 EXPECT_GE(std::abs(labels[i].Position - labels[i - 1].Position),
-                          metrics.tightBoundingRect(pair).height())
+                          metrics.tightBoundingRect(pair).height() + 1)
                     << name << " \"" << labels[i - 1].Text << "\" \"" << labels[i].Text << '"';
             }
         }
