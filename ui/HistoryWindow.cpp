@@ -17,6 +17,9 @@ namespace {
 
 using namespace marlix::chart;
 
+// Today's day is hatched in a colour that no series or grid line uses.
+const QColor kPartialDayHatch(230, 140, 0);
+
 void ConfigurePanel(TChart& chart, const QString& title) {
     chart.SetColor(clWhite);
     chart.SetView3D(false);
@@ -144,7 +147,7 @@ void THistoryWindow::PaintMarks(const TChartPanel& panel, QPainter& painter) con
         const int right = std::min(plot.Right, axis.ValueToPixel(DayTimeOf(today_) + 0.4));
         if (right > left)
             painter.fillRect(QRect(left, plot.Top, right - left, plot.Bottom - plot.Top),
-                             QBrush(QColor(128, 128, 128), Qt::BDiagPattern));
+                             QBrush(kPartialDayHatch, Qt::BDiagPattern));
     }
     // The shown day is marked with a dotted line across the plot.
     if (!shownDay_.isValid()) return;
