@@ -37,10 +37,6 @@ void TDataFolder::SetPath(const QString& directory) {
     path_ = QString::fromStdString(core::FolderWithSeparator(directory.toStdString()));
 }
 
-bool TDataFolder::HasDay(QDate date) const {
-    return core::DayLogExists(path_.toStdString(), DayTimeOf(date));
-}
-
 bool TDataFolder::CheckDays(QDate today) {
     const core::FolderDays listed = DaysUpTo(path_, today);
     holdsDays_ = !listed.days.empty();

@@ -22,7 +22,6 @@ class TDataFolder {
     const QString& Path() const { return path_; }
     // An empty directory stays empty: names are then ordinary paths.
     void SetPath(const QString& directory);
-    bool HasDay(QDate date) const;
     // False after start-up or an opened folder found no day logs up to today: the user is to
     // choose the folder.
     bool HoldsDays() const { return holdsDays_; }

@@ -21,6 +21,16 @@ namespace {
 
 class NoticeTest : public FormFixture {
   protected:
+    // Yesterday's log shown, then today asked for.
+    std::unique_ptr<TFormMain> ShowYesterdayThenToday() {
+        auto form = MakeForm();
+        form->SetPickerDate(yesterday);
+        form->DateTimePickerChange();
+        form->WaitForLoad();
+        form->ButtonTodayClick();
+        form->WaitForLoad();
+        return form;
+    }
     static QString Notice(const TFormMain& form) {
         return form.LabelNotice()->isVisible() ? form.LabelNotice()->text() : QString();
     }
@@ -73,12 +83,7 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
 TEST_F(NoticeTest, UnreadableDayAndDroppedFileNameTheFileAndTheReason) {
     WriteDay(yesterday);
     ASSERT_TRUE(QDir(dataDir.path()).mkdir(DayName(today)));  // a folder where the log should be
-    auto form = MakeForm();
-    form->SetPickerDate(yesterday);
-    form->DateTimePickerChange();
-    form->WaitForLoad();
-    form->ButtonTodayClick();
-    form->WaitForLoad();
+    auto form = ShowYesterdayThenToday();
     EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + '/' + DayName(today) + ": Is a directory");
     form->DropFileTarget1Drop({dataDir.path() + "/gone.txt"});
     form->WaitForLoad();
@@ -180,12 +185,7 @@ TEST_F(NoticeTest, WithoutAFolderStartupTakesTheProgramsIfItHoldsLogsElseTheOneL
 TEST_F(NoticeTest, NoticesNameTheRealCause) {
     WriteDay(yesterday);
     ASSERT_TRUE(QFile::link(dataDir.path() + "/nowhere.txt", dataDir.path() + '/' + DayName(today)));
-    auto form = MakeForm();
-    form->SetPickerDate(yesterday);
-    form->DateTimePickerChange();
-    form->WaitForLoad();
-    form->ButtonTodayClick();
-    form->WaitForLoad();
+    auto form = ShowYesterdayThenToday();
     EXPECT_EQ(Notice(*form),
               "Broken or looping link: " + dataDir.path() + '/' + DayName(today) + ": showing 2026-Mar-14");
     // A broken link given as a file is a file that cannot be read, not a missing folder.
