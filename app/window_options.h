@@ -24,8 +24,8 @@ inline constexpr WindowOption kWindowOptions[] = {
 
 inline constexpr std::string_view kWindowArgumentsName = "[DIR | FILE...]";
 inline constexpr std::string_view kWindowArgumentsDescription =
-    "DIR is the folder of the day logs (default the program's own folder); the window opens on "
-    "yesterday's UTC day. Log FILEs are shown like files dropped on the window: several are read as one "
-    "log, in name order.";
+    "DIR is the folder of the day logs (default: the program's own folder if it holds day logs, else "
+    "the folder last chosen with Open folder); the window opens on yesterday's UTC day. Log FILEs are "
+    "shown like files dropped on the window: several are read as one log, in name order.";
 
 }  // namespace marlix::app

@@ -64,9 +64,13 @@ QString ClockTime(double time, const core::LocaleConventions& locale) {
 }  // namespace
 
 QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
-                      const core::LocaleConventions& locale) {
-    QStringList lines{ClockTime(time, locale) + " UTC"};
+                      const core::LocaleConventions& locale, bool withDate) {
+    const QString date = withDate ? QString::fromStdString(core::FormatIsoDate(time)) + ' ' : QString();
+    QStringList lines{date + ClockTime(time, locale) + " UTC"};
     const core::MinuteAtTime at = core::MinuteAt(minutes, time);
+    if (at.recordsBegin)
+        return lines.join('\n') + "\nno records before " + HourMinute(*at.recordsBegin, locale);
+    if (at.recordsEnd) return lines.join('\n') + "\nno records after " + HourMinute(*at.recordsEnd, locale);
     if (at.gap) {
         lines << "no records " + HourMinute(at.gap->first, locale) + QStringLiteral("\u2013") +
                      HourMinute(at.gap->last, locale);
@@ -140,6 +144,18 @@ void TChartInteraction::ResetZoom() {
     UpdateReadout(lastPointer_);
     RepaintPanels();
     emit SpanChanged();
+}
+
+QString TChartInteraction::ZoomText() const {
+    if (!zoom_) return {};
+    const core::LocaleConventions& locale = charts_.Locale();
+    const bool severalDays = charts_.DayEnd() - charts_.DayStart() > 1;
+    const auto at = [&](double time) {
+        const QString clock = HourMinute(time, locale);
+        return severalDays ? QString::fromStdString(core::FormatIsoDate(time)) + ' ' + clock : clock;
+    };
+    return "Showing " + at(zoom_->from) + QStringLiteral("\u2013") + at(zoom_->to) +
+           QStringLiteral(" \u00b7 Esc: ") + (severalDays ? "all days" : "whole day");
 }
 
 void TChartInteraction::WheelZoom(const TChartPanel& panel, int x, double steps) {
@@ -223,7 +239,9 @@ void TChartInteraction::UpdateReadout(QPoint pointerInParent) {
         readout_->hide();
         return;
     }
-    readout_->setText(CursorReadout(minutes_, charts_.ControlFormat(), *cursor_, charts_.Locale()));
+    const bool severalDays = charts_.DayEnd() - charts_.DayStart() > 1;
+    readout_->setText(
+        CursorReadout(minutes_, charts_.ControlFormat(), *cursor_, charts_.Locale(), severalDays));
     readout_->adjustSize();
     // Beside the pointer, on whichever side keeps the box inside the window.
     const QWidget* parent = readout_->parentWidget();

@@ -28,10 +28,12 @@ int NearestPointIndex(const chart::TChartSeries& series, double x);
 
 // The readout for a cursor time: "hh:mm:ss UTC", then the minute nearest in time ("Minute hh:mm", the
 // minute its close at hh:mm+1:01 ends) with one "Title: value" line per series ("—" for a reading the
-// minute lacks), fix and lock mode as words. Inside a logging gap, "no records hh:mm–hh:mm" instead.
+// minute lacks), fix and lock mode as words. Inside a logging gap, "no records hh:mm–hh:mm" instead;
+// before the first minute with records "no records before hh:mm", after the last "no records after
+// hh:mm". With `withDate` (a view of several days) the time is preceded by its date, yyyy-mm-dd.
 // Times and numbers with the locale's separators.
 QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
-                      const core::LocaleConventions& locale = {});
+                      const core::LocaleConventions& locale = {}, bool withDate = false);
 
 // The mouse on the three signal charts: drag, wheel and pan zoom the shared time axis, and one cursor
 // line with a readout follows the pointer over all three. Cursor and band are painted over the
@@ -49,6 +51,11 @@ class TChartInteraction : public QObject {
     void ZoomTo(double from, double to);
     // Back to the day range.
     void ResetZoom();
+    // Takes the cursor line and the readout away until the pointer moves again.
+    void HideCursor();
+    // "Showing hh:mm–hh:mm · Esc: whole day" while the charts show part of the view (with dates when
+    // it spans several days); empty otherwise.
+    QString ZoomText() const;
     // Wheel steps (one notch = 1, positive zooms in) around the time at pixel x of the panel.
     void WheelZoom(const chart::TChartPanel& panel, int x, double steps);
     // Moves the shown span by a time, keeping its width and staying within the day.
@@ -94,7 +101,6 @@ class TChartInteraction : public QObject {
     int ClampToPlot(const chart::TChartPanel& panel, int x) const;
     void ShowSpan(TTimeSpan span);
     void MoveCursor(const chart::TChartPanel& panel, QPoint position);
-    void HideCursor();
     void UpdateReadout(QPoint pointerInParent);
     void PaintOverlay(const chart::TChartPanel& panel, QPainter& painter) const;
     void RepaintPanels();

@@ -11,11 +11,13 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QWidget>
 #include <stdexcept>
 #include <string_view>
 
 #include "ChartInteraction.h"
+#include "RememberedFolders.h"
 
 namespace marlix::ui {
 
@@ -40,12 +42,9 @@ void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool cont
                                                   std::string_view(csv.constData(), csv.size())));
 }
 
-QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix) {
-    if (fileList.isEmpty()) return dataDirectory + "export" + suffix;
-    const QString& first = fileList.first();
-    // Day files are named without a folder and read from the data directory; dropped files carry theirs.
-    const QFileInfo info(QFileInfo(first).isAbsolute() ? first : dataDirectory + first);
-    QString name = info.fileName();
+QString ProposedExportName(const QStringList& fileList, const QString& exportFolder, const QString& suffix) {
+    if (fileList.isEmpty()) return QDir(exportFolder).filePath("export" + suffix);
+    QString name = QFileInfo(fileList.first()).fileName();
     // An archived day is named as its plain log: 2026-03-14_rx_data.txt.gz gives 2026-03-14_rx_data.csv.
     for (const std::string_view archive : core::kArchiveSuffixes) {
         if (name.endsWith(QLatin1String(archive.data(), static_cast<qsizetype>(archive.size())))) {
@@ -53,7 +52,17 @@ QString ProposedExportName(const QStringList& fileList, const QString& dataDirec
             break;
         }
     }
-    return info.dir().filePath(QFileInfo(name).completeBaseName() + suffix);
+    return QDir(exportFolder).filePath(QFileInfo(name).completeBaseName() + suffix);
+}
+
+QString ExportFolder() {
+    const QString remembered = RememberedFolder(TRememberedFolder::ExportFolder);
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir()) return remembered;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void RememberExportFolder(const QString& path) {
+    RememberFolder(TRememberedFolder::ExportFolder, QFileInfo(path).absolutePath());
 }
 
 QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {

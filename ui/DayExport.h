@@ -25,9 +25,14 @@ void ExportMinutesCsv(const std::vector<core::MinuteReading>& minutes, bool cont
                       const QString& path);
 
 // The name an export of the shown day proposes: the first file's name with the given suffix in
-// place of its own (the day log of 14 March 2026 gives 2026-03-14_rx_data.csv), in that file's
-// folder or the data directory; "export" + suffix while no file was shown.
-QString ProposedExportName(const QStringList& fileList, const QString& dataDirectory, const QString& suffix);
+// place of its own (the day log of 14 March 2026 gives 2026-03-14_rx_data.csv), in the export
+// folder; "export" + suffix while no file was shown.
+QString ProposedExportName(const QStringList& fileList, const QString& exportFolder, const QString& suffix);
+// Where exports go unless the user picks another place: the folder of the last export, else the
+// user's documents folder; never the log folder, which the receiver's logger owns.
+QString ExportFolder();
+// The folder of a file the user exported to, for the next export.
+void RememberExportFolder(const QString& path);
 
 // The window as `render` and "Save image..." show it: charts, summary and notes at the window's
 // size, span and device pixel ratio, without the cursor, the drag band or the readout of the

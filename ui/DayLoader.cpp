@@ -1,7 +1,6 @@
 #include "DayLoader.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QProgressBar>
 #include <string>
 #include <utility>
@@ -21,9 +20,9 @@ TLoadOutcome CancelledOutcome() {
 
 }  // namespace
 
-TDayLoader::TDayLoader(QWidget& window, const QLabel& notes, Guard guard, Apply apply, Hold beforeAnalysis,
-                       int progressAfterMs)
-    : notes_(notes),
+TDayLoader::TDayLoader(QWidget& window, std::function<void()> shownOrHidden, Guard guard, Apply apply,
+                       Hold beforeAnalysis, int progressAfterMs)
+    : shownOrHidden_(std::move(shownOrHidden)),
       guard_(std::move(guard)),
       apply_(std::move(apply)),
       beforeAnalysis_(std::move(beforeAnalysis)),
@@ -121,9 +120,8 @@ void TDayLoader::ShowLoadProgress() {
     // Escape to cancel.
     if (!Loading()) return;
     if (progressBar_->isHidden()) {
-        progressBar_->setGeometry(notes_.x(), notes_.y(), 300, 16);
         progressBar_->show();
-        progressBar_->raise();
+        shownOrHidden_();
         timerProgressPoll_.start();
     }
     const auto done = static_cast<double>(progress_->done.load());
@@ -134,7 +132,9 @@ void TDayLoader::ShowLoadProgress() {
 void TDayLoader::EndLoadDisplay() {
     timerProgressDelay_.stop();
     timerProgressPoll_.stop();
+    if (progressBar_->isHidden()) return;
     progressBar_->hide();
+    shownOrHidden_();
 }
 
 }  // namespace marlix::ui

@@ -13,7 +13,6 @@
 #include <memory>
 #include <stop_token>
 
-class QLabel;
 class QProgressBar;
 class QWidget;
 
@@ -40,7 +39,7 @@ struct TLoadRequest {
 // Analyses the files of a view on a worker thread while the window stays live. The newest request
 // wins (a request for the files already loading joins that load), and its outcome goes to the window
 // on the window's thread in one step; outcomes of superseded requests are dropped. A load that runs
-// long shows how far it got, over the notes line, until it ends or is cancelled.
+// long shows how far it got, in the window's status line, until it ends or is cancelled.
 class TDayLoader : public QObject {
   public:
     // Runs a handler on the window's thread the way the window runs its own: a fault it throws is
@@ -50,9 +49,10 @@ class TDayLoader : public QObject {
     // Runs on the worker before the files are read (tests hold a load there).
     using Hold = std::function<void(std::stop_token)>;
 
-    // The progress bar becomes a child of window, placed over notes.
-    TDayLoader(QWidget& window, const QLabel& notes, Guard guard, Apply apply, Hold beforeAnalysis,
-               int progressAfterMs);
+    // The progress bar becomes a child of window; shownOrHidden runs when it shows or hides, for the
+    // window to place it.
+    TDayLoader(QWidget& window, std::function<void()> shownOrHidden, Guard guard, Apply apply,
+               Hold beforeAnalysis, int progressAfterMs);
     ~TDayLoader() override;
 
     void Load(TLoadRequest request);
@@ -65,6 +65,7 @@ class TDayLoader : public QObject {
     // The files of the newest request.
     const QStringList& RequestedFiles() const { return requestedFiles_; }
     bool ShowsProgress() const;
+    QProgressBar* ProgressBar() const { return progressBar_; }
     void SetProgressAfterMs(int ms) { progressAfterMs_ = ms; }
 
   private:
@@ -77,7 +78,7 @@ class TDayLoader : public QObject {
     void ShowLoadProgress();
     void EndLoadDisplay();
 
-    const QLabel& notes_;
+    std::function<void()> shownOrHidden_;
     Guard guard_;
     Apply apply_;
     Hold beforeAnalysis_;

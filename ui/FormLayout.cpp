@@ -16,7 +16,14 @@ namespace {
 
 enum Anchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
-constexpr int kNoticeGap = 3;  // between the notice line and the buttons
+// The design's places that the minimum size is measured from, whatever the window's size now.
+constexpr QRect kDesignButtonToday(8, 492, 81, 25);
+constexpr QRect kDesignButtonClose(683, 523, 81, 25);
+constexpr QPoint kDesignLabelSummary(297, 490);
+
+constexpr int kStatusMargin = 4;  // below the status line
+constexpr int kProgressWidth = 300;
+constexpr int kStatusGap = 8;  // between the parts of the status line
 
 }  // namespace
 
@@ -33,18 +40,26 @@ TFormLayout::TFormLayout(const TFormControls& c) : controls_(c) {
     place(c.chartStrength, QRect(8, 8, 758, 146), akLeft | akTop | akRight);
     place(c.chartPdop, QRect(8, 164, 758, 146), akLeft | akRight);
     place(c.chartMode, QRect(8, 319, 758, 167), akLeft | akRight);
-    place(c.buttonToday, QRect(8, 492, 81, 25), akLeft | akBottom);
+    place(c.buttonToday, kDesignButtonToday, akLeft | akBottom);
     place(c.buttonYesterday, QRect(8, 523, 81, 25), akLeft | akBottom);
     place(c.dateTimePicker, QRect(104, 492, 89, 21), akLeft | akBottom);
     place(c.bitBtnPrev, QRect(104, 523, 25, 25), akLeft | akBottom);
     place(c.bitBtnNext, QRect(135, 523, 25, 25), akLeft | akBottom);
     place(c.checkBoxAutoRefresh, QRect(176, 527, 97, 17), akLeft | akBottom);
-    placeLabel(c.labelSummary, QPoint(297, 490), akLeft | akBottom);
+    placeLabel(c.labelSummary, kDesignLabelSummary, akLeft | akBottom);
     placeLabel(c.labelNotes, QPoint(297, 537), akLeft | akBottom);
-    place(c.buttonClose, QRect(683, 523, 81, 25), akRight | akBottom);
+    place(c.buttonClose, kDesignButtonClose, akRight | akBottom);
+}
+
+QSize TFormLayout::StartSize() const {
+    return QSize(kDesignWidth, kDesignHeight + StatusLineHeight() + kStatusMargin)
+        .expandedTo(MinimumFormSize());
 }
 
 void TFormLayout::Anchor(QSize window) {
+    PlaceStatusLine(window);
+    // The design's controls keep their places above the status line.
+    window.setHeight(window.height() - StatusLineHeight() - kStatusMargin);
     const int dw = window.width() - kDesignWidth;
     const int dh = window.height() - kDesignHeight;
     for (const TAnchored& a : anchored_) {
@@ -61,18 +76,28 @@ void TFormLayout::Anchor(QSize window) {
     }
 }
 
+void TFormLayout::PlaceStatusLine(QSize window) {
+    const int height = StatusLineHeight();
+    const int top = window.height() - kStatusMargin - height;
+    const int left = controls_.chartStrength->x();
+    int right = window.width() - left;  // as far from the right edge as the charts
+    // From the right: the progress, the zoomed span, the folder link; the notice takes what is left.
+    const auto placeRight = [&](QWidget* widget, int width) {
+        if (widget->isHidden()) return;
+        widget->setGeometry(right - width, top, width, height);
+        right -= width + kStatusGap;
+    };
+    placeRight(controls_.progressBar, kProgressWidth);
+    placeRight(controls_.labelZoom, controls_.labelZoom->sizeHint().width());
+    placeRight(controls_.labelOpenFolder, controls_.labelOpenFolder->sizeHint().width());
+    controls_.labelNotice->setGeometry(left, top, std::max(0, right + kStatusGap - left), height);
+}
+
 int TFormLayout::StackCharts() {
     chart::TChartPanel& strength = *controls_.chartStrength;
-    QLabel& notice = *controls_.labelNotice;
     const int buttonsTop = controls_.buttonToday->y();
     const int top = strength.y();
-    // A shown notice takes a line between the charts and the buttons, in place of most of the gap.
-    const int noticeHeight = notice.isVisible() ? NoticeLineHeight() : 0;
-    const int gap = noticeHeight > 0 ? kNoticeGap + noticeHeight : 8;
-    const int h = std::max(0, (buttonsTop - top - gap) / 3);
-    if (noticeHeight > 0)
-        notice.setGeometry(strength.x(), buttonsTop - kNoticeGap - noticeHeight, strength.width(),
-                           noticeHeight);
+    const int h = std::max(0, (buttonsTop - top - 8) / 3);
     strength.setGeometry(strength.x(), top, strength.width(), h);
     controls_.chartPdop->setGeometry(controls_.chartPdop->x(), top + h, controls_.chartPdop->width(), h);
     controls_.chartMode->setGeometry(controls_.chartMode->x(), top + 2 * h, controls_.chartMode->width(), h);
@@ -86,13 +111,14 @@ bool TFormLayout::MeasureChartOverhead(int chartHeight) {
     return true;
 }
 
-int TFormLayout::NoticeLineHeight() const {
-    return controls_.labelNotice->fontMetrics().height() + 2;
+int TFormLayout::StatusLineHeight() const {
+    constexpr int kProgressHeight = 16;
+    return std::max(controls_.labelNotice->fontMetrics().height() + 2, kProgressHeight);
 }
 
 int TFormLayout::MinimumChartHeight() const {
     // The right-axis labels of neighbouring fix states lie 0.8 of the strength chart's 10 units
-    // apart (lock modes 10 of 100): the plot must hold them at least their ink's height apart, in
+    // apart (lock modes 10 of 100): the plot must hold them their ink's height and a pixel apart, in
     // the charts' default font on this screen.
     std::string labels;
     for (const auto& words : core::kFixWords) labels += std::string(words.label) + ' ';
@@ -101,7 +127,8 @@ int TFormLayout::MinimumChartHeight() const {
     const QFontMetrics metrics(QFont("Arial", 8), controls_.chartStrength);
     const int ink = metrics.tightBoundingRect(QString::fromStdString(labels)).height();
     constexpr double kNearestLabels = 0.8 / 10;
-    return static_cast<int>(std::ceil(ink / kNearestLabels)) + 1 + chartOverhead_;
+    // The pixel between them keeps the smoothed edges of two labels from running together.
+    return static_cast<int>(std::ceil((ink + 1) / kNearestLabels)) + 1 + chartOverhead_;
 }
 
 QSize TFormLayout::MinimumFormSize() const {
@@ -115,13 +142,13 @@ QSize TFormLayout::MinimumFormSize() const {
          metrics.horizontalAdvance("Average PDOP: 10.00,  GPS-seeking 100% (lower is better)"),
          metrics.horizontalAdvance("2026-Sep-30 from 00:00 to 23:59, 999999 lines")});
     // Summary left edge, its text, a gap, then the Close button with its right margin.
-    const int closeMargin = kDesignWidth - controls_.buttonClose->x();
+    const int closeMargin = kDesignWidth - kDesignButtonClose.x();
     // The design width is where the window starts; with a wide fallback font the widest conceivable
     // summary may not fit even there, and the start size must stay.
-    const int width = std::min(kDesignWidth, summary.x() + textWidth + 8 + closeMargin);
-    // The charts above the buttons, with room for the notice line.
-    const int height = controls_.chartStrength->y() + 3 * MinimumChartHeight() + kNoticeGap +
-                       NoticeLineHeight() + (kDesignHeight - controls_.buttonToday->y());
+    const int width = std::min(kDesignWidth, kDesignLabelSummary.x() + textWidth + 8 + closeMargin);
+    // The charts above the buttons, then the buttons and the status line.
+    const int height = controls_.chartStrength->y() + 3 * MinimumChartHeight() + 8 +
+                       (kDesignHeight - kDesignButtonToday.y()) + StatusLineHeight() + kStatusMargin;
     return {width, height};
 }
 

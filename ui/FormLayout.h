@@ -29,31 +29,40 @@ struct TFormControls {
     QLabel* labelNotes;
     QLabel* labelNotice;
     QWidget* buttonClose;
+    // The status line under the buttons: the notice, a link to choose the folder, the zoomed span and
+    // a long load's progress.
+    QLabel* labelOpenFolder;
+    QLabel* labelZoom;
+    QWidget* progressBar;
 };
 
 // Where the main window's controls go: each at its place in the design, kept at its distance to the
 // window edges it is anchored to as the window resizes; the three charts sharing the height above the
-// buttons, with the notice line when it shows; and the smallest window in which no text is cut.
+// buttons; the status line under the buttons, which takes no room from the charts whatever it shows;
+// and the smallest window in which no text is cut.
 class TFormLayout {
   public:
     static constexpr int kDesignWidth = 772;
     static constexpr int kDesignHeight = 556;
 
-    // Puts the controls at their design places, for a window of the design size.
+    // Puts the controls at their design places, for a window of the design size and the status line.
     explicit TFormLayout(const TFormControls& controls);
 
+    // The window's size at start: the design's, with the status line below it.
+    QSize StartSize() const;
     // Moves and stretches the controls by their anchors for the window's size.
     void Anchor(QSize window);
-    // Gives the three charts equal heights in the space above the buttons (and the notice line, when
-    // shown) and returns that height.
+    // Gives the three charts equal heights in the space above the buttons and returns that height.
     int StackCharts();
+    // Shares the status line out among what it shows.
+    void PlaceStatusLine(QSize window);
     // Takes what a chart of this height needs besides its plot rectangle, measured after an alignment;
     // true when that changes the minimum size.
     bool MeasureChartOverhead(int chartHeight);
 
     QSize MinimumFormSize() const;
     int MinimumChartHeight() const;
-    int NoticeLineHeight() const;
+    int StatusLineHeight() const;
 
   private:
     struct TAnchored {

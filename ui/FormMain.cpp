@@ -8,11 +8,14 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPolygon>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -68,8 +71,8 @@ TFormMain::TFormMain(TFormMainOptions options, QWidget* parent)
     : QWidget(parent), options_(WithDefaults(std::move(options), *this)), clock_(options_.clock) {
     setWindowTitle(kCaption);
     setFont(WindowFont());
-    resize(kDesignWidth, kDesignHeight);
     CreateControls();
+    resize(layout_->StartSize());
     setMinimumSize(layout_->MinimumFormSize());
 
     // As the form is created: drop target, file list, the shared day-button hint.
@@ -134,27 +137,39 @@ void TFormMain::CreateControls() {
     buttonClose_ = Named<QPushButton>("ButtonClose", "Close", this);
     handle(buttonClose_, &QPushButton::clicked, &TFormMain::ButtonCloseClick);
 
-    // Not part of the day texts (Copy leaves it out); FormResize makes room for it above the buttons.
+    // The status line under the buttons; none of it is part of the day texts (Copy leaves it out).
     labelNotice_ = Named<QLabel>("LabelNotice", this);
     labelNotice_->setStyleSheet("QLabel { background: #fff4ce; color: #5c3c00; padding: 0px 4px; }");
     labelNotice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     labelNotice_->hide();
+    labelOpenFolder_ = Named<QLabel>("LabelOpenFolder", "<a href=\"open\">Choose folder...</a>", this);
+    labelOpenFolder_->setTextFormat(Qt::RichText);
+    labelOpenFolder_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    labelOpenFolder_->hide();
+    connect(labelOpenFolder_, &QLabel::linkActivated, this,
+            [this] { Guarded([this] { PopupOpenFolderClick(); }); });
+    labelZoom_ = Named<QLabel>("LabelZoom", this);
+    labelZoom_->hide();
+    loader_ = std::make_unique<TDayLoader>(
+        *this, [this] { layout_->PlaceStatusLine(size()); },
+        [this](const std::function<void()>& handler) { Guarded(handler); },
+        [this](const TLoadOutcome& outcome) { shownDay_->Apply(outcome); }, options_.beforeAnalysis,
+        options_.progressAfterMs);
 
-    layout_ = std::make_unique<TFormLayout>(TFormControls{
-        chartStrength_, chartPdop_, chartMode_, buttonToday_, buttonYesterday_, dateTimePicker_, bitBtnPrev_,
-        bitBtnNext_, checkBoxAutoRefresh_, labelSummary_, labelNotes_, labelNotice_, buttonClose_});
+    layout_ = std::make_unique<TFormLayout>(
+        TFormControls{chartStrength_, chartPdop_, chartMode_, buttonToday_, buttonYesterday_, dateTimePicker_,
+                      bitBtnPrev_, bitBtnNext_, checkBoxAutoRefresh_, labelSummary_, labelNotes_,
+                      labelNotice_, buttonClose_, labelOpenFolder_, labelZoom_, loader_->ProgressBar()});
     // The picker's format is chosen for its text field at its design width.
-    dateTimePicker_->setDisplayFormat(PickerDisplayFormat(*dateTimePicker_));
+    FitPickerDate(*dateTimePicker_);
     handle(dateTimePicker_, &QDateEdit::dateChanged, &TFormMain::DateTimePickerChange);
 
     shownDay_ = std::make_unique<TShownDay>(
         TDayViews{*charts_, *interaction_, *labelSummary_, *labelNotes_, *dateTimePicker_, dataFolder_,
                   [this](const QString& text) { SetNotice(text); },
-                  [this](const core::SatelliteDay& day) { satellites_->SetDay(day); }});
-    loader_ = std::make_unique<TDayLoader>(
-        *this, *labelNotes_, [this](const std::function<void()>& handler) { Guarded(handler); },
-        [this](const TLoadOutcome& outcome) { shownDay_->Apply(outcome); }, options_.beforeAnalysis,
-        options_.progressAfterMs);
+                  [this](const core::SatelliteDay& day, const QString& days) {
+                      satellites_->SetDay(day, QStringList{"Satellites", Station(), days}.join(" \u00b7 "));
+                  }});
     history_ = std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
 
     timerRun_.setSingleShot(true);
@@ -185,7 +200,12 @@ void TFormMain::CreateControls() {
     addAction("Satellites...", "PopupSatellites", nullptr, &TFormMain::PopupSatellitesClick);
     popupMenu_->addSeparator();
     addAction("Open folder...", "PopupOpenFolder", "Ctrl+O", &TFormMain::PopupOpenFolderClick);
-    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] { satellites_->FollowSpan(); });
+    connect(interaction_.get(), &TChartInteraction::SpanChanged, this, [this] {
+        satellites_->FollowSpan();
+        const QString zoom = interaction_->ZoomText();
+        labelZoom_->setText(zoom);
+        ShowStatusPart(*labelZoom_, !zoom.isEmpty());
+    });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -206,11 +226,18 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
 }
 
 void TFormMain::SetNotice(const QString& text) {
-    if (text == labelNotice_->text() && labelNotice_->isHidden() == text.isEmpty()) return;
     labelNotice_->setText(text);
     labelNotice_->setToolTip(text);
-    labelNotice_->setVisible(!text.isEmpty());
-    Guarded([this] { FormResize(); });
+    ShowStatusPart(*labelNotice_, !text.isEmpty());
+}
+
+void TFormMain::ShowStatusPart(QWidget& part, bool visible) {
+    part.setVisible(visible);
+    layout_->PlaceStatusLine(size());
+}
+
+void TFormMain::ShowFolderState() {
+    ShowStatusPart(*labelOpenFolder_, !dataFolder_.HoldsDays());
 }
 
 bool TFormMain::ControlFormat() const {
@@ -224,6 +251,10 @@ void TFormMain::SetPickerDate(QDate date) {
 
 QDate TFormMain::PickerDate() const {
     return dateTimePicker_->date();
+}
+
+QString TFormMain::Station() const {
+    return QDir(dataFolder_.Path()).dirName();
 }
 
 QDate TFormMain::YesterdayUTC() const {
@@ -246,23 +277,39 @@ void TFormMain::ButtonYesterdayClick() {
 }
 
 void TFormMain::BitBtnDayChangeClick(QObject* sender) {
+    // Steps go over the days without a log, so that a gap in a station's logs stops no one; past
+    // the newest log they go on a day at a time up to today, whose log may still come.
     const QDate shown = PickerDate();
+    const QDate today = clock_->NowUTC().date();
     if (sender == bitBtnNext_) {
-        if (clock_->NowUTC().date() > shown) SetPickerDate(shown.addDays(1));
+        if (const auto later = dataFolder_.LaterDay(shown, today)) {
+            SetPickerDate(*later);
+        } else if (today > shown) {
+            SetPickerDate(shown.addDays(1));
+        } else {
+            dataFolder_.SetNotice("No later day: today is " + QLocale().toString(today, "d MMM yyyy") +
+                                  " (UTC)");
+        }
     } else if (sender == bitBtnPrev_) {
-        if (dataFolder_.HasDay(shown.addDays(-1))) SetPickerDate(shown.addDays(-1));
+        if (const auto earlier = dataFolder_.EarlierDay(shown)) {
+            SetPickerDate(*earlier);
+        } else {
+            dataFolder_.SetNotice("No earlier day log in " + QDir::toNativeSeparators(dataFolder_.Path()));
+        }
     }
     DateTimePickerChange();
 }
 
 void TFormMain::TimerRunTimer() {
     timerRun_.stop();
-    const QStringList files = dataFolder_.Startup(options_.arguments, options_.programDirectory);
+    const QStringList files =
+        dataFolder_.Startup(options_.arguments, options_.programDirectory, clock_->NowUTC().date());
     // Log files in place of a folder are opened as a drop of them.
     if (!files.isEmpty()) {
         OpenFiles(files);
         return;
     }
+    ShowFolderState();
     ButtonYesterdayClick();
 }
 
@@ -277,6 +324,7 @@ void TFormMain::PopupOpenFolderClick() {
     const QString folder = options_.askFolder("Open folder", dataFolder_.Path());
     if (folder.isEmpty()) return;
     SetPickerDate(dataFolder_.Open(folder, YesterdayUTC()));
+    ShowFolderState();
     DateTimePickerChange();
 }
 
@@ -311,17 +359,21 @@ void TFormMain::PopupCopyClick() {
 }
 
 QString TFormMain::ProposedFileName(const QString& suffix) const {
-    return ProposedExportName(shownDay_->PlottedFiles(), dataFolder_.Path(), suffix);
+    return ProposedExportName(shownDay_->PlottedFiles(), ExportFolder(), suffix);
 }
 
 void TFormMain::PopupSaveImageClick() {
     const QString path = options_.askSavePath("Save image", ProposedFileName(".png"), "PNG images (*.png)");
-    if (!path.isEmpty()) SaveWindowPicture(*this, *interaction_, path);
+    if (path.isEmpty()) return;
+    SaveWindowPicture(*this, *interaction_, path);
+    RememberExportFolder(path);
 }
 
 void TFormMain::PopupExportCsvClick() {
     const QString path = options_.askSavePath("Export CSV", ProposedFileName(".csv"), "CSV files (*.csv)");
-    if (!path.isEmpty()) ExportMinutesCsv(Minutes(), charts_->ControlFormat(), charts_->VisibleSpan(), path);
+    if (path.isEmpty()) return;
+    ExportMinutesCsv(Minutes(), charts_->ControlFormat(), charts_->VisibleSpan(), path);
+    RememberExportFolder(path);
 }
 
 void TFormMain::PopupResetZoomClick() {
@@ -343,6 +395,7 @@ void TFormMain::PopupHistoryClick() {
         // Closing the window stops its reading.
         connect(historyWindow_, &THistoryWindow::Hidden, this, [this] { history_->Cancel(); });
     }
+    historyWindow_->SetStation(Station(), clock_->NowUTC().date());
     historyWindow_->show();
     historyWindow_->raise();
     history_->RequestHistory(*historyWindow_, dataFolder_.Path(), PickerDate());
@@ -420,6 +473,7 @@ bool TFormMain::FormKeyPreview(const QKeyEvent& key) {
 void TFormMain::FormKeyDown(int key) {
     if (key == Qt::Key_F5) DateTimePickerChange();
     if (key == Qt::Key_Escape || key == Qt::Key_Home) interaction_->ResetZoom();
+    if (key == Qt::Key_Escape) interaction_->HideCursor();
 }
 
 bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {

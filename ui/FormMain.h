@@ -110,6 +110,10 @@ class TFormMain : public QWidget {
     QLabel* LabelNotes() const { return labelNotes_; }
     // The line that says when the view is not what was asked for; hidden while it is.
     QLabel* LabelNotice() const { return labelNotice_; }
+    // The link beside the notice that asks for the folder while the data folder holds no day logs.
+    QLabel* LabelOpenFolder() const { return labelOpenFolder_; }
+    // The span the zoomed charts show; hidden while they show the whole view.
+    QLabel* LabelZoom() const { return labelZoom_; }
     // The closed minutes of the shown view, as the load read them.
     const std::vector<core::MinuteReading>& Minutes() const { return shownDay_->Minutes(); }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
@@ -139,8 +143,12 @@ class TFormMain : public QWidget {
     bool FormKeyPreview(const QKeyEvent& key);
     void Guarded(const std::function<void()>& handler);
     void SetNotice(const QString& text);
+    void ShowStatusPart(QWidget& part, bool visible);
+    void ShowFolderState();
     void OpenFiles(const QStringList& files);
     QDate YesterdayUTC() const;
+    // The station, as the data folder's name says.
+    QString Station() const;
 
     TFormMainOptions options_;
     std::shared_ptr<const TClock> clock_;
@@ -164,6 +172,8 @@ class TFormMain : public QWidget {
     QLabel* labelSummary_ = nullptr;
     QLabel* labelNotes_ = nullptr;
     QLabel* labelNotice_ = nullptr;
+    QLabel* labelOpenFolder_ = nullptr;
+    QLabel* labelZoom_ = nullptr;
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     THistoryWindow* historyWindow_ = nullptr;

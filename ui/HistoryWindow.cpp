@@ -17,6 +17,9 @@ namespace {
 
 using namespace marlix::chart;
 
+// Today's day is hatched in a colour that no series or grid line uses.
+const QColor kPartialDayHatch(230, 140, 0);
+
 void ConfigurePanel(TChart& chart, const QString& title) {
     chart.SetColor(clWhite);
     chart.SetView3D(false);
@@ -89,16 +92,7 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
         ConfigurePanel(panel->Chart(), HistoryMetricTitle(static_cast<THistoryMetric>(i)));
         panel->installEventFilter(this);
         panel->setCursor(Qt::PointingHandCursor);
-        // The shown day is marked with a dotted line across the plot.
-        panel->SetOverlayPainter([this, panel](QPainter& painter) {
-            if (!shownDay_.isValid() || days_.empty()) return;
-            const TChart& chart = panel->Chart();
-            const TRect& plot = chart.PlotRect();
-            const int x = chart.BottomAxis().ValueToPixel(DayTimeOf(shownDay_));
-            if (x < plot.Left || x >= plot.Right) return;
-            painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
-            painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
-        });
+        panel->SetOverlayPainter([this, panel](QPainter& painter) { PaintMarks(*panel, painter); });
         layout->addWidget(panel, 1);
         panels_[static_cast<std::size_t>(i)] = panel;
     }
@@ -133,6 +127,36 @@ void THistoryWindow::SetShownDay(QDate shownDay) {
     for (TChartPanel* panel : panels_) panel->update();
 }
 
+void THistoryWindow::SetStation(const QString& station, QDate today) {
+    station_ = station;
+    today_ = today;
+    Replot();
+}
+
+void THistoryWindow::PaintMarks(const TChartPanel& panel, QPainter& painter) const {
+    if (days_.empty()) return;
+    const TChart& chart = panel.Chart();
+    const TRect& plot = chart.PlotRect();
+    const TChartAxis& axis = chart.BottomAxis();
+    // Today's day is hatched: its log is still growing, and its values are those of a part of a day.
+    const bool todayRead = std::any_of(days_.begin(), days_.end(), [this](const THistoryDay& day) {
+        return day.date == today_ && day.totals;
+    });
+    if (todayRead) {
+        const int left = std::max(plot.Left, axis.ValueToPixel(DayTimeOf(today_) - 0.4));
+        const int right = std::min(plot.Right, axis.ValueToPixel(DayTimeOf(today_) + 0.4));
+        if (right > left)
+            painter.fillRect(QRect(left, plot.Top, right - left, plot.Bottom - plot.Top),
+                             QBrush(kPartialDayHatch, Qt::BDiagPattern));
+    }
+    // The shown day is marked with a dotted line across the plot.
+    if (!shownDay_.isValid()) return;
+    const int x = axis.ValueToPixel(DayTimeOf(shownDay_));
+    if (x < plot.Left || x >= plot.Right) return;
+    painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
+    painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+}
+
 void THistoryWindow::SetProgress(int done, int total) {
     progress_->setRange(0, total);
     progress_->setValue(done);
@@ -150,6 +174,18 @@ void THistoryWindow::hideEvent(QHideEvent* event) {
 }
 
 void THistoryWindow::Replot() {
+    // "History · station · first day – last day", the span once days are known.
+    QStringList title{"History"};
+    if (!station_.isEmpty()) title << station_;
+    QDate first = days_.empty() ? QDate() : days_.front().date;
+    QDate last = days_.empty() ? QDate() : days_.back().date;
+    if (expectedSpan_) {
+        first = first.isValid() ? std::min(first, expectedSpan_->first) : expectedSpan_->first;
+        last = last.isValid() ? std::max(last, expectedSpan_->second) : expectedSpan_->second;
+    }
+    if (first.isValid())
+        title << first.toString(Qt::ISODate) + QStringLiteral(" \u2013 ") + last.toString(Qt::ISODate);
+    setWindowTitle(title.join(QStringLiteral(" \u00b7 ")));
     for (int i = 0; i < kHistoryMetricCount; ++i) {
         const auto metric = static_cast<THistoryMetric>(i);
         TChart& chart = Panel(metric).Chart();

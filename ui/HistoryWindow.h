@@ -14,6 +14,7 @@
 #include "marlix/core/analysis.h"
 #include "marlix/core/days.h"
 
+class QPainter;
 class QProgressBar;
 
 namespace marlix::chart {
@@ -54,6 +55,9 @@ class THistoryWindow : public QWidget {
     // A day read in the background joins the charts in its date order.
     void AddDay(THistoryDay day);
     void SetShownDay(QDate shownDay);
+    // The station (the data folder's name) and today's date: the title names the station and the
+    // span, and today's day, whose log is still growing, is marked as partial.
+    void SetStation(const QString& station, QDate today);
     // The first and last day of a reading in progress, so that the time axis does not move as the
     // days arrive; an invalid date clears it.
     void SetExpectedSpan(QDate first, QDate last);
@@ -78,12 +82,15 @@ class THistoryWindow : public QWidget {
 
   private:
     void Replot();
+    void PaintMarks(const chart::TChartPanel& panel, QPainter& painter) const;
 
     QProgressBar* progress_ = nullptr;
     std::optional<std::pair<QDate, QDate>> expectedSpan_;
     std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
     std::vector<THistoryDay> days_;
     QDate shownDay_;
+    QString station_;
+    QDate today_;
 };
 
 }  // namespace marlix::ui

@@ -26,8 +26,9 @@ bool TSatelliteWindow::IsOpen() const {
     return view_ && view_->isVisible();
 }
 
-void TSatelliteWindow::SetDay(const core::SatelliteDay& day) {
+void TSatelliteWindow::SetDay(const core::SatelliteDay& day, const QString& title) {
     if (!view_) return;
+    view_->setWindowTitle(title);
     view_->SetDay(day);
     FollowSpan();
 }

@@ -2,6 +2,8 @@
 
 #include <marlix/core/satellites.h>
 
+#include <QString>
+
 class QWidget;
 
 namespace marlix::chart {
@@ -23,7 +25,8 @@ class TSatelliteWindow {
     void Show(int width);
     // Loads read the levels only while the window is open.
     bool IsOpen() const;
-    void SetDay(const core::SatelliteDay& day);
+    // The levels of a load; the title names the station and the day or days they are of.
+    void SetDay(const core::SatelliteDay& day, const QString& title);
     void FollowSpan();
     // Nothing until it is first shown.
     TSatelliteView* View() const { return view_; }

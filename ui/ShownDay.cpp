@@ -33,7 +33,12 @@ void TShownDay::Apply(const TLoadOutcome& outcome) {
     const bool sameDay = outcome.files == plottedFiles_;
     plottedFiles_ = outcome.files;
     views_.interaction.DayPlotted(sameDay);
-    if (day.satellites) views_.showSatellites(*day.satellites);
+    if (day.satellites) {
+        QString days = QString::fromStdString(core::FormatIsoDate(day.firstDay));
+        if (day.latestDay > day.firstDay)
+            days += QStringLiteral(" \u2013 ") + QString::fromStdString(core::FormatIsoDate(day.latestDay));
+        views_.showSatellites(*day.satellites, days);
+    }
     views_.interaction.SetMinutes(minutes_);
     QLabel& summary = views_.labelSummary;
     QLabel& notes = views_.labelNotes;
@@ -76,10 +81,23 @@ void TShownDay::ShowLoadOutcome(const QStringList& fileList, const core::LoadRes
         return;
     }
     const QString file = QFile::decodeName(QByteArray::fromStdString(failure.file));
+    // Until a day is shown, the notes' tool-tip says where it was looked for.
+    if (plottedFiles_.isEmpty()) views_.labelNotes.setToolTip(QDir::toNativeSeparators(file));
+    const QFileInfo info(file);
+    if (info.isSymLink() && !info.exists()) {
+        views_.setNotice("Broken or looping link: " + QDir::toNativeSeparators(file) + shown);
+        return;
+    }
     const QDate picked = views_.dateTimePicker.date();
     const bool pickerDay = fileList.size() == 1 && fileList.first() == DayFileName(picked);
-    if (pickerDay && !QFileInfo::exists(file)) {
-        views_.setNotice("No log for " + QLocale().toString(picked, "d MMM yyyy") + shown);
+    if (pickerDay && !info.exists()) {
+        const QString folder = QDir::toNativeSeparators(views_.dataFolder.Path());
+        if (!QFileInfo(views_.dataFolder.Path()).isDir()) {
+            views_.setNotice("Folder gone: " + folder + shown);
+        } else {
+            views_.setNotice("No log for " + QLocale().toString(picked, "d MMM yyyy") + " in " + folder +
+                             shown);
+        }
         return;
     }
     views_.setNotice("Cannot read " + QDir::toNativeSeparators(file) + ": " +

@@ -30,8 +30,9 @@ struct TDayViews {
     const TDataFolder& dataFolder;
     // Says why the view is not what was asked for; an empty text takes the line away.
     std::function<void(const QString& text)> setNotice;
-    // The satellite levels of a load that read them.
-    std::function<void(const core::SatelliteDay& day)> showSatellites;
+    // The satellite levels of a load that read them, and the days they are of ("2026-03-14", or
+    // "2026-03-01 – 2026-03-31").
+    std::function<void(const core::SatelliteDay& day, const QString& days)> showSatellites;
 };
 
 // The day the window shows: each load's outcome goes onto the charts, the summary and the notes, and

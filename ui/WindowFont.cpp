@@ -1,6 +1,7 @@
 #include "WindowFont.h"
 
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -28,15 +29,29 @@ QFont WindowFont() {
     return QFont("Liberation Sans", 8);
 }
 
-QString PickerDisplayFormat(const QDateEdit& picker) {
+void FitPickerDate(QDateEdit& picker) {
     const QLocale locale = picker.locale();
     const QString format = locale.dateFormat(QLocale::ShortFormat);
-    int widest = 0;
-    for (int month = 1; month <= 12; ++month) {
-        widest = std::max(
-            widest, picker.fontMetrics().horizontalAdvance(locale.toString(QDate(2024, month, 28), format)));
+    const auto fits = [&](const QFont& font) {
+        const QFontMetrics metrics(font, &picker);
+        int widest = 0;
+        for (int month = 1; month <= 12; ++month)
+            widest =
+                std::max(widest, metrics.horizontalAdvance(locale.toString(QDate(2024, month, 28), format)));
+        return widest <= PickerTextWidth(picker);
+    };
+    // The short dates of common locales are a few pixels too wide for the design's field; a font a
+    // little smaller keeps them readable where the ISO date would look foreign.
+    constexpr double kSmallestPointSize = 7;
+    QFont font = picker.font();
+    for (double size = font.pointSizeF(); size >= kSmallestPointSize; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (!fits(font)) continue;
+        if (size != picker.font().pointSizeF()) picker.setFont(font);
+        picker.setDisplayFormat(format);
+        return;
     }
-    return widest <= PickerTextWidth(picker) ? format : QStringLiteral("yyyy-MM-dd");
+    picker.setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
 }
 
 }  // namespace marlix::ui

@@ -12,8 +12,9 @@ namespace marlix::ui {
 // Sans, wider) does not fit the controls' design sizes.
 QFont WindowFont();
 
-// The picker shows the locale's short date where the widest date of that format fits the picker's
-// text field, else the ISO date of the day files' names (the C locale's "d MMM yyyy" does not fit).
-QString PickerDisplayFormat(const QDateEdit& picker);
+// The picker shows the locale's short date: in the window's font where the widest date of that format
+// fits the picker's text field, else in a font up to a point smaller; only where even that does not
+// fit, the ISO date of the day files' names.
+void FitPickerDate(QDateEdit& picker);
 
 }  // namespace marlix::ui

@@ -8,6 +8,15 @@ MinuteAtTime MinuteAt(const std::vector<MinuteReading>& minutes, DayTime time) {
     constexpr double kMinute = 1.0 / 1440;
     constexpr double kSecond = 1.0 / 86400;
     MinuteAtTime at;
+    if (!minutes.empty() && time < minutes.front().time - kMinute - kSecond) {
+        at.recordsBegin = minutes.front().time - kMinute;
+        return at;
+    }
+    // The minute after the last close may hold records that never closed (the log ends in it).
+    if (!minutes.empty() && time >= minutes.back().time + kMinute - kSecond) {
+        at.recordsEnd = minutes.back().time;
+        return at;
+    }
     const auto after = std::upper_bound(minutes.begin(), minutes.end(), time,
                                         [](DayTime t, const MinuteReading& m) { return t < m.time; });
     if (after != minutes.begin() && after != minutes.end()) {

@@ -62,7 +62,7 @@ TEST(MinuteAtGap, NeedsTheBeginningAndTheEndMarked) {
     }
 }
 
-TEST(MinuteAtNearest, TieGoesToTheLaterMinuteAndTimesOutsideToTheFirstOrLast) {
+TEST(MinuteAtNearest, TieGoesToTheLaterMinute) {
     // Times a double holds exactly, so that both distances of the tie are equal.
     std::vector<MinuteReading> minutes(2);
     minutes[0].time = 2.0;
@@ -70,12 +70,30 @@ TEST(MinuteAtNearest, TieGoesToTheLaterMinuteAndTimesOutsideToTheFirstOrLast) {
     EXPECT_EQ(MinuteAt(minutes, 2.25).nearest, 1u);
     EXPECT_EQ(MinuteAt(minutes, 2.2).nearest, 0u);
     EXPECT_EQ(MinuteAt(minutes, 2.5).nearest, 1u);
-    EXPECT_EQ(MinuteAt(minutes, 1.0).nearest, 0u);
-    EXPECT_EQ(MinuteAt(minutes, 3.0).nearest, 1u);
 
     const MinuteAtTime none = MinuteAt({}, 2.0);
     EXPECT_FALSE(none.nearest);
     EXPECT_FALSE(none.gap);
+}
+
+TEST(MinuteAtEnds, BeforeTheFirstMinuteAndAfterTheLastNameThatMinute) {
+    // Records from 19:48:00 (closed at 19:49:01); the last close at 19:53:01, and the log may end in
+    // minute 19:53 without closing it.
+    const std::vector<MinuteReading> minutes{ClosedAt(19, 49), ClosedAt(19, 53)};
+    for (const double time : {At(10, 7, 0), At(19, 47, 59)}) {
+        const MinuteAtTime at = MinuteAt(minutes, time);
+        ASSERT_TRUE(at.recordsBegin) << Clock(time);
+        EXPECT_EQ(Clock(*at.recordsBegin), "19:48");
+        EXPECT_FALSE(at.nearest || at.recordsEnd);
+    }
+    for (const double time : {At(19, 54, 0), At(23, 0, 0)}) {
+        const MinuteAtTime at = MinuteAt(minutes, time);
+        ASSERT_TRUE(at.recordsEnd) << Clock(time);
+        EXPECT_EQ(Clock(*at.recordsEnd), "19:53");
+        EXPECT_FALSE(at.nearest || at.recordsBegin);
+    }
+    EXPECT_EQ(MinuteAt(minutes, At(19, 48, 0)).nearest, 0u);
+    EXPECT_EQ(MinuteAt(minutes, At(19, 53, 59)).nearest, 1u);
 }
 
 }  // namespace

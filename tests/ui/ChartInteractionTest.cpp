@@ -155,6 +155,13 @@ TEST_F(ResetZoomTest, EscapeHomeDoubleClickAndTheMenuRestoreTheDayRange) {
         resets[i]();
         ExpectDayRange(*form, yesterday);
     }
+    // Escape also takes the cursor line away.
+    TChartPanel& strength = *form->ChartStrength();
+    QTest::mouseMove(&strength, QPoint(XOf(strength, At(yesterday, 10, 40)), MiddleY(strength)));
+    ASSERT_TRUE(form->Interaction().CursorTime());
+    QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(form->Interaction().CursorTime());
+    EXPECT_FALSE(form->Interaction().Readout()->isVisible());
     EXPECT_TRUE(errors.empty());
 }
 
@@ -329,6 +336,11 @@ TEST_F(ReadoutTest, GivesTheNearestMinuteByNameWithFixAndModeAsWords) {
     EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 11, 0, 29)),
               "11:00:29 UTC\nMinute 10:59\nStrength: 4.17\nNum good: 4\n2D/3D fix: 3D\nTrend: 4.17\nPDOP: 2\n"
               "Signal: 83.33\nMode: Fine");
+    // Outside the records nothing from hours away; a view of several days names the date.
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 8, 7)),
+              "08:07:00 UTC\nno records before 10:00");
+    EXPECT_EQ(CursorReadout(form->Minutes(), form->ControlFormat(), At(yesterday, 13, 0), {}, true),
+              "2026-03-14 13:00:00 UTC\nno records after 11:59");
 }
 
 TEST_F(ReadoutTest, InsideAGapSaysNoRecordsInsteadOfTheZeroPointsAndAfterItTheMinute) {

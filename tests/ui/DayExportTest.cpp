@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTest>
 #include <charconv>
 #include <sstream>
@@ -44,15 +45,15 @@ TEST_F(IsoTimeTest, WholeSecondsWithoutAndOtherTimesWithMilliseconds) {
 
 using ProposedNameTest = ::testing::Test;
 
-TEST_F(ProposedNameTest, DayFileInTheDataDirectoryOrADroppedFileInItsFolder) {
-    EXPECT_EQ(ProposedExportName({"2026-03-14_rx_data.txt"}, "/data/logs/", ".csv"),
-              "/data/logs/2026-03-14_rx_data.csv");
+TEST_F(ProposedNameTest, TheFirstFilesNameInTheExportFolder) {
+    EXPECT_EQ(ProposedExportName({"2026-03-14_rx_data.txt"}, "/home/op/Documents", ".csv"),
+              "/home/op/Documents/2026-03-14_rx_data.csv");
     EXPECT_EQ(ProposedExportName({"/tmp/drop/2026-03-13_rx_data.txt", "/tmp/drop/2026-03-14_rx_data.txt"},
-                                 "/data/logs/", ".png"),
-              "/tmp/drop/2026-03-13_rx_data.png");
-    EXPECT_EQ(ProposedExportName({"/tmp/drop/2026-03-14_rx_data.txt.zst"}, "/data/logs/", ".csv"),
-              "/tmp/drop/2026-03-14_rx_data.csv");
-    EXPECT_EQ(ProposedExportName({}, "/data/logs/", ".csv"), "/data/logs/export.csv");
+                                 "/home/op/Documents", ".png"),
+              "/home/op/Documents/2026-03-13_rx_data.png");
+    EXPECT_EQ(ProposedExportName({"/tmp/drop/2026-03-14_rx_data.txt.zst"}, "/home/op/Documents", ".csv"),
+              "/home/op/Documents/2026-03-14_rx_data.csv");
+    EXPECT_EQ(ProposedExportName({}, "/home/op/Documents", ".csv"), "/home/op/Documents/export.csv");
 }
 
 class ExportTest : public FormFixture {
@@ -231,14 +232,20 @@ TEST_F(ExportTest, MenuExportProposesTheDayNameAndWritesTheFileOrNothingWhenCanc
     QAction* exportCsv = form->PopupMenu()->findChild<QAction*>("PopupExportCsv");
     ASSERT_NE(exportCsv, nullptr);
 
+    // Never beside the logs: the documents folder, then the folder of the last export.
     exportCsv->trigger();  // cancelled: the answer is empty
-    EXPECT_EQ(asked, QStringList{"Export CSV | " + dataDir.path() + "/2026-03-14_rx_data.csv"});
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(asked, QStringList{"Export CSV | " + documents + "/2026-03-14_rx_data.csv"});
     EXPECT_EQ(QDir(dataDir.path()).entryList({"*.csv"}), QStringList{});
 
-    answer = dataDir.path() + "/out.csv";
+    QTemporaryDir exports;
+    answer = exports.path() + "/out.csv";
     exportCsv->trigger();
     EXPECT_EQ(ReadAll(answer),
               VisibleMinutesCsv(form->Minutes(), form->ControlFormat(), form->Charts().VisibleSpan()));
+    answer.clear();
+    exportCsv->trigger();
+    EXPECT_EQ(asked.last(), "Export CSV | " + exports.path() + "/2026-03-14_rx_data.csv");
 
     answer = dataDir.path() + "/missing/out.csv";
     exportCsv->trigger();
@@ -295,7 +302,9 @@ TEST_F(ExportTest, CtrlSSavesTheImageAndCtrlCCopiesWithoutReachingTheFocusedCont
     form->WaitForLoad();
     answer = dataDir.path() + "/shot.png";
     QTest::keyClick(form->windowHandle(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(asked, QStringList{"Save image | " + dataDir.path() + "/2026-03-14_rx_data.png"});
+    EXPECT_EQ(asked, QStringList{"Save image | " +
+                                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                                 "/2026-03-14_rx_data.png"});
     EXPECT_EQ(QImage(answer), WindowPicture(*form, form->Interaction()));
 
     QGuiApplication::clipboard()->setText("before");

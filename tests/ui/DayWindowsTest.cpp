@@ -3,6 +3,8 @@
 #include <marlix/core/daytime.h>
 
 #include <QAction>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -33,6 +35,8 @@ TEST_F(DayWindowsTest, SatellitesWindowGetsTheShownDayAndFollowsTheZoom) {
     // The test log lists satellites 3, 7, 12, 19, 24 and 31 every second.
     EXPECT_EQ(view->Day().satellites, (std::vector<int>{3, 7, 12, 19, 24, 31}));
     EXPECT_EQ(form->LoadCount(), 2);  // the day once more, with the levels
+    EXPECT_EQ(view->windowTitle(),
+              "Satellites \u00b7 " + QDir(dataDir.path()).dirName() + " \u00b7 2026-03-14");
 
     const double from = core::EncodeDateTime(2026, 3, 14, 10, 0, 0);
     const auto firstShown = [view] { return view->MinuteAt(view->StripRect().left()).value_or(-1); };
@@ -90,6 +94,31 @@ TEST_F(DayWindowsTest, ClickedDayInTheHistoryIsShownInTheMainWindow) {
     EXPECT_EQ(form->PickerDate(), today.addDays(-3));
     EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-12 from 10:00 to 10:02, 755 lines");
     EXPECT_EQ(history->ShownDay(), today.addDays(-3));
+}
+
+TEST_F(DayWindowsTest, HistoryNamesStationAndSpanAndHatchesTodaysPartialDay) {
+    auto form = MakeForm();
+    for (QDate d : {today.addDays(-3), yesterday, today}) WriteDay(d);
+    form->SetPickerDate(yesterday);
+    form->PopupHistoryClick();
+    form->WaitForHistory();
+    THistoryWindow* history = form->HistoryWindow();
+    EXPECT_EQ(history->windowTitle(),
+              "History \u00b7 " + QDir(dataDir.path()).dirName() + " \u00b7 2026-03-12 \u2013 2026-03-15");
+    chart::TChartPanel& panel = history->Panel(THistoryMetric::MeanStrength);
+    const QImage picture = panel.grab().toImage();
+    const chart::TRect& plot = panel.Chart().PlotRect();
+    const auto hatched = [&](QDate day) {
+        const int x =
+            panel.Chart().BottomAxis().ValueToPixel(core::EncodeDate(day.year(), day.month(), day.day()));
+        int hatch = 0;
+        for (int dx = -6; dx <= 6; ++dx)
+            for (int y = plot.Top + 2; y < plot.Bottom - 2; ++y)
+                hatch += picture.pixelColor(x + dx, y) == QColor(230, 140, 0);
+        return hatch > 0;
+    };
+    EXPECT_TRUE(hatched(today));
+    EXPECT_FALSE(hatched(today.addDays(-3)));
 }
 
 TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenClosed) {

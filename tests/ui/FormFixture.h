@@ -16,6 +16,7 @@
 
 #include "TestLogs.h"
 #include "ui/FormMain.h"
+#include "ui/RememberedFolders.h"
 
 // Failures then show the text itself rather than its bytes.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -83,6 +84,8 @@ class FormFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         QLocale::setDefault(QLocale::c());
+        RememberFolder(TRememberedFolder::DataFolder, {});
+        RememberFolder(TRememberedFolder::ExportFolder, {});
         ASSERT_TRUE(dataDir.isValid());
         ASSERT_TRUE(programDir.isValid());
     }

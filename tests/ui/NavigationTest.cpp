@@ -1,5 +1,6 @@
 // Day buttons, the date picker and the navigation keys.
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -41,7 +42,7 @@ TEST_F(NavigationTest, TodayAndYesterdayUseTheUtcDate) {
     EXPECT_EQ(form->LoadCount(), 2);
 }
 
-TEST_F(NavigationTest, NextMovesUpToTodayAndThenReloadsWithoutMoving) {
+TEST_F(NavigationTest, NextMovesUpToTodayAndThenReloadsWithoutMovingAndSaysWhy) {
     form->SetPickerDate(yesterday);
     QTest::mouseClick(form->BitBtnNext(), Qt::LeftButton);
     form->WaitForLoad();
@@ -51,18 +52,36 @@ TEST_F(NavigationTest, NextMovesUpToTodayAndThenReloadsWithoutMoving) {
     form->WaitForLoad();
     EXPECT_EQ(form->PickerDate(), today);
     EXPECT_EQ(form->LoadCount(), 2);
+    EXPECT_EQ(form->LabelNotice()->text(), "No later day: today is 15 Mar 2026 (UTC)");
 }
 
-TEST_F(NavigationTest, PreviousStopsAtTheOldestExistingDayAndReloadsIt) {
-    form->SetPickerDate(yesterday);
-    QTest::mouseClick(form->BitBtnPrev(), Qt::LeftButton);
+TEST_F(NavigationTest, StepsGoOverDaysWithoutALogAndStopAtTheEndsSayingWhy) {
+    // Logs of 1, 3 and 5 Mar (with the fixture's 13 to 15 Mar); a log dated after today is no day.
+    for (int day : {1, 3, 5}) WriteDay(QDate(2026, 3, day));
+    WriteDay(today.addDays(3));
+    form->SetPickerDate(today.addDays(-2));
+    std::vector<QDate> back;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(form->windowHandle(), ',');
+        form->WaitForLoad();
+        back.push_back(form->PickerDate());
+    }
+    EXPECT_EQ(back, (std::vector<QDate>{{2026, 3, 5}, {2026, 3, 3}, {2026, 3, 1}, {2026, 3, 1}}));
+    EXPECT_EQ(form->LabelNotice()->text(), "No earlier day log in " + dataDir.path() + '/');
+    EXPECT_EQ(form->LoadCount(), 4);
+
+    QTest::mouseClick(form->BitBtnNext(), Qt::LeftButton);
     form->WaitForLoad();
-    EXPECT_EQ(form->PickerDate(), today.addDays(-2));
-    EXPECT_EQ(form->LoadCount(), 1);
-    QTest::mouseClick(form->BitBtnPrev(), Qt::LeftButton);  // the day before has no file
+    EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 3));
+    EXPECT_FALSE(form->LabelNotice()->isVisible());
+    // Past the newest log, a day at a time toward today.
+    QFile::remove(dataDir.path() + '/' + DayName(today));
+    QFile::remove(dataDir.path() + '/' + DayName(yesterday));
+    QFile::remove(dataDir.path() + '/' + DayName(today.addDays(-2)));
+    form->SetPickerDate(QDate(2026, 3, 5));
+    QTest::keyClick(form->windowHandle(), '.');
     form->WaitForLoad();
-    EXPECT_EQ(form->PickerDate(), today.addDays(-2));
-    EXPECT_EQ(form->LoadCount(), 2);
+    EXPECT_EQ(form->PickerDate(), QDate(2026, 3, 6));
 }
 
 TEST_F(NavigationTest, ADayWithoutFileKeepsThePreviousViewWhileThePickerMoves) {

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +21,16 @@ namespace {
 
 class NoticeTest : public FormFixture {
   protected:
+    // Yesterday's log shown, then today asked for.
+    std::unique_ptr<TFormMain> ShowYesterdayThenToday() {
+        auto form = MakeForm();
+        form->SetPickerDate(yesterday);
+        form->DateTimePickerChange();
+        form->WaitForLoad();
+        form->ButtonTodayClick();
+        form->WaitForLoad();
+        return form;
+    }
     static QString Notice(const TFormMain& form) {
         return form.LabelNotice()->isVisible() ? form.LabelNotice()->text() : QString();
     }
@@ -47,7 +58,7 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
 
     form->ButtonTodayClick();  // no log for today yet
     form->WaitForLoad();
-    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026: showing 2026-Mar-14");
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026 in " + dataDir.path() + "/: showing 2026-Mar-14");
     EXPECT_EQ(form->LabelNotes()->text(), notes);
     EXPECT_EQ(form->ClipboardText(), clipboard);
     ExpectNoticeCoversNothing(*form);
@@ -58,7 +69,7 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
     form->SetPickerDate(QDate(2020, 1, 1));  // before the oldest day
     form->DateTimePickerChange();
     form->WaitForLoad();
-    EXPECT_EQ(Notice(*form), "No log for 1 Jan 2020: showing 2026-Mar-14");
+    EXPECT_EQ(Notice(*form), "No log for 1 Jan 2020 in " + dataDir.path() + "/: showing 2026-Mar-14");
 
     WriteDay(today);
     form->ButtonTodayClick();
@@ -72,12 +83,7 @@ TEST_F(NoticeTest, MissingDayKeepsTheViewAndSaysSoUntilTheNextSuccessfulLoad) {
 TEST_F(NoticeTest, UnreadableDayAndDroppedFileNameTheFileAndTheReason) {
     WriteDay(yesterday);
     ASSERT_TRUE(QDir(dataDir.path()).mkdir(DayName(today)));  // a folder where the log should be
-    auto form = MakeForm();
-    form->SetPickerDate(yesterday);
-    form->DateTimePickerChange();
-    form->WaitForLoad();
-    form->ButtonTodayClick();
-    form->WaitForLoad();
+    auto form = ShowYesterdayThenToday();
     EXPECT_EQ(Notice(*form), "Cannot read " + dataDir.path() + '/' + DayName(today) + ": Is a directory");
     form->DropFileTarget1Drop({dataDir.path() + "/gone.txt"});
     form->WaitForLoad();
@@ -91,12 +97,13 @@ TEST_F(NoticeTest, AutoRefreshAfterUtcMidnightSaysSoUntilTodaysLogAppears) {
     form->ButtonTodayClick();
     form->WaitForLoad();
     form->CheckBoxAutoRefresh()->click();
-    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026");  // nothing shown yet
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026 in " + dataDir.path() + '/');  // nothing shown yet
+    EXPECT_EQ(form->LabelNotes()->toolTip(), dataDir.path() + '/' + DayName(today));
 
     clock->local = clock->local.addSecs(60);
     form->TimerAutoRefreshTimer();
     QTRY_COMPARE(form->LoadCount(), 0);
-    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026");
+    EXPECT_EQ(Notice(*form), "No log for 15 Mar 2026 in " + dataDir.path() + '/');
 
     WriteDay(today);
     clock->local = clock->local.addSecs(60);
@@ -110,22 +117,91 @@ TEST_F(NoticeTest, StartupNamesAMissingFolderOrOneWithoutDayLogs) {
     auto missing = MakeStartedForm({dataDir.path() + "/no/such"});
     missing->TimerRunTimer();
     missing->WaitForLoad();
-    EXPECT_EQ(Notice(*missing), "Folder not found: " + dataDir.path() + "/no/such");
+    EXPECT_EQ(Notice(*missing), "Folder not found: " + dataDir.path() + "/no/such; no day logs in " +
+                                    programDir.path() + "/: choose their folder");
     EXPECT_EQ(missing->DataDirectory(), programDir.path() + '/');
+    EXPECT_FALSE(missing->LabelOpenFolder()->isHidden());
 
     WriteFile(dataDir.path(), "readme.txt", "x");
+    WriteFile(dataDir.path(), "9999-12-31_rx_data.txt", "x");  // never the newest day
     auto empty = MakeStartedForm({dataDir.path()});
     empty->TimerRunTimer();
     empty->WaitForLoad();
-    EXPECT_EQ(Notice(*empty), "No day logs in " + dataDir.path() + '/');
+    EXPECT_EQ(Notice(*empty), "Only day logs dated after today in " + dataDir.path() + '/');
+    EXPECT_FALSE(empty->LabelOpenFolder()->isHidden());
 
     WriteDay(yesterday);
     auto good = MakeStartedForm({dataDir.path()});
     good->TimerRunTimer();
     good->WaitForLoad();
     EXPECT_EQ(Notice(*good), "");
+    EXPECT_TRUE(good->LabelOpenFolder()->isHidden());
     EXPECT_EQ(good->LabelNotes()->toolTip(), dataDir.path() + '/' + DayName(yesterday));
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(NoticeTest, WithoutAFolderStartupTakesTheProgramsIfItHoldsLogsElseTheOneLastOpened) {
+    // The first run: nothing remembered, no logs beside the program.
+    auto first = MakeStartedForm();
+    first->TimerRunTimer();
+    first->WaitForLoad();
+    EXPECT_EQ(Notice(*first), "No day logs in " + programDir.path() + "/: choose their folder");
+    EXPECT_EQ(first->LabelNotes()->toolTip(), programDir.path() + '/' + DayName(yesterday));
+    ASSERT_FALSE(first->LabelOpenFolder()->isHidden());
+    WriteDay(yesterday);
+    folderAnswer = dataDir.path();
+    first->LabelOpenFolder()->linkActivated("open");
+    first->WaitForLoad();
+    EXPECT_EQ(Notice(*first), "");
+    EXPECT_TRUE(first->LabelOpenFolder()->isHidden());
+
+    // The next start finds the folder chosen last time.
+    auto next = MakeStartedForm();
+    next->TimerRunTimer();
+    next->WaitForLoad();
+    EXPECT_EQ(next->DataDirectory(), dataDir.path() + '/');
+    EXPECT_EQ(next->LoadCount(), 1);
+
+    // Logs beside the program (a portable copy) come first.
+    WriteFile(programDir.path(), DayName(yesterday), "x");
+    auto portable = MakeStartedForm();
+    portable->TimerRunTimer();
+    EXPECT_EQ(portable->DataDirectory(), programDir.path() + '/');
+
+    // A remembered folder that is gone leaves the first-run state.
+    QTemporaryDir gone;
+    folderAnswer = gone.path() + "/sub";
+    ASSERT_TRUE(QDir(gone.path()).mkdir("sub"));
+    portable->PopupOpenFolderClick();
+    ASSERT_TRUE(QDir(gone.path() + "/sub").removeRecursively());
+    QFile::remove(programDir.path() + '/' + DayName(yesterday));
+    auto lost = MakeStartedForm();
+    lost->TimerRunTimer();
+    lost->WaitForLoad();
+    EXPECT_EQ(lost->DataDirectory(), programDir.path() + '/');
+    EXPECT_FALSE(lost->LabelOpenFolder()->isHidden());
+}
+
+TEST_F(NoticeTest, NoticesNameTheRealCause) {
+    WriteDay(yesterday);
+    ASSERT_TRUE(QFile::link(dataDir.path() + "/nowhere.txt", dataDir.path() + '/' + DayName(today)));
+    auto form = ShowYesterdayThenToday();
+    EXPECT_EQ(Notice(*form),
+              "Broken or looping link: " + dataDir.path() + '/' + DayName(today) + ": showing 2026-Mar-14");
+    // A broken link given as a file is a file that cannot be read, not a missing folder.
+    auto started = MakeStartedForm({dataDir.path() + '/' + DayName(today)});
+    started->TimerRunTimer();
+    started->WaitForLoad();
+    EXPECT_EQ(Notice(*started), "Broken or looping link: " + dataDir.path() + '/' + DayName(today));
+
+    QTemporaryDir other;
+    const QString folder = other.path() + "/station";
+    ASSERT_TRUE(QDir(other.path()).mkdir("station"));
+    form->SetDataDirectory(folder);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    form->ButtonYesterdayClick();
+    form->WaitForLoad();
+    EXPECT_EQ(Notice(*form), "Folder gone: " + folder + "/: showing 2026-Mar-14");
 }
 
 TEST_F(NoticeTest, LogFileArgumentsOpenLikeADropAmongTheirFolder) {

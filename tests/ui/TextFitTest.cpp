@@ -2,13 +2,17 @@
 // rectangle its style leaves for it. The locales come in through QLocale::setDefault, the one source
 // the window takes its date format and month names from. ctest runs this at device scale 1 and again
 // with QT_SCALE_FACTOR=2.
+#include <marlix/chart/qt/chart_panel.h>
+
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <cstdlib>
 
 #include "FormFixture.h"
 
@@ -65,6 +69,34 @@ void ExpectLabelTextFits(const QLabel* label) {
     EXPECT_LE(needed.height(), label->height()) << label->objectName().toStdString();
 }
 
+// Neighbouring labels of each axis of the three charts keep apart: the vertical axes' by the height
+// of their ink and a pixel, the time axis's by half the width of each (they are centred on their ticks).
+void ExpectChartLabelsApart(TFormMain& form) {
+    const QFontMetrics metrics(QFont("Arial", 8));
+    for (chart::TChartPanel* panel : {form.ChartStrength(), form.ChartPDOP(), form.ChartMode()}) {
+        panel->grab();
+        const chart::TChart& chart = panel->Chart();
+        const std::string name = panel->objectName().toStdString();
+        for (const chart::TChartAxis* axis : {&chart.LeftAxis(), &chart.RightAxis()}) {
+            const auto& labels = axis->DrawnLabels();
+            for (std::size_t i = 1; i < labels.size(); ++i) {
+                const QString pair = QString::fromStdString(labels[i - 1].Text + labels[i].Text);
+                EXPECT_GE(std::abs(labels[i].Position - labels[i - 1].Position),
+                          metrics.tightBoundingRect(pair).height() + 1)
+                    << name << " \"" << labels[i - 1].Text << "\" \"" << labels[i].Text << '"';
+            }
+        }
+        const auto& times = chart.BottomAxis().DrawnLabels();
+        EXPECT_GE(times.size(), 2u) << name;
+        for (std::size_t i = 1; i < times.size(); ++i) {
+            const int half = (metrics.horizontalAdvance(QString::fromStdString(times[i - 1].Text)) +
+                              metrics.horizontalAdvance(QString::fromStdString(times[i].Text))) /
+                             2;
+            EXPECT_GE(std::abs(times[i].X - times[i - 1].X), half) << name << ' ' << times[i].Text;
+        }
+    }
+}
+
 class TextFit : public FormFixture, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TextFit, EveryControlShowsItsWholeText) {
@@ -92,15 +124,22 @@ TEST_P(TextFit, EveryControlShowsItsWholeText) {
     const auto* notice = form->findChild<QLabel*>("LabelNotice");
     ASSERT_TRUE(notice != nullptr && notice->isVisible() && !notice->text().isEmpty());
     ExpectLabelTextFits(notice);
-    // The widest date of each month: two-digit day, the month's name or number.
+    // The locale's own short date, its widest of each month: two-digit day, the month's name or number.
+    EXPECT_EQ(form->DateTimePicker()->displayFormat(), QLocale().dateFormat(QLocale::ShortFormat));
     for (int month = 1; month <= 12; ++month) {
         form->SetPickerDate(QDate(2024, month, 28));
         QApplication::processEvents();
         ExpectPickerTextFits(form->DateTimePicker());
     }
+    // The smallest window, with the notice showing.
+    form->resize(1, 1);
+    QApplication::processEvents();
+    ASSERT_EQ(form->size(), form->minimumSize());
+    ExpectChartLabelsApart(*form);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TextFit, ::testing::Values("C", "en_US", "de_DE", "fr_FR"),
+INSTANTIATE_TEST_SUITE_P(Locales, TextFit,
+                         ::testing::Values("C", "en_US", "en_GB", "de_DE", "fr_FR", "fi_FI"),
                          [](const ::testing::TestParamInfo<const char*>& locale) {
                              return std::string(locale.param);
                          });
