@@ -1,4 +1,3 @@
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/ordered_work.h"
+#include "marlix/core/user_locale.h"
 
 namespace marlix::cli {
 namespace {
@@ -161,17 +161,9 @@ std::string JsonString(std::string_view text) {
 }
 
 core::LocaleConventions UserLocaleConventions() {
+    // The C library's own messages (the reasons of read failures) follow the user's language too.
     std::setlocale(LC_ALL, "");
-    core::LocaleConventions locale;
-    static constexpr nl_item kMonths[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
-                                            ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-    for (int i = 0; i < 12; ++i) {
-        if (const char* name = nl_langinfo(kMonths[i]); name != nullptr && *name != '\0')
-            locale.shortMonthNames[i] = name;
-    }
-    if (const char* radix = nl_langinfo(RADIXCHAR); radix != nullptr && *radix != '\0')
-        locale.decimalSeparator = radix;
-    return locale;
+    return core::UserLocaleConventions();
 }
 
 core::DayTime YesterdayUtc() {

@@ -14,12 +14,14 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
 #include <variant>
 
 #include "command_line.h"
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
+#include "support/locales.h"
 #include "support/process.h"
 #include "support/small_filesystem.h"
 #include "support/text.h"
@@ -332,6 +334,62 @@ TEST_F(CliRunner, QtCommandsAreHandedToTheHelperProgram) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("usage: marlix-sqa-cli render --out FILE.png"), std::string::npos) << run.err;
+}
+
+// ---- the user's locale ----
+
+// The axis labels of each chart in the layout `render --layout` writes: "chart axis: label|label|...".
+std::vector<std::string> LayoutLabels(const Json& layout) {
+    std::vector<std::string> lines;
+    for (const Json& chart : std::get<JsonArray>(layout["charts"].value)) {
+        for (const auto& [axis, value] : std::get<JsonObject>(chart["axes"].value)) {
+            std::string line = std::get<std::string>(chart["name"].value) + " " + axis + ":";
+            for (const Json& label : std::get<JsonArray>(value["labels"].value))
+                line += " " + std::get<std::string>(label["text"].value) + "|";
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// Every number on the charts is written once with the locale's separators, whatever the C library's
+// numeric locale says, in a program started under each locale as a user would start it.
+TEST_F(CliRunner, RenderWritesEveryAxisLabelInTheUsersLocale) {
+    const std::string hours =
+        " 22:00| 20:00| 18:00| 16:00| 14:00| 12:00| 10:00| 08:00| 06:00| 04:00| 02:00| 00:00|";
+    const std::string tens = " 10| 9| 8| 7| 6| 5| 4| 3| 2| 1| 0|";
+    const std::string percents = " 100| 90| 80| 70| 60| 50| 40| 30| 20| 10| 0|";
+    for (const auto& [variable, locale, timeSeparator] :
+         {std::tuple{"LANG=de_DE.UTF-8", "de_DE.UTF-8", ':'},
+          std::tuple{"LANG=fr_FR.UTF-8", "fr_FR.UTF-8", ':'},
+          std::tuple{"LC_ALL=fi_FI.UTF-8", "fi_FI.UTF-8", '.'},
+          std::tuple{"LC_NUMERIC=de_DE.UTF-8", "de_DE.UTF-8", ':'}}) {
+        MARLIX_REQUIRE_LOCALE(locale);
+        const std::string layout = (dir_ / "layout.json").string();
+        const CliRun run = test::RunProgram({MARLIX_CLI_PATH, "render", "--out", (dir_ / "day.png").string(),
+                                             "--layout", layout, kData + "/pause_9_minutes.txt"},
+                                            dir_, "", test::LocaleEnvironment(variable));
+        ASSERT_EQ(run.status, 0) << variable << run.err;
+        std::string bottom = hours;
+        std::replace(bottom.begin(), bottom.end(), ':', timeSeparator);
+        EXPECT_EQ(LayoutLabels(JsonReader(ReadFile(layout)).Document()),
+                  (std::vector<std::string>{"ChartStrength bottom:" + bottom, "ChartStrength left:" + tens,
+                                            "ChartStrength right:   No fix|   2D|   3D|",
+                                            "ChartPDOP bottom:" + bottom, "ChartPDOP left:" + tens,
+                                            "ChartMode bottom:" + bottom, "ChartMode left:" + percents,
+                                            "ChartMode right:   Inactive|   Coarse|   Fine|"}))
+            << variable;
+    }
+    // The texts take the same month names and separators (the C library's, as the window does).
+    MARLIX_REQUIRE_LOCALE("de_DE.UTF-8");
+    const CliRun report = test::RunProgram({MARLIX_CLI_PATH, "report", kData + "/pause_9_minutes.txt"}, dir_,
+                                           "", test::LocaleEnvironment("LANG=de_DE.UTF-8"));
+    EXPECT_EQ(report.out,
+              "Mean strength: 3,0\n"
+              "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Average PDOP: 2,00,  GPS-seeking 0% (lower is better)\n"
+              "2024-M\xC3\xA4r-05 from 10:00 to 10:11, 50 lines\n");
 }
 
 // ---- simulate ----
