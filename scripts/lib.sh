@@ -24,7 +24,7 @@ PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-d
 # clang-format for the layout check of the C++ sources; the locale sources, from which the tests build
 # the comma-decimal locales they run the programs under.
 TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format locales)
-TEST_LOCALES=(de_DE.UTF-8 fr_FR.UTF-8 fi_FI.UTF-8)
+TEST_LOCALES=(en_US.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 fi_FI.UTF-8)
 
 # Builds the named UTF-8 locales (de_DE.UTF-8 and the like) that the C library does not have yet.
 ensure_locales() {
