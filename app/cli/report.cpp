@@ -364,9 +364,24 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     AppendNumber(head, analysis.firstDay);
     head += ", \"latest_day\": ";
     AppendNumber(head, analysis.latestDay);
+    // The same days as ISO dates; null when no time record was read.
+    for (const auto& [key, day] :
+         {std::pair{"first_date", analysis.firstDay}, std::pair{"latest_date", analysis.latestDay}}) {
+        head += std::string(", \"") + key + "\": ";
+        head += day == 0 ? std::string("null") : JsonString(core::FormatIsoDate(day));
+    }
     head += ", \"hint\": " + JsonString(analysis.hint);
     head += ", \"notes\": " + JsonString(analysis.notes);
     head += ", \"summary\": " + JsonString(analysis.summary);
+    // The summary's lines one by one, for callers that would rather not split at its CR characters.
+    head += ", \"summary_lines\": [";
+    for (std::size_t begin = 0; begin <= analysis.summary.size();) {
+        const std::size_t end = std::min(analysis.summary.find('\r', begin), analysis.summary.size());
+        if (begin > 0) head += ", ";
+        head += JsonString(std::string_view(analysis.summary).substr(begin, end - begin));
+        begin = end + 1;
+    }
+    head += ']';
     head += ", \"series\": {";
     out << head;
     std::size_t total = 0;
@@ -408,7 +423,8 @@ void DescribeReport(CLI::App& app, ReportOptions& o) {
         ->type_name("YYYY-MM-DD");
     app.add_option(
            "--format", o.format,
-           "text (default): one line each; json: one object with the texts and the seven chart series")
+           "text (default): one line each; json: one object with the texts, the summary's lines, the first "
+           "and latest day and the seven chart series")
         ->type_name("text|json");
     app.add_option("FILE", o.files, "log files read as one log, in name order");
 }

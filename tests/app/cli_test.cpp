@@ -207,8 +207,9 @@ TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
     const auto& object = std::get<JsonObject>(json.value);
     std::vector<std::string> keys;
     for (const auto& [key, value] : object) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"lines", "control_format", "first_day", "latest_day", "hint",
-                                              "notes", "summary", "series"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"lines", "control_format", "first_day", "latest_day",
+                                              "first_date", "latest_date", "hint", "notes", "summary",
+                                              "summary_lines", "series"}));
     EXPECT_EQ(std::get<double>(json["lines"].value), 50);
     EXPECT_EQ(std::get<bool>(json["control_format"].value), false);
     EXPECT_EQ(std::get<double>(json["first_day"].value), 45356);
@@ -218,6 +219,18 @@ TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
               "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\r"
               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\r"
               "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)");
+    EXPECT_EQ(std::get<std::string>(json["first_date"].value), "2024-03-05");
+    EXPECT_EQ(std::get<std::string>(json["latest_date"].value), "2024-03-05");
+    std::vector<std::string> lines;
+    for (const Json& line : std::get<JsonArray>(json["summary_lines"].value))
+        lines.push_back(std::get<std::string>(line.value));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)",
+                                               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)",
+                                               "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)"}));
+    // Without a time record no date is claimed.
+    const Json none = JsonReader(Cli({"report", "--format", "json", kData + "/empty.txt"}).out).Document();
+    EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(none["first_date"].value));
+    EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(none["latest_date"].value));
     const auto& series = std::get<JsonObject>(json["series"].value);
     ASSERT_EQ(series.size(), 7u);
     const char* titles[] = {"Strength", "Num good", "2D/3D fix", "Trend", "PDOP", "Signal", "Mode"};
@@ -408,6 +421,19 @@ TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {
     const CliRun report = Cli({"report", "--data-dir", out.string(), "--date", "2024-03-05"});
     EXPECT_EQ(report.status, 0);
     EXPECT_NE(report.out.find("2024-Mar-05 from 00:00 to 23:59"), std::string::npos) << report.out;
+}
+
+TEST_F(CliRunner, SimulateWritesNoLogDatedAfterToday) {
+    const std::time_t tomorrow = std::time(nullptr) + 86400;
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&tomorrow));
+    for (const std::string& end : {std::string(date), std::string("2999-01-01")}) {
+        const CliRun run = Cli({"simulate", "--out", (dir_ / "logs").string(), "--end", end});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "marlix-sqa-cli simulate: --end " + end + " is after today (UTC)\n");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "logs"));
 }
 
 TEST_F(CliRunner, SimulateNeverOverwritesADayFileUnlessForced) {
