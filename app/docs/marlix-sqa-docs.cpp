@@ -50,8 +50,10 @@ void SeeAlsoAndFiles(std::ostream& man, std::string_view other) {
     man << ".SH FILES\n.TP\n.I YYYY\\-MM\\-DD_rx_data.txt\n"
            "The receiver logger's plain-text log of one UTC day, named after its date.\n"
            ".SH ENVIRONMENT\n.TP\n.B LC_ALL, LC_TIME, LC_NUMERIC, LANG\n"
-           "The month names of the notes line and the decimal separator of the texts follow the user's "
-           "locale.\n"
+           "The month names and the time separator of the notes line (LC_TIME) and the decimal separator "
+           "of the texts and chart labels (LC_NUMERIC) follow the user's locale, as the C library has it "
+           "installed; the window and the command line read them alike. A locale that is not installed "
+           "leaves the C locale's English names, colon and point.\n"
            ".SH SEE ALSO\n.BR "
         << Roff(other) << " (1)\n";
 }

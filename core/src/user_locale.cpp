@@ -4,6 +4,8 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 namespace marlix::core {
 
@@ -37,8 +39,8 @@ class EnvironmentLocale {
     locale_t locale_;
 };
 
-}  // namespace
-
+// The separator between hours and minutes in a C library time format such as "%H.%M.%S"; ":" when
+// the format names none.
 std::string TimeSeparatorOfFormat(std::string_view format) {
     for (std::size_t i = 0; i + 1 < format.size(); ++i) {
         if (format[i] != '%') continue;
@@ -58,6 +60,8 @@ std::string TimeSeparatorOfFormat(std::string_view format) {
     }
     return ":";
 }
+
+}  // namespace
 
 LocaleConventions UserLocaleConventions() {
     LocaleConventions conventions;

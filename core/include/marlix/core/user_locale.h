@@ -3,9 +3,6 @@
 // The user's locale, as the notes, the summary and the charts take it, for the window and the command
 // line alike.
 
-#include <string>
-#include <string_view>
-
 #include "marlix/core/day_analysis.h"
 
 namespace marlix::core {
@@ -14,9 +11,5 @@ namespace marlix::core {
 // its LC_NUMERIC (LC_ALL and LANG as the C library orders them). A category whose locale is not
 // installed keeps the C locale's conventions. The process's own C locale is neither read nor changed.
 LocaleConventions UserLocaleConventions();
-
-// The separator between hours and minutes in a C library time format such as "%H.%M.%S"; ":" when the
-// format names none.
-std::string TimeSeparatorOfFormat(std::string_view format);
 
 }  // namespace marlix::core
