@@ -23,5 +23,18 @@ BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # Real components the monitoring tests run: promtool (in prometheus) and node_exporter; clang-format
-# for the layout check of the C++ sources; the compressors that make the archived logs of the tests.
-TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format zstd xz-utils)
+# for the layout check of the C++ sources; the compressors that make the archived logs of the tests;
+# the locale sources, from which the tests build the comma-decimal locales they run the programs under.
+TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format zstd xz-utils locales)
+TEST_LOCALES=(en_US.UTF-8 en_GB.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 fi_FI.UTF-8)
+
+# Builds the named UTF-8 locales (de_DE.UTF-8 and the like) that the C library does not have yet.
+ensure_locales() {
+    local name sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    for name in "$@"; do
+        locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" && continue
+        say "Building the locale $name"
+        $sudo localedef -i "${name%%.*}" -c -f UTF-8 -A /usr/share/locale/locale.alias "$name"
+    done
+}

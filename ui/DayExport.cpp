@@ -71,17 +71,19 @@ QImage WindowPicture(QWidget& window, TChartInteraction& interaction) {
     return window.grab().toImage();
 }
 
-std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path) {
+std::optional<core::WriteFailure> SavePicture(const QImage& picture, const std::string& path,
+                                              const char* format) {
     // Encoded in memory first, so that the file is written whole or not at all.
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
-        return core::WriteFailure{path, "The picture cannot be encoded as PNG"};
-    return core::WriteFileAtomically(path, std::string_view(png.constData(), png.size()));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, format))
+        return core::WriteFailure{path, std::string("The picture cannot be encoded as ") + format};
+    return core::WriteFileAtomically(path, std::string_view(encoded.constData(), encoded.size()));
 }
 
 void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path) {
-    ThrowIfFailed(path, SavePng(WindowPicture(window, interaction), QFile::encodeName(path).toStdString()));
+    ThrowIfFailed(
+        path, SavePicture(WindowPicture(window, interaction), QFile::encodeName(path).toStdString(), "PNG"));
 }
 
 }  // namespace marlix::ui

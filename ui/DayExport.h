@@ -39,8 +39,10 @@ void RememberExportFolder(const QString& path);
 // window's chart interaction.
 QImage WindowPicture(QWidget& window, TChartInteraction& interaction);
 
-// Writes the picture as a PNG file, whole or not at all; the failure, if any.
-std::optional<core::WriteFailure> SavePng(const QImage& picture, const std::string& path);
+// Writes the picture in the Qt image format named ("PNG", "JPEG", "BMP"), whole or not at all; the
+// failure, if any.
+std::optional<core::WriteFailure> SavePicture(const QImage& picture, const std::string& path,
+                                              const char* format);
 
 // Writes WindowPicture as PNG; throws std::runtime_error when the file cannot be written.
 void SaveWindowPicture(QWidget& window, TChartInteraction& interaction, const QString& path);

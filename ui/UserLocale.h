@@ -1,11 +1,11 @@
 #pragma once
 
-#include <marlix/core/analysis.h>
+#include <marlix/core/user_locale.h>
 
 namespace marlix::ui {
 
-// The user's locale as the analysis and the charts take it: short month names, the decimal
-// separator and the time separator of the short time format.
-core::LocaleConventions UserLocaleConventions();
+// The window reads the user's locale where the command line does, so that both write the same month
+// names and separators (Qt's own month names differ, "Dez." against the C library's "Dez").
+using core::UserLocaleConventions;
 
 }  // namespace marlix::ui

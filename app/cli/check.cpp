@@ -172,19 +172,23 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
         ", so that losing fix or lock over the whole window is CRITICAL. A log older than --max-age "
         "seconds or no log for today is CRITICAL, an unreadable log UNKNOWN.");
     AddDataDirectoryOption(app, o.dataDirectory);
-    AddMinutesOption(app, o.minutes, "Length of the window in minutes, 1 to 1440");
-    app.add_option("--max-age", o.maxAge, "CRITICAL when the last record is older (seconds, 1 to 86400)")
+    AddMinutesOption(app, o.minutes, "length of the window in minutes, 1 to 1440 (default 15)");
+    app.add_option("--max-age", o.maxAge,
+                   "CRITICAL when the last record is older, 1 to 86400 seconds (default 300)")
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 86400).description(""))
         ->capture_default_str();
-    app.add_option("-w,--warning", o.warning, "Warning ranges: 3D%,FINE%,PDOP,STRENGTH")->type_name("LIST");
-    app.add_option("-c,--critical", o.critical, "Critical ranges: 3D%,FINE%,PDOP,STRENGTH")
+    app.add_option("-w,--warning", o.warning,
+                   std::string("warning ranges 3D%,FINE%,PDOP,STRENGTH (default ") + kDefaultWarnings + ")")
         ->type_name("LIST");
-    app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds, 1 to 3600")
+    app.add_option("-c,--critical", o.critical,
+                   std::string("critical ranges 3D%,FINE%,PDOP,STRENGTH (default ") + kDefaultCriticals + ")")
+        ->type_name("LIST");
+    app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds, 1 to 3600 (default 30)")
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 3600).description(""))
         ->capture_default_str();
-    app.add_flag("-V,--version", o.version, "Shows the version");
+    app.add_flag("-V,--version", o.version, "show the version and exit");
 }
 
 int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {

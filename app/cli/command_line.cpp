@@ -154,6 +154,13 @@ std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::o
         // A value can only be missing after the last argument.
         const bool named = !args.empty() && app.get_option_no_throw(args.back()) != nullptr;
         problem = named ? args.back() + " needs a value" : std::string(e.what());
+    } catch (const CLI::ValidationError& e) {
+        problem = e.what();
+        // A check that names its option itself is not prefixed with the name once more.
+        const std::size_t colon = problem.find(": ");
+        if (colon != std::string::npos &&
+            problem.compare(colon + 2, colon + 1, problem.substr(0, colon) + ' ') == 0)
+            problem.erase(0, colon + 2);
     } catch (const CLI::ParseError& e) {
         problem = e.what();
     }

@@ -99,8 +99,8 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
                   const LiveClock& clock, std::ostream& out, std::ostream& err,
                   bool appendToExisting = false);
 
-// The user's month names and decimal separator (from the environment's locale); the time separator
-// stays ":".
+// The user's month names and separators, read as the window reads them; also sets the C library's
+// locale from the environment, for its messages.
 core::LocaleConventions UserLocaleConventions();
 
 using core::ParseIsoDate;

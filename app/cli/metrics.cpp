@@ -182,16 +182,17 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
         "so far, the last minutes and the newest minute. A day that cannot be read gives marlix_sqa_up 0 "
         "and exit status 1.");
     AddDataDirectoryOption(app, o.dataDirectory);
-    app.add_option("--date", o.date, "A finished day YYYY-MM-DD (default: today, UTC)")
+    app.add_option("--date", o.date, "the UTC day whose log is read (default today)")
         ->type_name("YYYY-MM-DD")
         ->check([](const std::string& text) {
             return ParseIsoDate(text) ? std::string() : "--date wants a valid YYYY-MM-DD, not '" + text + "'";
         });
-    AddMinutesOption(app, o.minutes, "Length of the recent window in minutes, 1 to 1440");
-    app.add_option("--station", o.station, "Adds the label station=NAME, for hosts with several receivers")
+    AddMinutesOption(app, o.minutes, "length of the recent window in minutes, 1 to 1440 (default 15)");
+    app.add_option("--station", o.station,
+                   "add the label station=NAME, for hosts with several receivers (default none)")
         ->type_name("NAME");
     app.add_option("--out", o.out,
-                   "Replaces FILE atomically instead of printing (for the textfile collector)")
+                   "replace FILE atomically instead of printing, for the textfile collector (default stdout)")
         ->type_name("FILE");
 }
 

@@ -8,7 +8,7 @@
 namespace marlix::cli {
 
 void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory) {
-    app.add_option("--data-dir", dataDirectory, "Folder of the day logs")
+    app.add_option("--data-dir", dataDirectory, "folder of the day logs (default the current folder)")
         ->type_name("DIR")
         ->capture_default_str();
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QScopeGuard>
@@ -29,6 +30,7 @@ namespace {
 
 struct RenderRequest {
     std::string out;
+    const char* format = "PNG";  // the Qt image writer named by the suffix of out
     std::string layout;
     std::string dataDirectory;
     std::optional<core::DayTime> date;
@@ -49,6 +51,15 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     auto h = std::from_chars(begin + x + 1, end, height);
     return w.ec == std::errc() && w.ptr == begin + x && h.ec == std::errc() && h.ptr == end && width >= 200 &&
            height >= 150 && width <= 10000 && height <= 10000;
+}
+
+// The picture format a file name's suffix names, case aside; none for a suffix no writer here takes.
+const char* PictureFormat(const std::string& path) {
+    const QString suffix = QFileInfo(QFile::decodeName(path.c_str())).suffix().toLower();
+    if (suffix == "png") return "PNG";
+    if (suffix == "jpg" || suffix == "jpeg") return "JPEG";
+    if (suffix == "bmp") return "BMP";
+    return nullptr;
 }
 
 // "HH:MM" from 00:00 to 24:00.
@@ -83,6 +94,9 @@ std::optional<std::string> ParseArguments(const RenderOptions& o, RenderRequest&
         if (!*minute) return std::string(name) + " wants a time HH:MM (00:00 to 24:00), not '" + **text + "'";
     }
     if (request.out.empty()) return std::string("--out is required");
+    request.format = PictureFormat(request.out);
+    if (request.format == nullptr)
+        return "--out wants a name ending in .png, .jpg, .jpeg or .bmp, not '" + request.out + "'";
     if (request.date && !request.files.empty()) return std::string("give either --date or files, not both");
     if (request.fromMinute.has_value() != request.toMinute.has_value())
         return std::string("--from and --to go together");
@@ -185,6 +199,11 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
     form.resize(request.width, request.height);
     form.show();
+    if (form.width() != request.width || form.height() != request.height) {
+        err << "marlix-sqa-cli: " << request.width << 'x' << request.height
+            << " is below the window's minimum size; drawn at " << form.width() << 'x' << form.height()
+            << '\n';
+    }
 
     if (request.files.empty()) {
         form.SetPickerDate(ui::DateOf(request.date.value_or(YesterdayUtc())));
@@ -213,7 +232,7 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
         form.Interaction().ZoomTo(day + *request.fromMinute / 1440.0, day + *request.toMinute / 1440.0);
     }
 
-    auto failure = ui::SavePng(ui::WindowPicture(form, form.Interaction()), request.out);
+    auto failure = ui::SavePicture(ui::WindowPicture(form, form.Interaction()), request.out, request.format);
     if (!failure && !request.layout.empty())
         failure = core::WriteFileAtomically(request.layout, LayoutJson(form));
     if (failure) {

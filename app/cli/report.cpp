@@ -1,4 +1,3 @@
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/ordered_work.h"
+#include "marlix/core/user_locale.h"
 
 namespace marlix::cli {
 namespace {
@@ -161,17 +161,9 @@ std::string JsonString(std::string_view text) {
 }
 
 core::LocaleConventions UserLocaleConventions() {
+    // The C library's own messages (the reasons of read failures) follow the user's language too.
     std::setlocale(LC_ALL, "");
-    core::LocaleConventions locale;
-    static constexpr nl_item kMonths[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
-                                            ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-    for (int i = 0; i < 12; ++i) {
-        if (const char* name = nl_langinfo(kMonths[i]); name != nullptr && *name != '\0')
-            locale.shortMonthNames[i] = name;
-    }
-    if (const char* radix = nl_langinfo(RADIXCHAR); radix != nullptr && *radix != '\0')
-        locale.decimalSeparator = radix;
-    return locale;
+    return core::UserLocaleConventions();
 }
 
 core::DayTime YesterdayUtc() {
@@ -372,9 +364,24 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     AppendNumber(head, analysis.firstDay);
     head += ", \"latest_day\": ";
     AppendNumber(head, analysis.latestDay);
+    // The same days as ISO dates; null when no time record was read.
+    for (const auto& [key, day] :
+         {std::pair{"first_date", analysis.firstDay}, std::pair{"latest_date", analysis.latestDay}}) {
+        head += std::string(", \"") + key + "\": ";
+        head += day == 0 ? std::string("null") : JsonString(core::FormatIsoDate(day));
+    }
     head += ", \"hint\": " + JsonString(analysis.hint);
     head += ", \"notes\": " + JsonString(analysis.notes);
     head += ", \"summary\": " + JsonString(analysis.summary);
+    // The summary's lines one by one, for callers that would rather not split at its CR characters.
+    head += ", \"summary_lines\": [";
+    for (std::size_t begin = 0; begin <= analysis.summary.size();) {
+        const std::size_t end = std::min(analysis.summary.find('\r', begin), analysis.summary.size());
+        if (begin > 0) head += ", ";
+        head += JsonString(std::string_view(analysis.summary).substr(begin, end - begin));
+        begin = end + 1;
+    }
+    head += ']';
     head += ", \"series\": {";
     out << head;
     std::size_t total = 0;
@@ -416,7 +423,8 @@ void DescribeReport(CLI::App& app, ReportOptions& o) {
         ->type_name("YYYY-MM-DD");
     app.add_option(
            "--format", o.format,
-           "text (default): one line each; json: one object with the texts and the seven chart series")
+           "text (default): one line each; json: one object with the texts, the summary's lines, the first "
+           "and latest day and the seven chart series")
         ->type_name("text|json");
     app.add_option("FILE", o.files, "log files read as one log, in name order");
 }

@@ -176,7 +176,8 @@ void DescribeSimulate(CLI::App& app, SimulateOptions& o) {
         ->type_name("DIR")
         ->required();
     app.add_option("--days", o.days, "number of days, 1 to 3660 (default 1)")->type_name("N");
-    app.add_option("--end", o.end, "the last UTC day written (default yesterday)")->type_name("YYYY-MM-DD");
+    app.add_option("--end", o.end, "the last UTC day written, today at the latest (default yesterday)")
+        ->type_name("YYYY-MM-DD");
     app.add_option("--seed", o.seed, "seed of the simulation, an unsigned number (default 1)")
         ->type_name("S");
     app.add_flag("--control", o.control, "write the control format (\"PDOP; sats: \" lines)");
@@ -205,6 +206,11 @@ int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (o.end) {
         const auto date = ParseIsoDate(*o.end);
         if (!date) return usage("--end wants a valid YYYY-MM-DD, not '" + *o.end + "'");
+        // A log dated in the future would pass for a real one that cannot exist yet.
+        if (*date > YesterdayUtc() + 1) {
+            err << "marlix-sqa-cli simulate: --end " << *o.end << " is after today (UTC)\n";
+            return kExitUsage;
+        }
         end = *date;
     }
     if (o.seed) {

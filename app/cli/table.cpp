@@ -192,6 +192,16 @@ void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
+// One line on what the listing left out and why, naming the first few.
+void SaySkipped(std::ostream& err, const std::vector<std::string>& names, std::string_view one,
+                std::string_view many) {
+    if (names.empty()) return;
+    constexpr std::size_t kNamed = 3;
+    err << "marlix-sqa-cli: skipped " << names.size() << ' ' << (names.size() == 1 ? one : many) << " (";
+    for (std::size_t i = 0; i < std::min(names.size(), kNamed); ++i) err << (i ? ", " : "") << names[i];
+    err << (names.size() > kNamed ? ", ...)" : ")") << '\n';
+}
+
 }  // namespace
 
 void DescribeTable(CLI::App& app, TableOptions& o) {
@@ -199,7 +209,8 @@ void DescribeTable(CLI::App& app, TableOptions& o) {
         "Prints one row of day metrics per day log of the folder. The rows come in date order with the fix "
         "and lock-mode shares and counts, average PDOP, GPS-seeking share, mean strength and Num good; a "
         "spreadsheet opens the table directly. An unreadable day is listed with its error and makes the exit "
-        "status 1.");
+        "status 1. Names of impossible dates and logs dated after today are left out, and counted on "
+        "stderr.");
     app.add_option("--data-dir", o.dataDirectory, "folder of the day logs (default the current folder)")
         ->type_name("DIR");
     app.add_option("--from", o.from, "first UTC day listed")->type_name("YYYY-MM-DD");
@@ -244,11 +255,16 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (request.from && request.to && *request.from > *request.to) return usage("--from is after --to");
 
-    const core::FolderDays listed = core::ListDays(request.dataDirectory, request.from, request.to);
+    core::FolderDays listed = core::ListDays(request.dataDirectory, request.from, request.to);
     if (!listed.problem.empty()) {
         err << "marlix-sqa-cli: " << listed.problem << '\n';
         return kExitFailure;
     }
+    std::vector<std::string> future;
+    for (const core::DayTime day : core::TakeDaysAfter(listed.days, YesterdayUtc() + 1))
+        future.push_back(core::DayFileName(day));
+    SaySkipped(err, listed.impossibleDates, "name with an impossible date", "names with impossible dates");
+    SaySkipped(err, future, "log dated after today (UTC)", "logs dated after today (UTC)");
     const std::vector<DayRow> rows = ReadRows(request.dataDirectory, listed.days, request.jobs);
 
     // The tab-separated table is for a spreadsheet in the user's locale; CSV and JSON always use a point.

@@ -55,8 +55,10 @@ void SeeAlsoAndFiles(std::ostream& man, std::string_view other) {
            "results; every stream of the file is read. When a day has both, the plain log is read. A damaged "
            "archive fails for its day alone; one that decompresses to more than 256 MiB is refused.\n"
            ".SH ENVIRONMENT\n.TP\n.B LC_ALL, LC_TIME, LC_NUMERIC, LANG\n"
-           "The month names of the notes line and the decimal separator of the texts follow the user's "
-           "locale.\n"
+           "The month names and the time separator of the notes line (LC_TIME) and the decimal separator "
+           "of the texts and chart labels (LC_NUMERIC) follow the user's locale, as the C library has it "
+           "installed; the window and the command line read them alike. A locale that is not installed "
+           "leaves the C locale's English names, colon and point.\n"
            ".SH SEE ALSO\n.BR "
         << Roff(other) << " (1)\n";
 }

@@ -1,6 +1,7 @@
 #include "marlix/chart/format.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -259,9 +260,13 @@ std::string FormatNumber(std::string_view pattern, double value, const TFormatSe
     }
     if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
 
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", maxDecimals, std::fabs(value));
-    std::string digits(buf);
+    // to_chars, unlike snprintf, ignores the C library's numeric locale: the digits always come with a
+    // point, and the locale's separators are put in once, below.
+    // Room for the 309 integer digits of the largest double, the point and the decimals.
+    std::string digits(320 + static_cast<std::size_t>(maxDecimals), '\0');
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), std::fabs(value),
+                                       std::chars_format::fixed, maxDecimals);
+    digits.resize(static_cast<std::size_t>(written.ptr - digits.data()));
     std::string intDigits = digits.substr(0, digits.find('.'));
     std::string fracDigits = maxDecimals > 0 ? digits.substr(digits.find('.') + 1) : std::string();
     while (static_cast<int>(fracDigits.size()) > requiredDecimals && !fracDigits.empty() &&
@@ -287,8 +292,8 @@ std::string FormatNumber(std::string_view pattern, double value, const TFormatSe
 
 std::string GeneralText(double value) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    return buf;
+    const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    return std::string(buf, written.ptr);
 }
 
 }  // namespace marlix::chart

@@ -72,7 +72,10 @@ DayAnalysis DayAnalyser::Finish() {
     DayAnalysis result;
     result.hint = MeanStrengthHint(a.SampleValues(), locale_);
     a.PlotTrend();
-    result.notes = NotesLine(a.FirstTime(), a.CurrentTime(), lineCount_, locale_);
+    // The latest day, as the day range takes it: a day log's last record just after midnight leaves the
+    // view on one day.
+    result.notes =
+        NotesLine(a.FirstTime(), a.CurrentTime(), lineCount_, locale_, a.LatestDay() > a.FirstDay());
     result.summary = SummaryText(a.Totals(), locale_);
     result.series = a.TakeSeries();
     result.minutes = a.TakeMinutes();

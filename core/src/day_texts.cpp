@@ -15,6 +15,19 @@ void AppendTwoDigits(std::string& out, int value) {
     out += static_cast<char>('0' + value % 10);
 }
 
+// "yyyy-mmm-dd" with the locale's short month name.
+std::string DateText(DayTime t, const LocaleConventions& locale) {
+    const CivilDateTime c = DecodeDateTime(t);
+    std::string out;
+    AppendTwoDigits(out, c.year / 100);
+    AppendTwoDigits(out, c.year % 100);
+    out += '-';
+    out += locale.shortMonthNames[c.month - 1];
+    out += '-';
+    AppendTwoDigits(out, c.day);
+    return out;
+}
+
 std::string Percent(double value, const LocaleConventions& locale) {
     return FormatFixed(value, 0, locale.decimalSeparator) + "%";
 }
@@ -110,21 +123,15 @@ std::string FormatFixed(double value, int decimals, std::string_view decimalSepa
 }
 
 std::string FormatFromTime(DayTime t, const LocaleConventions& locale) {
-    const CivilDateTime c = DecodeDateTime(t);
-    std::string out;
-    AppendTwoDigits(out, c.year / 100);
-    AppendTwoDigits(out, c.year % 100);
-    out += '-';
-    out += locale.shortMonthNames[c.month - 1];
-    out += '-';
-    AppendTwoDigits(out, c.day);
-    out += " from ";
-    out += FormatClockTime(t, locale.timeSeparator);
-    return out;
+    return DateText(t, locale) + " from " + FormatClockTime(t, locale.timeSeparator);
 }
 
 std::string FormatToTime(DayTime t, const LocaleConventions& locale) {
     return " to " + FormatClockTime(t, locale.timeSeparator);
+}
+
+std::string FormatToDateTime(DayTime t, const LocaleConventions& locale) {
+    return " to " + DateText(t, locale) + " " + FormatClockTime(t, locale.timeSeparator);
 }
 
 std::string MeanStrengthHint(const std::vector<double>& sampleValues, const LocaleConventions& locale) {
@@ -134,10 +141,12 @@ std::string MeanStrengthHint(const std::vector<double>& sampleValues, const Loca
 }
 
 std::string NotesLine(DayTime firstTime, DayTime currentTime, std::int64_t lineCount,
-                      const LocaleConventions& locale) {
+                      const LocaleConventions& locale, bool spansDays) {
     // Valid dates lie in the years 2000 to 2099, so a first time of 0 means none was read.
     if (firstTime == 0) return "No time records, " + std::to_string(lineCount) + " lines";
-    return FormatFromTime(firstTime, locale) + FormatToTime(currentTime - kFiveSeconds, locale) + ", " +
+    const DayTime to = currentTime - kFiveSeconds;
+    return FormatFromTime(firstTime, locale) +
+           (spansDays ? FormatToDateTime(to, locale) : FormatToTime(to, locale)) + ", " +
            std::to_string(lineCount) + " lines";
 }
 

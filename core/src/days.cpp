@@ -26,6 +26,16 @@ std::string ExceptionText(const std::exception_ptr& error) {
     }
 }
 
+// dddd-dd-dd_rx_data.txt, whether or not the digits make a date.
+bool WrittenAsDayFileName(std::string_view name) {
+    if (name.size() != kDateLength + kDayFileSuffix.size() || !name.ends_with(kDayFileSuffix)) return false;
+    for (std::size_t i = 0; i < kDateLength; ++i) {
+        const bool digit = name[i] >= '0' && name[i] <= '9';
+        if ((i == 4 || i == 7) ? name[i] != '-' : !digit) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string DayFileName(DayTime date) {
@@ -86,14 +96,24 @@ FolderDays ListDays(const std::string& folder, std::optional<DayTime> first, std
     FolderDays listed;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const auto day = DayOfFileName(it->path().filename().string());
+        std::string name = it->path().filename().string();
+        const auto day = DayOfFileName(name);
         if (day && (!first || *day >= *first) && (!last || *day <= *last)) listed.days.push_back(*day);
+        if (!day && WrittenAsDayFileName(name)) listed.impossibleDates.push_back(std::move(name));
     }
     if (ec) listed.problem = "cannot list " + folder + ": " + ec.message();
     std::sort(listed.days.begin(), listed.days.end());
     // A day both plain and archived is one day.
     listed.days.erase(std::unique(listed.days.begin(), listed.days.end()), listed.days.end());
+    std::sort(listed.impossibleDates.begin(), listed.impossibleDates.end());
     return listed;
+}
+
+std::vector<DayTime> TakeDaysAfter(std::vector<DayTime>& days, DayTime today) {
+    const auto later = std::upper_bound(days.begin(), days.end(), today);
+    std::vector<DayTime> taken(later, days.end());
+    days.erase(later, days.end());
+    return taken;
 }
 
 DayThreads ShareThreads(std::size_t dayCount, unsigned workers) {

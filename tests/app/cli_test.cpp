@@ -14,12 +14,14 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
 #include <variant>
 
 #include "command_line.h"
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
+#include "support/locales.h"
 #include "support/process.h"
 #include "support/small_filesystem.h"
 #include "support/text.h"
@@ -205,8 +207,9 @@ TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
     const auto& object = std::get<JsonObject>(json.value);
     std::vector<std::string> keys;
     for (const auto& [key, value] : object) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"lines", "control_format", "first_day", "latest_day", "hint",
-                                              "notes", "summary", "series"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"lines", "control_format", "first_day", "latest_day",
+                                              "first_date", "latest_date", "hint", "notes", "summary",
+                                              "summary_lines", "series"}));
     EXPECT_EQ(std::get<double>(json["lines"].value), 50);
     EXPECT_EQ(std::get<bool>(json["control_format"].value), false);
     EXPECT_EQ(std::get<double>(json["first_day"].value), 45356);
@@ -216,6 +219,18 @@ TEST_F(CliRunner, ReportJsonIsOneObjectWithEverySeries) {
               "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\r"
               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\r"
               "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)");
+    EXPECT_EQ(std::get<std::string>(json["first_date"].value), "2024-03-05");
+    EXPECT_EQ(std::get<std::string>(json["latest_date"].value), "2024-03-05");
+    std::vector<std::string> lines;
+    for (const Json& line : std::get<JsonArray>(json["summary_lines"].value))
+        lines.push_back(std::get<std::string>(line.value));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)",
+                                               "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)",
+                                               "Average PDOP: 2.00,  GPS-seeking 0% (lower is better)"}));
+    // Without a time record no date is claimed.
+    const Json none = JsonReader(Cli({"report", "--format", "json", kData + "/empty.txt"}).out).Document();
+    EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(none["first_date"].value));
+    EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(none["latest_date"].value));
     const auto& series = std::get<JsonObject>(json["series"].value);
     ASSERT_EQ(series.size(), 7u);
     const char* titles[] = {"Strength", "Num good", "2D/3D fix", "Trend", "PDOP", "Signal", "Mode"};
@@ -291,7 +306,9 @@ TEST_F(CliRunner, ReportReadsSeveralFilesSortedAsOneLog) {
     const std::string days = kData + "/descending_days/";
     const CliRun run = Cli({"report", days + "2024-03-05_rx_data.txt", days + "2024-03-04_rx_data.txt"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.substr(run.out.rfind("2024-")), "2024-Mar-04 from 23:59 to 01:04, 5 lines\n");
+    // Two days read as one log: the end of the notes carries its date.
+    EXPECT_EQ(run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1),
+              "2024-Mar-04 from 23:59 to 2024-Mar-05 01:04, 5 lines\n");
 }
 
 TEST_F(CliRunner, UnreadableFileIsOneLineOnStderrAndStatus1) {
@@ -331,7 +348,63 @@ TEST_F(CliRunner, QtCommandsAreHandedToTheHelperProgram) {
     const CliRun run = Cli({"render"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("usage: marlix-sqa-cli render --out FILE.png"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("usage: marlix-sqa-cli render --out FILE"), std::string::npos) << run.err;
+}
+
+// ---- the user's locale ----
+
+// The axis labels of each chart in the layout `render --layout` writes: "chart axis: label|label|...".
+std::vector<std::string> LayoutLabels(const Json& layout) {
+    std::vector<std::string> lines;
+    for (const Json& chart : std::get<JsonArray>(layout["charts"].value)) {
+        for (const auto& [axis, value] : std::get<JsonObject>(chart["axes"].value)) {
+            std::string line = std::get<std::string>(chart["name"].value) + " " + axis + ":";
+            for (const Json& label : std::get<JsonArray>(value["labels"].value))
+                line += " " + std::get<std::string>(label["text"].value) + "|";
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// Every number on the charts is written once with the locale's separators, whatever the C library's
+// numeric locale says, in a program started under each locale as a user would start it.
+TEST_F(CliRunner, RenderWritesEveryAxisLabelInTheUsersLocale) {
+    const std::string hours =
+        " 22:00| 20:00| 18:00| 16:00| 14:00| 12:00| 10:00| 08:00| 06:00| 04:00| 02:00| 00:00|";
+    const std::string tens = " 10| 9| 8| 7| 6| 5| 4| 3| 2| 1| 0|";
+    const std::string percents = " 100| 90| 80| 70| 60| 50| 40| 30| 20| 10| 0|";
+    for (const auto& [variable, locale, timeSeparator] :
+         {std::tuple{"LANG=de_DE.UTF-8", "de_DE.UTF-8", ':'},
+          std::tuple{"LANG=fr_FR.UTF-8", "fr_FR.UTF-8", ':'},
+          std::tuple{"LC_ALL=fi_FI.UTF-8", "fi_FI.UTF-8", '.'},
+          std::tuple{"LC_NUMERIC=de_DE.UTF-8", "de_DE.UTF-8", ':'}}) {
+        MARLIX_REQUIRE_LOCALE(locale);
+        const std::string layout = (dir_ / "layout.json").string();
+        const CliRun run = test::RunProgram({MARLIX_CLI_PATH, "render", "--out", (dir_ / "day.png").string(),
+                                             "--layout", layout, kData + "/pause_9_minutes.txt"},
+                                            dir_, "", test::LocaleEnvironment(variable));
+        ASSERT_EQ(run.status, 0) << variable << run.err;
+        std::string bottom = hours;
+        std::replace(bottom.begin(), bottom.end(), ':', timeSeparator);
+        EXPECT_EQ(LayoutLabels(JsonReader(ReadFile(layout)).Document()),
+                  (std::vector<std::string>{"ChartStrength bottom:" + bottom, "ChartStrength left:" + tens,
+                                            "ChartStrength right:   No fix|   2D|   3D|",
+                                            "ChartPDOP bottom:" + bottom, "ChartPDOP left:" + tens,
+                                            "ChartMode bottom:" + bottom, "ChartMode left:" + percents,
+                                            "ChartMode right:   Inactive|   Coarse|   Fine|"}))
+            << variable;
+    }
+    // The texts take the same month names and separators (the C library's, as the window does).
+    MARLIX_REQUIRE_LOCALE("de_DE.UTF-8");
+    const CliRun report = test::RunProgram({MARLIX_CLI_PATH, "report", kData + "/pause_9_minutes.txt"}, dir_,
+                                           "", test::LocaleEnvironment("LANG=de_DE.UTF-8"));
+    EXPECT_EQ(report.out,
+              "Mean strength: 3,0\n"
+              "Fixes: none/2D/3D:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Control: inactive/coarse/fine:  0%, 0%, 100%  (0, 0, 10)\n"
+              "Average PDOP: 2,00,  GPS-seeking 0% (lower is better)\n"
+              "2024-M\xC3\xA4r-05 from 10:00 to 10:11, 50 lines\n");
 }
 
 // ---- simulate ----
@@ -350,6 +423,19 @@ TEST_F(CliRunner, SimulateWritesOneFilePerDayIntoANewDirectory) {
     const CliRun report = Cli({"report", "--data-dir", out.string(), "--date", "2024-03-05"});
     EXPECT_EQ(report.status, 0);
     EXPECT_NE(report.out.find("2024-Mar-05 from 00:00 to 23:59"), std::string::npos) << report.out;
+}
+
+TEST_F(CliRunner, SimulateWritesNoLogDatedAfterToday) {
+    const std::time_t tomorrow = std::time(nullptr) + 86400;
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&tomorrow));
+    for (const std::string& end : {std::string(date), std::string("2999-01-01")}) {
+        const CliRun run = Cli({"simulate", "--out", (dir_ / "logs").string(), "--end", end});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "marlix-sqa-cli simulate: --end " + end + " is after today (UTC)\n");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "logs"));
 }
 
 TEST_F(CliRunner, SimulateNeverOverwritesADayFileUnlessForced) {
@@ -778,6 +864,8 @@ TEST_F(CliRunner, ParseMistakesKeepTheirWordsAndStatus2) {
          "marlix-sqa-cli table: --from is after --to"},
         {{"render", "--out", "x.png", "--from", "10:00"},
          "marlix-sqa-cli render: --from and --to go together"},
+        {{"metrics", "--date", "2026-13-01"},
+         "marlix-sqa-cli metrics: --date wants a valid YYYY-MM-DD, not '2026-13-01'"},
     };
     for (const auto& [args, problem] : problems) {
         const CliRun run = Cli(args);

@@ -74,6 +74,7 @@ class Table : public ::testing::Test {
         WriteDay("notes.txt", kEveryRecordKind);
         WriteDay("2024-02-30_rx_data.txt", kEveryRecordKind);
         WriteDay("2024-03-08_rx_data.txt.bak", kEveryRecordKind);
+        WriteDay("9999-12-31_rx_data.txt", kEveryRecordKind);  // dated after today
     }
 
     // Runs the built program under LC_ALL=C.
@@ -100,7 +101,12 @@ TEST_F(Table, RowsOfDaysWithAndWithoutEachRecordKindAndAnUnreadableDay) {
             "25.0000\t\t50.0000\t1\t\t2\t2.00\t\t\t\t\t\n"
             "2024-03-07\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tcannot read " +
             missing + ": No such file or directory\n");
-    EXPECT_EQ(run.err, "marlix-sqa-cli: cannot read " + missing + ": No such file or directory\n");
+    // What was left out, and why, before the days that could not be read.
+    EXPECT_EQ(run.err,
+              "marlix-sqa-cli: skipped 1 name with an impossible date (2024-02-30_rx_data.txt)\n"
+              "marlix-sqa-cli: skipped 1 log dated after today (UTC) (9999-12-31_rx_data.txt)\n"
+              "marlix-sqa-cli: cannot read " +
+                  missing + ": No such file or directory\n");
     EXPECT_EQ(run.status, 1);
 }
 
@@ -136,8 +142,15 @@ TEST_F(Table, RangeAndCsv) {
                   "33.3333,33.3333,33.3333,1,1,1,3.00,50.0000,4.0,2.00,3.00,\n"
                   "2024-03-06,6,2024-03-06 00:00:00,2024-03-06 00:00:00,0.0000,25.0000,75.0000,0,1,3,1,"
                   "25.0000,,50.0000,1,,2,2.00,,,,,\n");
-    EXPECT_EQ(run.err, "");
+    // A name without a date stands in no range, so it is named whatever the range; no more than three are.
+    WriteDay("2024-02-31_rx_data.txt", "");
+    WriteDay("2024-04-31_rx_data.txt", "");
+    WriteDay("2025-02-29_rx_data.txt", "");
+    EXPECT_EQ(run.err, "marlix-sqa-cli: skipped 1 name with an impossible date (2024-02-30_rx_data.txt)\n");
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Cli({"table", "--data-dir", Days(), "--from", "2024-03-05", "--to", "2024-03-05"}).err,
+              "marlix-sqa-cli: skipped 4 names with impossible dates (2024-02-30_rx_data.txt, "
+              "2024-02-31_rx_data.txt, 2024-04-31_rx_data.txt, ...)\n");
 }
 
 TEST_F(Table, Json) {

@@ -348,6 +348,22 @@ TEST(DayRange, LatestDayMovesOnlyOutsideHour00AndMinute00) {
     EXPECT_EQ(latest(log), test::kMarch5);
 }
 
+// The notes name the date of their end only when the records span more than one day, as the day
+// range counts days: a day log that ends just after midnight keeps its one-day text.
+TEST(DayRange, NotesDateTheirEndOnlyOverMoreThanOneDay) {
+    LogText log;
+    log.Time(23, 58, 0, 4).Time(0, 0, 5);
+    EXPECT_EQ(AnalyseText(log.Text()).notes, "2024-Mar-04 from 23:58 to 00:00, 2 lines");
+    log.Time(1, 0, 0);
+    EXPECT_EQ(AnalyseText(log.Text()).notes, "2024-Mar-04 from 23:58 to 00:59, 3 lines");
+    log.Time(1, 5, 0);
+    EXPECT_EQ(AnalyseText(log.Text()).notes, "2024-Mar-04 from 23:58 to 2024-Mar-05 01:04, 4 lines");
+    // Over two months, as a folder of day logs dropped at once reads.
+    LogText months;
+    months.Time(0, 0, 0, 1, 8, 26).Time(12, 0, 0, 15, 8, 26).Time(23, 59, 59, 30, 9, 26);
+    EXPECT_EQ(AnalyseText(months.Text()).notes, "2026-Aug-01 from 00:00 to 2026-Sep-30 23:59, 3 lines");
+}
+
 TEST(DayRange, FilesReadInAscendingOrderSpanBothDays) {
     const auto result = AnalyseFiles({"2024-03-05_rx_data.txt", "2024-03-04_rx_data.txt"},
                                      test::FixturePath("descending_days") + "/", LocaleConventions{});
@@ -355,7 +371,7 @@ TEST(DayRange, FilesReadInAscendingOrderSpanBothDays) {
     const DayAnalysis& a = *result.analysis;
     EXPECT_EQ(a.firstDay, test::kMarch4);
     EXPECT_EQ(a.latestDay, test::kMarch5);
-    EXPECT_EQ(a.notes, "2024-Mar-04 from 23:59 to 01:04, 5 lines");
+    EXPECT_EQ(a.notes, "2024-Mar-04 from 23:59 to 2024-Mar-05 01:04, 5 lines");
     EXPECT_EQ(Points(a, SeriesId::Strength), (P{{At(0, 0, 1), 0}}));
 }
 

@@ -98,6 +98,17 @@ TEST_F(FolderOfDays, ListsItsDayLogsInDateOrderWithinTheRange) {
     EXPECT_EQ(listed.days, (std::vector<DayTime>{march4 + 1, march4 + 3, march4 + 5}));
     EXPECT_EQ(ListDays(Dir(), march4 + 4).days, (std::vector<DayTime>{march4 + 5, march4 + 6}));
     EXPECT_EQ(ListDays(Dir(), std::nullopt, march4).days, (std::vector<DayTime>{march4}));
+    // Only the names written as a day log's name an impossible date, whatever the range.
+    std::ofstream(dir_ / "2023-13-01_rx_data.txt") << "line\n";
+    EXPECT_EQ(ListDays(Dir(), march4, march4).impossibleDates,
+              (std::vector<std::string>{"2023-13-01_rx_data.txt", "2024-02-30_rx_data.txt"}));
+
+    // Days after today are taken off the end of the list.
+    std::vector<DayTime> days = listed.days;
+    EXPECT_EQ(TakeDaysAfter(days, march4 + 3), (std::vector<DayTime>{march4 + 5}));
+    EXPECT_EQ(days, (std::vector<DayTime>{march4 + 1, march4 + 3}));
+    EXPECT_EQ(TakeDaysAfter(days, march4), (std::vector<DayTime>{march4 + 1, march4 + 3}));
+    EXPECT_TRUE(days.empty());
 
     EXPECT_TRUE(DayLogExists(Dir(), march4));
     EXPECT_TRUE(DayLogExists(Dir() + "/", march4 + 5));

@@ -38,6 +38,13 @@ inline std::vector<std::string> CLocaleEnvironment() {
     return environment;
 }
 
+// The C-locale environment with one locale variable added, such as "LANG=de_DE.UTF-8".
+inline std::vector<std::string> LocaleEnvironment(const std::string& variable) {
+    std::vector<std::string> environment = CLocaleEnvironment();
+    environment.front() = variable;
+    return environment;
+}
+
 inline std::vector<std::string> InheritedEnvironment() {
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
@@ -69,13 +76,14 @@ inline pid_t SpawnProgram(std::vector<std::string> arguments, const std::string&
     return pid;
 }
 
-// Runs the program to its end in the C locale; its output passes through files in workDir. With a
-// terminal, stderr goes there and err stays empty.
+// Runs the program to its end, in the C locale unless told otherwise; its output passes through files in
+// workDir. With a terminal, stderr goes there and err stays empty.
 inline ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::filesystem::path& workDir,
-                             const std::string& terminal = "") {
+                             const std::string& terminal = "",
+                             std::vector<std::string> environment = CLocaleEnvironment()) {
     const std::string outPath = (workDir / "stdout").string(), errPath = (workDir / "stderr").string();
     ProgramRun run;
-    const pid_t pid = SpawnProgram(arguments, outPath, errPath, CLocaleEnvironment(), terminal);
+    const pid_t pid = SpawnProgram(arguments, outPath, errPath, std::move(environment), terminal);
     if (pid == 0) return run;
     int status = 0;
     rusage usage{};

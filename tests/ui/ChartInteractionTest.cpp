@@ -8,10 +8,13 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QWheelEvent>
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 #include "FormFixture.h"
 #include "marlix/signal_charts/SignalCharts.h"
+#include "support/locales.h"
 #include "ui/ChartInteraction.h"
 #include "ui/HistoryWindow.h"
 #include "ui/SatelliteView.h"
@@ -432,17 +435,28 @@ TEST(ChartInteractionGuard, ExceptionsOfPanelEventsGoToTheGuardAndNoFurther) {
 }
 
 // The charts follow the decimal and time separators of the user's locale, as the texts do: Finnish
-// writes "4,17" and "11.00", set as the window reads the locale.
+// writes "4,17" and "11.00". The window reads them from the environment (LC_ALL here), Qt's own
+// controls from QLocale.
 class ChartLocaleTest : public InteractionTest {
   protected:
     void SetUp() override {
         InteractionTest::SetUp();
         QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
+        if (const char* all = std::getenv("LC_ALL")) savedAll_ = all;
+        setenv("LC_ALL", "fi_FI.UTF-8", 1);
     }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override {
+        QLocale::setDefault(QLocale::c());
+        if (savedAll_)
+            setenv("LC_ALL", savedAll_->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
+    }
+    std::optional<std::string> savedAll_;
 };
 
 TEST_F(ChartLocaleTest, MainChartsReadoutHistoryAndSatellitesUseTheLocaleSeparators) {
+    MARLIX_REQUIRE_LOCALE("fi_FI.UTF-8");
     auto form = ShowDay(yesterday, QTime(10, 0), QTime(11, 59, 59));
     ASSERT_EQ(QLocale().decimalPoint(), ",");
     ASSERT_EQ(QLocale().timeFormat(QLocale::ShortFormat), "H.mm");

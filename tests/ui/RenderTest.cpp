@@ -1,6 +1,7 @@
 // marlix-sqa-cli render: the window's picture and its geometry, without a display.
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -92,6 +93,38 @@ TEST_F(RenderTest, BadArgumentsGiveUsageAndExitTwo) {
     EXPECT_EQ(Render({"--out", Path("x.png"), "--size", "12x"}), 2);
     EXPECT_EQ(Render({"--out", Path("x.png"), "--date", "2026-02-30"}), 2);
     EXPECT_NE(err.str().find("usage: marlix-sqa-cli render"), std::string::npos);
+    // A suffix that names no picture format written here is refused before anything is drawn.
+    for (const char* name : {"x.gif", "x.pngx", "x"}) {
+        EXPECT_EQ(Render({"--out", Path(name)}), 2) << name;
+        EXPECT_EQ(err.str().substr(0, err.str().find('\n')),
+                  "marlix-sqa-cli render: --out wants a name ending in .png, .jpg, .jpeg or .bmp, not '" +
+                      Path(name) + "'");
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Path(name))));
+    }
+}
+
+// The suffix names the format written, and a size below the window's minimum says what was drawn.
+TEST_F(RenderTest, WritesTheFormatItsSuffixNamesAtTheSizeItSays) {
+    WriteDay(yesterday);
+    for (const auto& [name, format] : {std::pair{"day.PNG", "png"}, std::pair{"day.jpg", "jpeg"},
+                                       std::pair{"day.jpeg", "jpeg"}, std::pair{"day.bmp", "bmp"}}) {
+        ASSERT_EQ(
+            Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--out", Path(name)}),
+            0)
+            << err.str();
+        EXPECT_EQ(err.str(), "") << name;
+        QImageReader reader(QString::fromStdString(Path(name)));
+        reader.setDecideFormatFromContent(true);
+        EXPECT_EQ(reader.format(), format) << name;
+        EXPECT_EQ(reader.size(), QSize(TFormMain::kDesignWidth, TFormMain::kDesignHeight)) << name;
+    }
+    ASSERT_EQ(Render({"--data-dir", dataDir.path().toStdString(), "--date", "2026-03-14", "--size", "200x150",
+                      "--out", Path("small.png")}),
+              0);
+    const QSize drawn = QImage(QString::fromStdString(Path("small.png"))).size();
+    ASSERT_GT(drawn.width(), 200);
+    EXPECT_EQ(err.str(), "marlix-sqa-cli: 200x150 is below the window's minimum size; drawn at " +
+                             std::to_string(drawn.width()) + "x" + std::to_string(drawn.height()) + "\n");
 }
 
 TEST_F(RenderTest, FromAndToZoomTheShownDay) {

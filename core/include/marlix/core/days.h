@@ -40,11 +40,18 @@ bool DayLogExists(const std::string& folder, DayTime day);
 struct FolderDays {
     std::vector<DayTime> days;  // in date order
     std::string problem;        // "cannot list FOLDER: reason"; empty when the folder was listed
+    // Names written as a day log's, yyyy-mm-dd_rx_data.txt, whose date does not exist (2024-02-30), in
+    // name order; they stand for no day, whatever the range.
+    std::vector<std::string> impossibleDates;
 };
 // The days from `first` to `last` (an empty bound: no bound) whose logs the folder holds, plain or
 // archived, each day once.
 FolderDays ListDays(const std::string& folder, std::optional<DayTime> first = std::nullopt,
                     std::optional<DayTime> last = std::nullopt);
+
+// Takes the days after `today` off a list in date order and returns them: a log dated in the future
+// cannot be a receiver's, so it is never the newest day.
+std::vector<DayTime> TakeDaysAfter(std::vector<DayTime>& days, DayTime today);
 
 // A day as ReadDays hands it over: its analysis, or why there is none.
 struct DayOutcome {
