@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,7 @@
 #include "marlix/core/recent.h"
 #include "marlix/core/simulator.h"
 #include "metrics.h"
+#include "support/process.h"
 #include "table.h"
 
 extern char** environ;
@@ -672,10 +674,15 @@ Outcome Spawn(const std::vector<std::string>& command, const fs::path& input, co
     return run;
 }
 
-bool OnPath(const std::string& program) {
+// Where an installed program lies; empty when it is not installed.
+std::string ProgramPath(const std::string& program) {
     for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"})
-        if (::access((std::string(dir) + "/" + program).c_str(), X_OK) == 0) return true;
-    return false;
+        if (::access((std::string(dir) + "/" + program).c_str(), X_OK) == 0)
+            return std::string(dir) + "/" + program;
+    return {};
+}
+bool OnPath(const std::string& program) {
+    return !ProgramPath(program).empty();
 }
 
 TEST_F(Monitoring, PromtoolAcceptsEveryOutput) {
@@ -820,20 +827,12 @@ TEST_F(Monitoring, NodeExporterServesTheTextfile) {
     EXPECT_EQ(served.at("node_textfile_scrape_error"), 0);
 }
 
-// A server started for a test, stopped (and waited for) whatever happens.
+// A server started for a test (arguments[0] is its path), stopped and waited for whatever happens.
 class Server {
   public:
-    Server(std::vector<std::string> args, const fs::path& log) {
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
+    Server(const std::vector<std::string>& arguments, const fs::path& log)
+        : pid_(test::SpawnProgram(arguments, log.string() + ".out", log.string() + ".err",
+                                  test::InheritedEnvironment())) {}
     ~Server() {
         if (pid_ == 0) return;
         ::kill(pid_, SIGTERM);
@@ -916,7 +915,7 @@ TEST_F(Monitoring, BackfilledHistoryServedByPrometheusEqualsTheTable) {
 
     std::ofstream(dir_ / "prometheus.yml") << "global:\n  scrape_interval: 1h\n";
     const int port = FreePort();
-    const Server prometheus({"prometheus", "--config.file=" + (dir_ / "prometheus.yml").string(),
+    const Server prometheus({ProgramPath("prometheus"), "--config.file=" + (dir_ / "prometheus.yml").string(),
                              "--storage.tsdb.path=" + tsdb.string(), "--storage.tsdb.retention.time=100y",
                              "--web.listen-address=127.0.0.1:" + std::to_string(port)},
                             dir_ / "prometheus.log");
@@ -935,7 +934,7 @@ TEST_F(Monitoring, BackfilledHistoryServedByPrometheusEqualsTheTable) {
         get("/api/v1/query_range?query=%7B__name__%3D~%22marlix_sqa_day_.%2B%22%7D&start=" +
             std::to_string(firstEnd) + "&end=" + std::to_string(lastEnd) + "&step=86400");
     ASSERT_NE(response.find("\"status\":\"success\""), std::string::npos)
-        << response << ReadAll(dir_ / "prometheus.log");
+        << response << ReadAll(dir_ / "prometheus.log.err");
     const auto served = RangeSeries(response.substr(response.find("\r\n\r\n")));
 
     std::ostringstream tableOut, tableErr;
@@ -1041,8 +1040,13 @@ TEST_F(Monitoring, TheProgramUnderAFakeClockReadsYesterdaysLogAfterMidnight) {
     BlockState yesterday;
     yesterday.date = "04/03/24";
     WriteDay(Blocks(84600, 86400, yesterday), "2024-03-04");
+    // faketime preloads its library, which a build with AddressSanitizer must be told to accept.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string asanOptions =
+        "ASAN_OPTIONS=" + std::string(asan ? asan : "") + (asan ? ":" : "") + "verify_asan_link_order=0";
     const auto run = [&](const char* at, const char* command) {
-        return Spawn({"env", "TZ=UTC", "faketime", at, MARLIX_CLI_PATH, command, "--data-dir", dir_.string()},
+        return Spawn({"env", "TZ=UTC", asanOptions, "faketime", at, MARLIX_CLI_PATH, command, "--data-dir",
+                      dir_.string()},
                      {}, dir_);
     };
     // The fake clock runs on from the given time, so the age may have grown by a second or two.
