@@ -252,7 +252,8 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
     app.description(
         "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
         "so far, the last minutes and the newest minute. Just after midnight the last minutes and the last "
-        "record come from yesterday's log as well. A day that cannot be read gives marlix_sqa_up 0 and exit "
+        "record come from yesterday's log as well. marlix_sqa_recent_coverage_ratio is the share of the last "
+        "minutes' seconds that have a record. A day that cannot be read gives marlix_sqa_up 0 and exit "
         "status 1. With --history it prints instead the figures of every day log from --from to --to (those "
         "of table) in the OpenMetrics text format, one sample a day stamped at 23:59:59 UTC, for "
         "'promtool tsdb create-blocks-from openmetrics'.");
