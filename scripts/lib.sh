@@ -22,10 +22,10 @@ BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli
     pkgconf zlib1g-dev liblzma-dev libzstd-dev)
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
-# Real components the monitoring tests run: promtool (in prometheus) and node_exporter; clang-format
-# for the layout check of the C++ sources; the compressors that make the archived logs of the tests;
-# the locale sources, from which the tests build the comma-decimal locales they run the programs under.
-TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format zstd xz-utils locales)
+# Real components the monitoring tests run: promtool and prometheus (in prometheus), node_exporter and
+# faketime (the program under a fake clock at midnight); clang-format for the layout check of the C++
+# sources; the compressors that make the archived logs of the tests; the locale sources, from which the tests build the comma-decimal locales they run the programs under.
+TEST_PACKAGES=(prometheus prometheus-node-exporter faketime clang-format zstd xz-utils locales)
 TEST_LOCALES=(en_US.UTF-8 en_GB.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 fi_FI.UTF-8)
 
 # Builds the named UTF-8 locales (de_DE.UTF-8 and the like) that the C library does not have yet.

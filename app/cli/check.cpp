@@ -35,15 +35,17 @@ struct Measure {
     const char* minimum;
     const char* maximum;
 };
-constexpr int kMeasureCount = 4;
+constexpr int kMeasureCount = 5;
+constexpr int kCoverage = 4;  // the share of the window's seconds with records
 constexpr Measure kMeasures[kMeasureCount] = {
     {"3D fix", "fix_3d", "%", 1, "80:", "20:", "0", "100"},
     {"fine lock", "lock_fine", "%", 1, "50:", "1:", "0", "100"},
     {"PDOP", "pdop", "", 2, "~:5", "~:8", "0", ""},
     {"strength", "strength", "", 2, "3:", "1:", "0", "9"},
+    {"coverage", "coverage", "%", 1, "80:", "20:", "0", "100"},
 };
-constexpr const char* kDefaultWarnings = "80:,50:,~:5,3:";
-constexpr const char* kDefaultCriticals = "20:,1:,~:8,1:";
+constexpr const char* kDefaultWarnings = "80:,50:,~:5,3:,80:";
+constexpr const char* kDefaultCriticals = "20:,1:,~:8,1:,20:";
 
 const char* StateName(PluginState state) {
     static constexpr const char* kNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
@@ -102,6 +104,63 @@ std::string PerfLabel(std::string_view label) {
     return out + "'";
 }
 
+// A text of the status line made printable, so that the line stays one line and its performance data
+// stays apart: control characters, backslashes and bytes that are no UTF-8 are escaped, '|' becomes
+// a broken bar.
+std::string PluginText(std::string_view text) {
+    std::string out;
+    const auto escape = [&out](unsigned value, bool codePoint) {
+        char hex[12];
+        std::snprintf(hex, sizeof hex, codePoint ? "\\u%04X" : "\\x%02X", value);
+        out += hex;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '\n') {
+                out += "\\n";
+            } else if (c == '\r') {
+                out += "\\r";
+            } else if (c == '\t') {
+                out += "\\t";
+            } else if (c == '\\') {
+                out += "\\\\";
+            } else if (c == '|') {
+                out += "\xC2\xA6";  // U+00A6 BROKEN BAR
+            } else if (c < 0x20 || c == 0x7F) {
+                escape(c, false);
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence: its length, its code point and the smallest code point of that length.
+        const std::size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+        char32_t point = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            point = point << 6 | (next & 0x3Fu);
+        }
+        valid = valid && !(length == 3 && point < 0x800) &&
+                !(length == 4 && (point < 0x10000 || point > 0x10FFFF)) &&
+                !(point >= 0xD800 && point <= 0xDFFF);
+        if (!valid) {
+            escape(c, false);
+            ++i;
+        } else if (point < 0xA0) {
+            escape(static_cast<unsigned>(point), true);  // the C1 control characters
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
 // The timeout's message, made before the alarm is set: a signal handler may only write.
 char timeoutMessage[96];
 std::size_t timeoutMessageLength = 0;
@@ -111,10 +170,29 @@ void OnTimeout(int) {
     ::_exit(static_cast<int>(PluginState::Unknown));
 }
 
-int Finish(std::ostream& out, PluginState state, const std::string& text) {
-    out << "SQA " << StateName(state) << " - " << text << '\n';
+int Finish(std::ostream& out, PluginState state, std::string_view text, std::string_view perfdata = {}) {
+    out << "SQA " << StateName(state) << " - " << PluginText(text);
+    if (!perfdata.empty()) out << " | " << perfdata;
+    out << '\n';
     out.flush();
     return static_cast<int>(state);
+}
+
+// The whole minutes of a number of seconds, with a tenth where it is not whole: "2", "0.3".
+std::string MinutesText(std::int64_t seconds) {
+    std::string text = core::FormatFixed(static_cast<double>(seconds) / 60, 1, ".");
+    if (text.ends_with(".0")) text.resize(text.size() - 2);
+    return text;
+}
+
+// The seconds of the window each measure is taken from: the fix-and-mode records for the shares, the
+// PDOP values 1 to 9 for the average, the minutes with a strength above 0 for the mean strength.
+std::array<std::int64_t, kCoverage> BasisSeconds(const DayMonitor& m) {
+    const core::DayTotals& t = m.recentTotals;
+    const auto sum = [](const std::array<std::int64_t, 3>& counts) {
+        return counts[0] + counts[1] + counts[2];
+    };
+    return {sum(t.fixCounts), sum(t.modeCounts), t.pdopCount, m.recentStrengthMinutes * 60};
 }
 
 }  // namespace
@@ -163,14 +241,21 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
         std::string(
             "Monitoring plugin for today's log (UTC): one line 'SQA STATE - summary | performance "
             "data' and exit 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. The measures are taken over the "
-            "last --minutes minutes before the current one. Thresholds are ranges [@]start:end "
+            "last --minutes minutes before the current one, from yesterday's log as well while the window "
+            "reaches back before midnight. Thresholds are ranges [@]start:end "
             "(alert outside start..end, or inside with @; '~' is minus infinity, no end is infinity, "
             "'N' alone is 0:N), one comma-separated list each for -w and -c in the order: 3D-fix "
-            "share %, fine (or control) lock share %, average PDOP, mean strength. An empty item keeps "
-            "that default. Defaults: -w ") +
+            "share %, fine (or control) lock share %, average PDOP, mean strength, coverage %. An empty item "
+            "keeps that default. Defaults: -w ") +
         kDefaultWarnings + " -c " + kDefaultCriticals +
-        ", so that losing fix or lock over the whole window is CRITICAL. A log older than --max-age "
-        "seconds or no log for today is CRITICAL, an unreadable log UNKNOWN.");
+        ", so that losing fix or lock over the whole window is CRITICAL. The coverage is the share of the "
+        "window's seconds that have a record ('records for 2 of 15 min'). A measure taken from less than "
+        "--min-basis percent of the window's seconds (the fix-and-mode records for the shares, the PDOP "
+        "values 1 to 9 for the average, the minutes with a strength above 0 for the mean strength) is "
+        "shown with that share ('from 13% of the window'). A last record older than --max-age seconds is "
+        "CRITICAL, also when there is no log for today yet; no log at all for today and yesterday is "
+        "CRITICAL. An unreadable log, or a --data-dir that is missing, no folder or unreadable, is "
+        "UNKNOWN.");
     AddDataDirectoryOption(app, o.dataDirectory);
     AddMinutesOption(app, o.minutes, "length of the window in minutes, 1 to 1440 (default 15)");
     app.add_option("--max-age", o.maxAge,
@@ -178,12 +263,20 @@ void DescribeCheck(CLI::App& app, CheckOptions& o) {
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 86400).description(""))
         ->capture_default_str();
-    app.add_option("-w,--warning", o.warning,
-                   std::string("warning ranges 3D%,FINE%,PDOP,STRENGTH (default ") + kDefaultWarnings + ")")
+    app.add_option(
+           "-w,--warning", o.warning,
+           std::string("warning ranges 3D%,FINE%,PDOP,STRENGTH,COVERAGE% (default ") + kDefaultWarnings + ")")
         ->type_name("LIST");
     app.add_option("-c,--critical", o.critical,
-                   std::string("critical ranges 3D%,FINE%,PDOP,STRENGTH (default ") + kDefaultCriticals + ")")
+                   std::string("critical ranges 3D%,FINE%,PDOP,STRENGTH,COVERAGE% (default ") +
+                       kDefaultCriticals + ")")
         ->type_name("LIST");
+    app.add_option("--min-basis", o.minBasis,
+                   "name the share of the window a measure is taken from when below this percent, 0 to 100 "
+                   "(default 50)")
+        ->type_name("PERCENT")
+        ->check(CLI::Range(0, 100).description(""))
+        ->capture_default_str();
     app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds, 1 to 3600 (default 30)")
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 3600).description(""))
@@ -221,45 +314,69 @@ int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, 
     }
 
     const core::DayTime today = std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds));
-    const std::string path = core::DayFilePath(o.dataDirectory, today);
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        return Finish(out, PluginState::Critical, "no log for today: " + path);
     const DayMonitor m = MonitorDay(o.dataDirectory, today, nowUnixSeconds, o.minutes);
+    if (!m.folderProblem.empty()) return Finish(out, PluginState::Unknown, m.folderProblem);
+    if (m.failure && !m.dayLogExists)
+        return Finish(out, PluginState::Critical, "no log for today: " + m.path);
     if (m.failure) return Finish(out, PluginState::Unknown, ReadFailureText(*m.failure));
-    if (!m.HasRecords()) return Finish(out, PluginState::Critical, "no time records in " + path);
+    if (!m.RecentHasRecords()) return Finish(out, PluginState::Critical, "no time records in " + m.path);
+
+    PluginState state = PluginState::Ok;
+    // The threshold a value breaks, for the text, and the state it sets.
+    const auto alert = [&](int i, double value) -> std::string {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (critical[k].Alerts(value)) {
+            state = PluginState::Critical;
+            return "critical " + critical[k].text;
+        }
+        if (warning[k].Alerts(value)) {
+            if (state == PluginState::Ok) state = PluginState::Warning;
+            return "warning " + warning[k].text;
+        }
+        return {};
+    };
+    const auto perf = [&](int i, const std::string& label, const std::string& value) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        return PerfLabel(label) + '=' + value + ';' + warning[k].text + ';' + critical[k].text + ';' +
+               kMeasures[i].minimum + ';' + kMeasures[i].maximum + ' ';
+    };
+
+    const double windowSeconds = static_cast<double>(m.recent.Count() * 60);
+    const std::string coverage = PerfNumber(m.Coverage() * 100, kMeasures[kCoverage].decimals);
+    std::string summary = "records for " + MinutesText(m.recentSecondsWithRecords) + " of " +
+                          std::to_string(o.minutes) + " min";
+    std::string note = m.Coverage() < 1 ? coverage + "%" : std::string();
+    if (const std::string broken = alert(kCoverage, m.Coverage() * 100); !broken.empty())
+        note += (note.empty() ? "" : ", ") + broken;
+    if (!note.empty()) summary += " (" + note + ")";
+    std::string perfdata;
 
     const core::DayTotals& t = m.recentTotals;
-    const std::array<std::optional<double>, kMeasureCount> values = {t.FixShare(2), t.ModeShare(2),
-                                                                     t.AveragePdop(), t.meanStrength};
-    PluginState state = PluginState::Ok;
-    std::string summary, perfdata;
-    for (int i = 0; i < kMeasureCount; ++i) {
+    const std::array<std::optional<double>, kCoverage> values = {t.FixShare(2), t.ModeShare(2),
+                                                                 t.AveragePdop(), t.meanStrength};
+    const std::array<std::int64_t, kCoverage> basis = BasisSeconds(m);
+    for (int i = 0; i < kCoverage; ++i) {
         const Measure& measure = kMeasures[i];
         const std::size_t k = static_cast<std::size_t>(i);
         const std::string name = i == 1 && t.controlFormat ? "control lock" : measure.name;
         const std::string label = i == 1 && t.controlFormat ? "lock_control" : measure.label;
-        summary += (i > 0 ? ", " : "") + name + ' ';
-        perfdata += (i > 0 ? " " : "") + PerfLabel(label) + '=';
+        summary += ", " + name + ' ';
         if (!values[k]) {
             summary += "n/a";
-            perfdata += 'U';
-        } else {
-            const std::string number = PerfNumber(*values[k], measure.decimals);
-            summary += number + measure.unit;
-            perfdata += number + measure.unit;
-            if (critical[k].Alerts(*values[k])) {
-                summary += " (critical " + critical[k].text + ")";
-                state = PluginState::Critical;
-            } else if (warning[k].Alerts(*values[k])) {
-                summary += " (warning " + warning[k].text + ")";
-                if (state == PluginState::Ok) state = PluginState::Warning;
-            }
+            perfdata += perf(i, label, "U");
+            continue;
         }
-        perfdata +=
-            ';' + warning[k].text + ';' + critical[k].text + ';' + measure.minimum + ';' + measure.maximum;
+        const std::string number = PerfNumber(*values[k], measure.decimals);
+        summary += number + measure.unit;
+        // A figure of a few seconds says how few, so that it is not read as the window's.
+        const double share = std::min(1.0, static_cast<double>(basis[k]) / windowSeconds);
+        if (share * 100 < o.minBasis) summary += " from " + PerfNumber(share * 100, 0) + "% of the window";
+        if (const std::string broken = alert(i, *values[k]); !broken.empty()) summary += " (" + broken + ")";
+        perfdata += perf(i, label, number + measure.unit);
     }
-    const double age = std::max(0.0, std::floor(nowUnixSeconds - UnixSeconds(m.analysis->totals.lastTime)));
+    perfdata += perf(kCoverage, kMeasures[kCoverage].label, coverage + kMeasures[kCoverage].unit);
+
+    const double age = std::max(0.0, std::floor(nowUnixSeconds - UnixSeconds(m.Recent()->totals.lastTime)));
     const std::string ageText = PerfNumber(age, 0);
     summary =
         "last " + std::to_string(o.minutes) + " min: " + summary + "; last record " + ageText + " s ago";
@@ -267,20 +384,33 @@ int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, 
         summary += " (critical " + std::to_string(o.maxAge) + ")";
         state = PluginState::Critical;
     }
-    perfdata += " 'age'=" + ageText + "s;;" + std::to_string(o.maxAge) + ";0;";
-    return Finish(out, state, summary + " | " + perfdata);
+    if (!m.dayLogExists) summary += "; no log for today yet";
+    perfdata += "'age'=" + ageText + "s;;" + std::to_string(o.maxAge) + ";0;";
+    return Finish(out, state, summary, perfdata);
 }
+
+namespace {
+
+// The timeout of the arguments as the command reads them, in every spelling (-t3, -t 3, --timeout=3).
+int TimeoutSeconds(const Arguments& args) {
+    CheckOptions o;
+    CLI::App app;
+    PrepareCommand(app, "check");
+    DescribeCheck(app, o);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::Error&) {
+        // The run itself reports the problem.
+    }
+    return std::clamp(o.timeout, 1, 3600);
+}
+
+}  // namespace
 
 int RunCheck(const Arguments& args, std::ostream& out, std::ostream& err) {
     // The timeout applies from here on; reading a day takes well under a second.
-    int seconds = 30;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        if ((args[i] == "-t" || args[i] == "--timeout") && i + 1 < args.size()) value = args[i + 1];
-        if (args[i].rfind("--timeout=", 0) == 0) value = std::string_view(args[i]).substr(10);
-        std::from_chars(value.data(), value.data() + value.size(), seconds);
-    }
-    seconds = std::clamp(seconds, 1, 3600);
+    const int seconds = TimeoutSeconds(args);
     const std::string message = "SQA UNKNOWN - timed out after " + std::to_string(seconds) + " s\n";
     timeoutMessageLength = std::min(message.size(), sizeof timeoutMessage);
     std::copy_n(message.data(), timeoutMessageLength, timeoutMessage);

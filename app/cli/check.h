@@ -30,6 +30,7 @@ struct CheckOptions {
     int maxAge = 300;
     std::string warning;
     std::string critical;
+    int minBasis = 50;  // percent of the window
     int timeout = 30;
     bool version = false;
 };

@@ -18,7 +18,9 @@ constexpr Command kCommands[] = {
     {"table", DescribeOnly<TableOptions, DescribeTable>, RunTable},
     {"render", DescribeOnly<RenderOptions, DescribeRender>, RenderInQtHelper},
     {"metrics", DescribeOnly<MetricsOptions, DescribeMetrics>, RunMetrics},
-    {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck},
+    // A plugin whose status line is lost answers UNKNOWN on stderr.
+    {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck, "SQA UNKNOWN - ",
+     static_cast<int>(PluginState::Unknown)},
 };
 
 }  // namespace

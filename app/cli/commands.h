@@ -30,6 +30,9 @@ struct Command {
     std::string_view name;
     DescribeFunction describe;
     CommandFunction run;
+    // When standard output cannot be written: the start of the one line on stderr, and the status.
+    std::string_view outputFailurePrefix = "marlix-sqa-cli: ";
+    int outputFailureStatus = 1;
 };
 
 // A DescribeFunction for the command tables: the help, the usage, the man page and the completion only

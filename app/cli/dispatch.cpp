@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 #include "command_line.h"
@@ -65,7 +67,15 @@ int Dispatch(std::span<const Command> commands, int argc, const char* const* arg
         return kExitOk;
     }
     for (const Command& command : commands) {
-        if (command.name == name) return command.run(Arguments(argv + 2, argv + argc), out, err);
+        if (command.name != name) continue;
+        const int status = command.run(Arguments(argv + 2, argv + argc), out, err);
+        out.flush();
+        if (out) return status;
+        // Output that did not arrive is a failure, however the command ended.
+        const int reason = errno;
+        err << command.outputFailurePrefix << "cannot write standard output"
+            << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()) << '\n';
+        return command.outputFailureStatus;
     }
     err << "marlix-sqa-cli: unknown command '" << name << "'\n";
     PrintUsage(commands, err);

@@ -3,11 +3,15 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <ostream>
+#include <span>
 #include <vector>
 
 #include "command_line.h"
+#include "day_rows.h"
 #include "marlix/core/atomic_file.h"
+#include "marlix/core/days.h"
 #include "marlix/core/state_words.h"
 #include "monitoring.h"
 
@@ -47,7 +51,7 @@ class Exposition {
         headerWritten_ = false;
     }
     void Sample(const std::optional<double>& value, std::string_view labelName = {},
-                std::string_view labelValue = {}) {
+                std::string_view labelValue = {}, std::optional<double> timestamp = std::nullopt) {
         if (!value) return;
         if (!headerWritten_) {
             text_ += "# HELP " + name_ + ' ' + help_ + "\n# TYPE " + name_ + " gauge\n";
@@ -62,7 +66,9 @@ class Exposition {
             labels += "station=\"" + LabelValue(station_) + '"';
         }
         if (!labels.empty()) text_ += '{' + labels + '}';
-        text_ += ' ' + SampleValue(*value) + '\n';
+        text_ += ' ' + SampleValue(*value);
+        if (timestamp) text_ += ' ' + SampleValue(*timestamp);
+        text_ += '\n';
     }
     const std::string& Text() const { return text_; }
 
@@ -87,60 +93,103 @@ std::optional<double> AsRatio(const std::optional<double>& percent) {
     return *percent / 100;
 }
 
-// The measures shared by the day so far and its last minutes.
+// The totals of a stretch whose measures are written, and in the history the time its samples carry.
+struct Stretch {
+    const core::DayTotals* totals;
+    std::optional<double> timestamp;
+};
+
+// The lock modes a family may name, each with the format that names it (none: either).
+struct NamedMode {
+    core::LockMode mode;
+    std::optional<bool> controlFormat;
+};
+constexpr NamedMode kNamedModes[] = {{core::LockMode::Inactive, std::nullopt},
+                                     {core::LockMode::Coarse, false},
+                                     {core::LockMode::FineOrControl, false},
+                                     {core::LockMode::FineOrControl, true}};
+
+// The measures shared by the day so far, its last minutes and the days of the history; each family
+// holds the samples of every stretch, one series after the other.
 void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view stretch,
-                   const core::DayTotals& t) {
+                   std::span<const Stretch> stretches) {
     const std::string of = " over " + std::string(stretch);
+    const auto each = [&](const auto& value, std::string_view labelName = {},
+                          std::string_view labelValue = {}) {
+        for (const Stretch& s : stretches) e.Sample(value(*s.totals), labelName, labelValue, s.timestamp);
+    };
     e.Family(prefix + "fix_ratio", "Share of fix-and-mode records per fix state" + of + ".");
-    for (const core::FixState fix : kFixStates)
-        e.Sample(AsRatio(t.FixShare(static_cast<int>(fix))), "fix", core::FixWords(fix).metric);
+    for (const core::FixState fix : kFixStates) {
+        each([fix](const core::DayTotals& t) { return AsRatio(t.FixShare(static_cast<int>(fix))); }, "fix",
+             core::FixWords(fix).metric);
+    }
     e.Family(prefix + "lock_mode_ratio",
              "Share of fix-and-mode records per lock mode (inactive, coarse, fine; or inactive, control)" +
                  of + ".");
-    for (const core::LockMode mode : NamedModes(t.controlFormat))
-        e.Sample(AsRatio(t.ModeShare(static_cast<int>(mode))), "mode",
-                 core::ModeWords(mode, t.controlFormat).metric);
+    for (const NamedMode& named : kNamedModes) {
+        for (const Stretch& s : stretches) {
+            const core::DayTotals& t = *s.totals;
+            if (named.controlFormat && *named.controlFormat != t.controlFormat) continue;
+            e.Sample(AsRatio(t.ModeShare(static_cast<int>(named.mode))), "mode",
+                     core::ModeWords(named.mode, t.controlFormat).metric, s.timestamp);
+        }
+    }
     e.Family(prefix + "pdop_average", "Average of the PDOP values 1 to 9" + of + ".");
-    e.Sample(t.AveragePdop());
+    each([](const core::DayTotals& t) { return t.AveragePdop(); });
     e.Family(prefix + "gps_seeking_ratio", "Share of 8-item among 6- and 8-item satellite lists" + of + ".");
-    e.Sample(AsRatio(t.SeekingShare()));
+    each([](const core::DayTotals& t) { return AsRatio(t.SeekingShare()); });
     e.Family(prefix + "strength_mean",
              "Mean of the minutes' signal strength above 0 (scale 0 to 9)" + of + ".");
-    e.Sample(t.meanStrength);
+    each([](const core::DayTotals& t) { return t.meanStrength; });
     e.Family(prefix + "num_good_mean",
              "Mean of the minutes' number of satellites with level 4 or more" + of + ".");
-    e.Sample(t.NumGoodMean());
+    each([](const core::DayTotals& t) { return t.NumGoodMean(); });
+}
+
+void WriteMeasures(Exposition& e, const std::string& prefix, std::string_view stretch,
+                   const core::DayTotals& t) {
+    const Stretch one{&t, std::nullopt};
+    WriteMeasures(e, prefix, stretch, std::span(&one, 1));
 }
 
 std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     Exposition e(o.station);
-    e.Family("marlix_sqa_up", "Whether the day's log could be read (1) or not (0).");
-    e.Sample(m.analysis ? 1.0 : 0.0);
+    const core::DayAnalysis* recent = m.Recent();
+    e.Family("marlix_sqa_up",
+             "Whether the logs of the day and of its recent window could be read (1) or not (0).");
+    e.Sample(recent ? 1.0 : 0.0);
     e.Family("marlix_sqa_day_start_timestamp_seconds", "Start (00:00 UTC) of the day the values describe.");
     e.Sample(UnixSeconds(m.day));
-    if (!m.analysis) return e.Text();
-    const core::DayAnalysis& a = *m.analysis;
-    e.Family("marlix_sqa_last_record_timestamp_seconds", "Time of the last Time record read.");
-    e.Sample(m.HasRecords() ? std::optional(UnixSeconds(a.totals.lastTime)) : std::nullopt);
-    e.Family("marlix_sqa_control_format", "Whether the log is in the control format (1) or not (0).");
-    e.Sample(a.controlFormat ? 1.0 : 0.0);
-    e.Family("marlix_sqa_day_lines", "Lines read from the day's log.");
-    e.Sample(static_cast<double>(a.lineCount));
-    const core::MinuteSpan daySoFar = core::LastMinutes(m.day, core::MinuteStart(m.recent.end), 1440);
-    e.Family("marlix_sqa_day_without_records_seconds",
-             "Whole minutes of the day so far without a Time record, in seconds.");
-    e.Sample(static_cast<double>(core::MinutesWithoutRecords(a, daySoFar) * 60));
-    WriteMeasures(e, "marlix_sqa_day_", "the day so far", a.totals);
+    if (!recent) return e.Text();
+    e.Family("marlix_sqa_last_record_timestamp_seconds",
+             "Time of the last Time record read (in the day before's log while the day has none).");
+    e.Sample(m.RecentHasRecords() ? std::optional(UnixSeconds(recent->totals.lastTime)) : std::nullopt);
+    if (m.analysis) {
+        const core::DayAnalysis& a = *m.analysis;
+        e.Family("marlix_sqa_control_format", "Whether the log is in the control format (1) or not (0).");
+        e.Sample(a.controlFormat ? 1.0 : 0.0);
+        e.Family("marlix_sqa_day_lines", "Lines read from the day's log.");
+        e.Sample(static_cast<double>(a.lineCount));
+        const core::MinuteSpan daySoFar{core::MinuteNumber(m.day), m.recent.end};
+        e.Family("marlix_sqa_day_without_records_seconds",
+                 "Whole minutes of the day so far without a Time record, in seconds.");
+        e.Sample(static_cast<double>(core::MinutesWithoutRecords(a, daySoFar) * 60));
+        WriteMeasures(e, "marlix_sqa_day_", "the day so far", a.totals);
+    }
 
     e.Family("marlix_sqa_recent_window_seconds",
-             "Length of the recent window: the whole minutes before the "
-             "current one, within the day.");
+             "Length of the recent window: the whole minutes before the current one, reaching back into "
+             "the day before just after midnight.");
     e.Sample(static_cast<double>(m.recent.Count() * 60));
     e.Family("marlix_sqa_recent_without_records_seconds",
              "Whole minutes of the recent window without a Time record, in seconds.");
-    e.Sample(static_cast<double>(core::MinutesWithoutRecords(a, m.recent) * 60));
+    e.Sample(static_cast<double>(core::MinutesWithoutRecords(*recent, m.recent) * 60));
+    e.Family("marlix_sqa_recent_coverage_ratio",
+             "Share of the recent window's seconds that have a Time record.");
+    e.Sample(m.Coverage());
     WriteMeasures(e, "marlix_sqa_recent_", "the recent window", m.recentTotals);
 
+    const core::DayAnalysis& a = *recent;
     if (a.minutes.empty()) return e.Text();
     const core::MinuteReading& newest = a.minutes.back();
     const auto value = [](const auto& reading) -> std::optional<double> {
@@ -174,19 +223,44 @@ std::string MetricsText(const DayMonitor& m, const MetricsOptions& o) {
     return e.Text();
 }
 
+// The figures of each day, one sample a day stamped with the day's last second, in the OpenMetrics
+// text format that promtool turns into blocks.
+std::string HistoryText(const std::vector<DayRow>& rows, const std::string& station) {
+    std::vector<Stretch> days;
+    std::vector<double> lines;
+    for (const DayRow& row : rows) {
+        if (!row.analysis) continue;
+        days.push_back({&row.analysis->totals, UnixSeconds(row.day + 1) - 1});
+        lines.push_back(static_cast<double>(row.analysis->totals.lineCount));
+    }
+    Exposition e(station);
+    e.Family("marlix_sqa_day_lines", "Lines read from the day's log.");
+    for (std::size_t i = 0; i < days.size(); ++i) e.Sample(lines[i], {}, {}, days[i].timestamp);
+    WriteMeasures(e, "marlix_sqa_day_", "the day", days);
+    return e.Text() + "# EOF\n";
+}
+
+std::function<std::string(const std::string&)> IsoDateCheck(std::string name) {
+    return [name](const std::string& text) {
+        return ParseIsoDate(text) ? std::string() : name + " wants a valid YYYY-MM-DD, not '" + text + "'";
+    };
+}
+
 }  // namespace
 
 void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
     app.description(
         "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
-        "so far, the last minutes and the newest minute. A day that cannot be read gives marlix_sqa_up 0 "
-        "and exit status 1.");
+        "so far, the last minutes and the newest minute. Just after midnight the last minutes and the last "
+        "record come from yesterday's log as well. marlix_sqa_recent_coverage_ratio is the share of the last "
+        "minutes' seconds that have a record. A day that cannot be read gives marlix_sqa_up 0 and exit "
+        "status 1. With --history it prints instead the figures of every day log from --from to --to (those "
+        "of table) in the OpenMetrics text format, one sample a day stamped at 23:59:59 UTC, for "
+        "'promtool tsdb create-blocks-from openmetrics'.");
     AddDataDirectoryOption(app, o.dataDirectory);
     app.add_option("--date", o.date, "the UTC day whose log is read (default today)")
         ->type_name("YYYY-MM-DD")
-        ->check([](const std::string& text) {
-            return ParseIsoDate(text) ? std::string() : "--date wants a valid YYYY-MM-DD, not '" + text + "'";
-        });
+        ->check(IsoDateCheck("--date"));
     AddMinutesOption(app, o.minutes, "length of the recent window in minutes, 1 to 1440 (default 15)");
     app.add_option("--station", o.station,
                    "add the label station=NAME, for hosts with several receivers (default none)")
@@ -194,6 +268,13 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
     app.add_option("--out", o.out,
                    "replace FILE atomically instead of printing, for the textfile collector (default stdout)")
         ->type_name("FILE");
+    app.add_flag("--history", o.history, "the figures of past days, for backfilling Prometheus");
+    app.add_option("--from", o.from, "first UTC day of the history (default the oldest log)")
+        ->type_name("YYYY-MM-DD")
+        ->check(IsoDateCheck("--from"));
+    app.add_option("--to", o.to, "last UTC day of the history (default the newest log)")
+        ->type_name("YYYY-MM-DD")
+        ->check(IsoDateCheck("--to"));
 }
 
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -203,14 +284,37 @@ int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out
     DescribeMetrics(app, o);
     if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
 
-    const core::DayTime day =
-        o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);
-    const DayMonitor monitor = MonitorDay(o.dataDirectory, day, nowUnixSeconds, o.minutes);
-    const std::string text = MetricsText(monitor, o);
+    std::string text;
     int status = kExitOk;
-    if (monitor.failure) {
-        err << "marlix-sqa-cli: " << ReadFailureText(*monitor.failure) << '\n';
-        status = kExitFailure;
+    if (o.history) {
+        if (!o.date.empty()) return UsageError(app, err, "--history takes --from and --to, not --date");
+        std::optional<core::DayTime> from, to;
+        if (!o.from.empty()) from = ParseIsoDate(o.from);
+        if (!o.to.empty()) to = ParseIsoDate(o.to);
+        if (from && to && *from > *to) return UsageError(app, err, "--from is after --to");
+        const DayRows read = ReadDayRows(core::FolderWithSeparator(o.dataDirectory), from, to, 0);
+        if (!read.problem.empty()) {
+            err << "marlix-sqa-cli: " << read.problem << '\n';
+            return kExitFailure;
+        }
+        for (const DayRow& row : read.rows) {
+            if (row.analysis) continue;
+            err << "marlix-sqa-cli: " << row.error << '\n';
+            status = kExitFailure;
+        }
+        text = HistoryText(read.rows, o.station);
+    } else {
+        if (!o.from.empty() || !o.to.empty())
+            return UsageError(app, err, "--from and --to go with --history");
+        const core::DayTime day =
+            o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);
+        const DayMonitor monitor = MonitorDay(o.dataDirectory, day, nowUnixSeconds, o.minutes);
+        text = MetricsText(monitor, o);
+        if (!monitor.folderProblem.empty() || monitor.failure) {
+            err << "marlix-sqa-cli: "
+                << (monitor.failure ? ReadFailureText(*monitor.failure) : monitor.folderProblem) << '\n';
+            status = kExitFailure;
+        }
     }
     if (o.out.empty()) {
         out << text;

@@ -13,6 +13,9 @@ struct MetricsOptions {
     int minutes = 15;
     std::string station;
     std::string out;
+    bool history = false;  // the figures of past days, in the OpenMetrics format
+    std::string from;      // YYYY-MM-DD, with history
+    std::string to;
 };
 void DescribeMetrics(CLI::App& app, MetricsOptions& o);
 

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "command_line.h"
+#include "day_rows.h"
 #include "marlix/core/csv.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/days.h"
@@ -124,24 +125,6 @@ const Column kColumns[] = {
      }},
 };
 
-struct DayRow {
-    core::DayTime day = 0;
-    std::optional<core::DayAnalysis> analysis;
-    std::string error;
-};
-
-std::vector<DayRow> ReadRows(const std::string& dataDirectory, const std::vector<core::DayTime>& days,
-                             unsigned jobs) {
-    std::vector<DayRow> rows(days.size());
-    core::ReadDaysOptions options;
-    options.workers = jobs;  // and no minute readings: a row holds day totals only
-    core::ReadDays(dataDirectory, days, core::LocaleConventions{}, options,
-                   [&](std::size_t i, core::DayOutcome&& day) {
-                       rows[i] = {days[i], std::move(day.analysis), std::move(day.error)};
-                   });
-    return rows;
-}
-
 // Tabs and line breaks would break a row of the tab-separated table.
 std::string TsvCell(std::string text) {
     std::replace_if(
@@ -255,17 +238,14 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (request.from && request.to && *request.from > *request.to) return usage("--from is after --to");
 
-    core::FolderDays listed = core::ListDays(request.dataDirectory, request.from, request.to);
-    if (!listed.problem.empty()) {
-        err << "marlix-sqa-cli: " << listed.problem << '\n';
+    const DayRows read = ReadDayRows(request.dataDirectory, request.from, request.to, request.jobs);
+    if (!read.problem.empty()) {
+        err << "marlix-sqa-cli: " << read.problem << '\n';
         return kExitFailure;
     }
-    std::vector<std::string> future;
-    for (const core::DayTime day : core::TakeDaysAfter(listed.days, YesterdayUtc() + 1))
-        future.push_back(core::DayFileName(day));
-    SaySkipped(err, listed.impossibleDates, "name with an impossible date", "names with impossible dates");
-    SaySkipped(err, future, "log dated after today (UTC)", "logs dated after today (UTC)");
-    const std::vector<DayRow> rows = ReadRows(request.dataDirectory, listed.days, request.jobs);
+    SaySkipped(err, read.impossibleDates, "name with an impossible date", "names with impossible dates");
+    SaySkipped(err, read.afterToday, "log dated after today (UTC)", "logs dated after today (UTC)");
+    const std::vector<DayRow>& rows = read.rows;
 
     // The tab-separated table is for a spreadsheet in the user's locale; CSV and JSON always use a point.
     const std::string decimalSeparator = UserLocaleConventions().decimalSeparator;

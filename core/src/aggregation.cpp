@@ -93,6 +93,7 @@ void MinuteAggregator::ExpectBytes(std::uint64_t bytes) {
         minuteSamples_.reserve(minutes);
     }
     recordMinutes_.reserve(minutes);
+    recordSeconds_.reserve(minutes);
     sampleTimes_.reserve(points);
     sampleValues_.reserve(points);
     for (auto& series : series_) series.reserve(points);
@@ -110,8 +111,15 @@ void MinuteAggregator::OnTime(const LineRecord& record) {
     if (status == TimeRecord::Status::BadDate) return;
     if (firstTime_ == 0) firstTime_ = currentTime_;
     if (firstDay_ == 0) firstDay_ = std::trunc(currentTime_);
-    if (const std::int64_t minute = record.value; recordMinutes_.empty() || recordMinutes_.back() != minute) {
+    // The record's second within its minute, rounded as MinuteNumber rounds.
+    const std::int64_t minute = record.value;
+    const auto second = static_cast<std::int64_t>(currentTime_ * 86400.0 + 0.5) - minute * 60;
+    const std::uint64_t secondBit = second >= 0 && second < 60 ? std::uint64_t{1} << second : 0;
+    if (recordMinutes_.empty() || recordMinutes_.back() != minute) {
         recordMinutes_.push_back(minute);
+        recordSeconds_.push_back(secondBit);
+    } else {
+        recordSeconds_.back() |= secondBit;
     }
     // The day of its minute number is trunc(currentTime_) for every date a log can hold (2000 on).
     if ((record.flags & kTimeMovesLatestDay) != 0) latestDay_ = static_cast<DayTime>(record.value / 1440);
@@ -316,13 +324,31 @@ void MinuteAggregator::PlotTrend() {
     }
 }
 
-std::vector<std::int64_t> MinuteAggregator::TakeRecordMinutes() {
-    // Records come in time order in a sound log; several files or damaged lines may repeat a minute.
+void MinuteAggregator::TakeRecordMinutes(std::vector<std::int64_t>& minutes,
+                                         std::vector<std::uint64_t>& seconds) {
+    // Records come in time order in a sound log; several files or damaged lines may repeat a minute,
+    // whose seconds are then merged.
     if (!std::is_sorted(recordMinutes_.begin(), recordMinutes_.end())) {
-        std::sort(recordMinutes_.begin(), recordMinutes_.end());
+        std::vector<std::size_t> order(recordMinutes_.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+            return recordMinutes_[a] < recordMinutes_[b];
+        });
+        std::vector<std::int64_t> sortedMinutes;
+        std::vector<std::uint64_t> sortedSeconds;
+        for (const std::size_t i : order) {
+            if (!sortedMinutes.empty() && sortedMinutes.back() == recordMinutes_[i]) {
+                sortedSeconds.back() |= recordSeconds_[i];
+            } else {
+                sortedMinutes.push_back(recordMinutes_[i]);
+                sortedSeconds.push_back(recordSeconds_[i]);
+            }
+        }
+        recordMinutes_ = std::move(sortedMinutes);
+        recordSeconds_ = std::move(sortedSeconds);
     }
-    recordMinutes_.erase(std::unique(recordMinutes_.begin(), recordMinutes_.end()), recordMinutes_.end());
-    return std::move(recordMinutes_);
+    minutes = std::move(recordMinutes_);
+    seconds = std::move(recordSeconds_);
 }
 
 std::vector<MinuteReading> MinuteAggregator::TakeMinutes() {

@@ -89,7 +89,7 @@ DayAnalysis DayAnalyser::Finish() {
     result.totals.lineCount = lineCount_;
     result.totals.meanStrength = a.MeanStrength();
     if (satellites_) result.satellites = satellites_->Finish();
-    result.recordMinutes = a.TakeRecordMinutes();
+    a.TakeRecordMinutes(result.recordMinutes, result.recordSeconds);
     return result;
 }
 

@@ -87,7 +87,8 @@ class MinuteAggregator {
     std::array<std::vector<ChartPoint>, kSeriesCount> TakeSeries();
     // The readings of every closed minute, with the trend of its strength sample; after PlotTrend.
     std::vector<MinuteReading> TakeMinutes();
-    std::vector<std::int64_t> TakeRecordMinutes();
+    // The minutes holding a Time record with a valid date, and for each the seconds that had one.
+    void TakeRecordMinutes(std::vector<std::int64_t>& minutes, std::vector<std::uint64_t>& seconds);
 
   private:
     void OnTime(const LineRecord& record);
@@ -121,6 +122,7 @@ class MinuteAggregator {
     std::vector<double> trends_;  // by sample, from PlotTrend
     DayTotals totalsAtLastClose_;
     std::vector<std::int64_t> recordMinutes_;
+    std::vector<std::uint64_t> recordSeconds_;  // bit s: a record at second s of the minute
 };
 
 }  // namespace marlix::core

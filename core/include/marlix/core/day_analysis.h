@@ -126,6 +126,8 @@ struct DayAnalysis {
     // Minute numbers (MinuteNumber) of the clock minutes holding a Time record with a valid date,
     // ascending, each once.
     std::vector<std::int64_t> recordMinutes;
+    // For each of those minutes, bit s set when a Time record of its second s was read.
+    std::vector<std::uint64_t> recordSeconds;
 
     const std::vector<ChartPoint>& Points(SeriesId id) const { return series[static_cast<int>(id)]; }
 };

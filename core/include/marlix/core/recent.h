@@ -16,8 +16,9 @@ struct MinuteSpan {
     std::int64_t Count() const { return end - first; }
 };
 
-// The `count` whole clock minutes before the one holding `now`, not reaching before the start of `day`
-// and not past its end (a finished day ends its span at midnight).
+// The `count` whole clock minutes before the one holding `now`, not past the end of `day` (a finished
+// day ends its span at midnight). Early in a day the span reaches back into the day before, whose log
+// then holds its first minutes.
 MinuteSpan LastMinutes(DayTime day, DayTime now, int count);
 
 // A closed minute belongs to the clock minute before its close time, whose lines its points gather.
@@ -31,5 +32,9 @@ DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span);
 
 // Clock minutes of the span in which no Time record with a valid date was read.
 std::int64_t MinutesWithoutRecords(const DayAnalysis& analysis, MinuteSpan span);
+// Seconds of the span that have a Time record with a valid date.
+std::int64_t SecondsWithRecords(const DayAnalysis& analysis, MinuteSpan span);
+// Closed minutes of the span with a strength above 0: those the mean strength is taken over.
+std::int64_t MinutesWithStrength(const DayAnalysis& analysis, MinuteSpan span);
 
 }  // namespace marlix::core
