@@ -7,6 +7,7 @@
 //
 // The data directory should hold the 31 days around the shown day (marlix-sqa-cli simulate).
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ui/DayDate.h"
 #include "ui/FormMain.h"
 #include "ui/HistoryWindow.h"
 
@@ -103,10 +105,10 @@ int main(int argc, char** argv) {
     RunUntil([] { return false; }, 300);  // the windows settle
 
     const std::string folder = directory.toStdString();
-    const marlix::core::DayTime shownDay = marlix::core::EncodeDate(shown.year(), shown.month(), shown.day());
+    const marlix::ui::THistoryDates span = marlix::ui::HistorySpanDates(
+        marlix::ui::THistorySpan::Month, shown, QDateTime::currentDateTimeUtc().date());
     const std::vector<marlix::core::DayTime> historyDays =
-        marlix::core::ListDays(folder, shownDay - marlix::ui::kHistorySpanDays,
-                               shownDay + marlix::ui::kHistorySpanDays)
+        marlix::core::ListDays(folder, marlix::ui::DayTimeOf(span.first), marlix::ui::DayTimeOf(span.last))
             .days;
     std::vector<double> sequential, opened, filled, idleGap, loadGap, loadTime;
     for (int run = 0; run < runs; ++run) {
