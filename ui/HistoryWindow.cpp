@@ -42,7 +42,7 @@ int TodaySeries(int station) {
 constexpr double kJoinedDays = 1.5;
 constexpr int kMinimumDragPixels = 5;
 constexpr double kWheelFactor = 0.8;
-// Beyond this many days the labels name months, not days.
+// Beyond this many days the labels carry the year.
 constexpr double kDayLabelsUpTo = 120;
 
 void ConfigurePanel(TChart& chart, const QString& title) {
@@ -402,7 +402,7 @@ void THistoryWindow::Replot() {
             }
         }
         TChartAxis& bottom = chart.BottomAxis();
-        bottom.SetDateTimeFormat(shown.to - shown.from > kDayLabelsUpTo ? "mmm yy" : "dd/mm");
+        bottom.SetDateTimeFormat(shown.to - shown.from > kDayLabelsUpTo ? "d mmm yyyy" : "dd/mm");
         if (automatic) {
             bottom.SetAutomatic(true);
         } else {
@@ -479,12 +479,15 @@ std::optional<THistoryPick> THistoryWindow::PickAt(THistoryMetric metric, QPoint
 void THistoryWindow::PaintOverlay(const TChartPanel& panel, QPainter& painter) const {
     const TChart& chart = panel.Chart();
     const TRect& plot = chart.PlotRect();
-    painter.setClipRect(QRect(plot.Left, plot.Top, plot.Right - plot.Left, plot.Bottom - plot.Top));
+    // Marks at the ends of the plot are drawn whole.
+    constexpr int kMarkRoom = 6;
+    painter.setClipRect(QRect(plot.Left, plot.Top, plot.Right - plot.Left, plot.Bottom - plot.Top)
+                            .adjusted(-kMarkRoom, -kMarkRoom, kMarkRoom, kMarkRoom));
     const TChartAxis& bottom = chart.BottomAxis();
     const TChartAxis& left = chart.LeftAxis();
     // The shown day is marked with a dotted line across the plot.
-    if (shownDay_.isValid() && !Days().empty()) {
-        const int x = bottom.ValueToPixel(DayTimeOf(shownDay_));
+    const int x = shownDay_.isValid() ? bottom.ValueToPixel(DayTimeOf(shownDay_)) : plot.Left - 1;
+    if (!Days().empty() && x >= plot.Left && x < plot.Right) {
         painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
         painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
     }
@@ -513,7 +516,8 @@ void THistoryWindow::PaintOverlay(const TChartPanel& panel, QPainter& painter) c
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (band_) {
-        const int from = bottom.ValueToPixel(band_->from), to = bottom.ValueToPixel(band_->to);
+        const int from = std::max(plot.Left, bottom.ValueToPixel(band_->from));
+        const int to = std::min(plot.Right, bottom.ValueToPixel(band_->to));
         painter.fillRect(QRect(from, plot.Top, to - from, plot.Bottom - plot.Top), QColor(0, 120, 215, 48));
     }
 }
