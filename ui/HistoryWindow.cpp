@@ -339,7 +339,9 @@ void THistoryWindow::UpdateTexts() {
     bool partial = false;
     for (int i = 0; i < StationCount(); ++i) {
         const TStationDays& s = stations_[static_cast<std::size_t>(i)];
-        partial = partial || (!s.days.empty() && s.days.back().date == today_ && s.days.back().totals);
+        partial = partial || std::any_of(s.days.begin(), s.days.end(), [this](const THistoryDay& day) {
+                      return day.date == today_ && day.totals;
+                  });
         if (s.station.name.isEmpty()) continue;
         const QString name = s.station.name.toHtmlEscaped();
         items << QString("<span style=\"color:%1\">&#9632;</span>&nbsp;%2")
