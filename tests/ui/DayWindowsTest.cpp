@@ -229,5 +229,33 @@ TEST_F(ThreeStationsTest, ClickOnADayInHistoryShowsThatDayOfTheStationClicked) {
     EXPECT_EQ(history->Station(0).name, "roof-a");
 }
 
+TEST_F(ThreeStationsTest, HistorysPopupComparesWithAFolderAndPicksTheSpan) {
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->PopupHistoryClick();
+    form->WaitForHistory();
+    THistoryWindow* history = form->HistoryWindow();
+    const auto trigger = [&](const char* name) {
+        history->PopupMenu()->findChild<QAction*>(name)->trigger();
+        form->WaitForHistory();
+    };
+    ASSERT_EQ(history->StationCount(), 1);
+
+    folderAnswer = Folder("mast");
+    trigger("PopupHistoryCompare");
+    ASSERT_EQ(history->StationCount(), 2);
+    EXPECT_EQ(history->Station(1).name, "mast");
+    EXPECT_EQ(history->Days(1).size(), 4u);
+
+    trigger("PopupHistoryYear");
+    EXPECT_EQ(history->Span(), THistorySpan::Year);
+    EXPECT_TRUE(history->windowTitle().startsWith("History - year, 2025-03-16 to 2026-03-15 - "));
+    EXPECT_EQ(history->StationCount(), 2);
+
+    trigger("PopupHistoryRemoveCompared");
+    EXPECT_EQ(history->StationCount(), 1);
+    EXPECT_EQ(history->Days().size(), 5u);
+}
+
 }  // namespace
 }  // namespace marlix::ui::test
