@@ -1,4 +1,4 @@
-// The window program: marlix-sqa [DIR | FILE...]
+// The window program: marlix-sqa [--compare DIR [--label NAME]]... [DIR | FILE...]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
@@ -17,10 +17,25 @@ void Describe(QCommandLineParser& parser) {
     for (const marlix::app::WindowOption& option : marlix::app::kWindowOptions) {
         QStringList names{FromView(option.longName)};
         if (!option.shortName.empty()) names.prepend(FromView(option.shortName));
-        parser.addOption(QCommandLineOption(names, FromView(option.description)));
+        parser.addOption(QCommandLineOption(names, FromView(option.description), FromView(option.valueName)));
     }
     parser.addPositionalArgument("DIR | FILE", FromView(marlix::app::kWindowArgumentsDescription),
                                  FromView(marlix::app::kWindowArgumentsName));
+}
+
+// Each --label names the station of the --compare before it, or the data folder's before any.
+void TakeStations(const QCommandLineParser& parser, marlix::ui::TFormMainOptions& options) {
+    const QStringList folders = parser.values("compare");
+    const QStringList labels = parser.values("label");
+    qsizetype folder = 0, label = 0;
+    for (const QString& name : parser.optionNames()) {
+        if (name == "compare") {
+            options.compare.push_back({folders[folder++], {}});
+        } else if (name == "label") {
+            QString& named = options.compare.empty() ? options.label : options.compare.back().name;
+            named = labels[label++];
+        }
+    }
 }
 
 // Qt names the program by the path it was started with, or not at all before the application exists.
@@ -77,6 +92,7 @@ int main(int argc, char** argv) {
     marlix::ui::TFormMainOptions options;
     options.arguments = parser.positionalArguments();
     options.programDirectory = QApplication::applicationDirPath();
+    TakeStations(parser, options);
     marlix::ui::TFormMain form(std::move(options));
     form.show();
     return QApplication::exec();

@@ -10,6 +10,7 @@ struct WindowOption {
     std::string_view shortName;  // may be empty
     std::string_view longName;
     std::string_view description;
+    std::string_view valueName = {};  // empty for an option without a value
 };
 
 inline constexpr std::string_view kWindowSummary =
@@ -20,6 +21,14 @@ inline constexpr std::string_view kWindowSummary =
 inline constexpr WindowOption kWindowOptions[] = {
     {"h", "help", "show this help and exit"},
     {"", "version", "show the version and exit"},
+    {"", "compare",
+     "compare the day logs in DIR with the data folder in History, which then opens; may be given up to "
+     "seven times",
+     "DIR"},
+    {"", "label",
+     "the station name of the --compare folder given just before it (of the data folder when none comes "
+     "before it); without it a station is named after its folder",
+     "NAME"},
 };
 
 inline constexpr std::string_view kWindowArgumentsName = "[DIR | FILE...]";

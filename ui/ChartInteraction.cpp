@@ -89,6 +89,30 @@ QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool cont
     return lines.join('\n');
 }
 
+TTimeSpan FitSpan(TTimeSpan span, TTimeSpan bounds, double minimum) {
+    auto [from, to] = span;
+    if (to < from) std::swap(from, to);
+    if (to - from < minimum) {
+        const double middle = (from + to) / 2;
+        from = middle - minimum / 2;
+        to = middle + minimum / 2;
+    }
+    if (from < bounds.from) {
+        to += bounds.from - from;
+        from = bounds.from;
+    }
+    if (to > bounds.to) {
+        from -= to - bounds.to;
+        to = bounds.to;
+    }
+    return {from, to};
+}
+
+TTimeSpan WheelSpan(TTimeSpan shown, double at, double steps, double factor) {
+    const double kept = std::pow(factor, steps);
+    return {at - (at - shown.from) * kept, at + (shown.to - at) * kept};
+}
+
 TChartInteraction::TChartInteraction(TSignalCharts& charts, std::array<TChartPanel*, 3> panels,
                                      QWidget* readoutParent)
     : charts_(charts), panels_(panels) {
@@ -117,22 +141,7 @@ void TChartInteraction::ShowSpan(TTimeSpan span) {
 
 void TChartInteraction::ZoomTo(double from, double to) {
     if (!charts_.HasDay()) return;
-    if (to < from) std::swap(from, to);
-    if (to - from < kMinimumSpan) {
-        const double middle = (from + to) / 2;
-        from = middle - kMinimumSpan / 2;
-        to = middle + kMinimumSpan / 2;
-    }
-    // A span running past an end of the day moves back into it, keeping its width where it can.
-    if (from < charts_.DayStart()) {
-        to += charts_.DayStart() - from;
-        from = charts_.DayStart();
-    }
-    if (to > charts_.DayEnd()) {
-        from -= to - charts_.DayEnd();
-        to = charts_.DayEnd();
-    }
-    ShowSpan({from, to});
+    ShowSpan(FitSpan({from, to}, {charts_.DayStart(), charts_.DayEnd()}, kMinimumSpan));
 }
 
 void TChartInteraction::ResetZoom() {
@@ -161,11 +170,10 @@ QString TChartInteraction::ZoomText() const {
 void TChartInteraction::WheelZoom(const TChartPanel& panel, int x, double steps) {
     if (!charts_.HasDay() || steps == 0) return;
     const chart::TChartAxis& axis = panel.Chart().BottomAxis();
-    const double at = axis.PixelToValue(x);
-    const double factor = std::pow(kWheelFactor, steps);
     const TTimeSpan shown{axis.ScaleMinimum(), axis.ScaleMaximum()};
-    if (factor < 1 && shown.to - shown.from <= kMinimumSpan) return;
-    ZoomTo(at - (at - shown.from) * factor, at + (shown.to - at) * factor);
+    if (steps > 0 && shown.to - shown.from <= kMinimumSpan) return;
+    const TTimeSpan zoomed = WheelSpan(shown, axis.PixelToValue(x), steps, kWheelFactor);
+    ZoomTo(zoomed.from, zoomed.to);
 }
 
 void TChartInteraction::PanBy(double shift) {

@@ -35,6 +35,13 @@ int NearestPointIndex(const chart::TChartSeries& series, double x);
 QString CursorReadout(const std::vector<core::MinuteReading>& minutes, bool controlFormat, double time,
                       const core::LocaleConventions& locale = {}, bool withDate = false);
 
+// The span, at least `minimum` wide, moved back within `bounds` where it runs past an end, keeping
+// its width where it can.
+TTimeSpan FitSpan(TTimeSpan span, TTimeSpan bounds, double minimum);
+// The span after wheel steps around a time (one notch = 1, positive zooms in), each notch keeping
+// `factor` of the width on either side of it.
+TTimeSpan WheelSpan(TTimeSpan shown, double at, double steps, double factor);
+
 // The mouse on the three signal charts: drag, wheel and pan zoom the shared time axis, and one cursor
 // line with a readout follows the pointer over all three. Cursor and band are painted over the
 // panels' kept pictures, so moving the mouse runs no drawing pass.

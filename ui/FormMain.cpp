@@ -170,7 +170,7 @@ void TFormMain::CreateControls() {
                   [this](const core::SatelliteDay& day, const QString& days) {
                       satellites_->SetDay(day, QStringList{"Satellites", Station(), days}.join(" \u00b7 "));
                   }});
-    history_ = std::make_unique<THistoryRequests>(options_.beforeHistoryDay);
+    history_ = std::make_unique<THistoryRequests>(LogDaySource(options_.beforeHistoryDay));
 
     timerRun_.setSingleShot(true);
     timerRun_.setInterval(kStartupDelayMs);
@@ -307,10 +307,22 @@ void TFormMain::TimerRunTimer() {
     // Log files in place of a folder are opened as a drop of them.
     if (!files.isEmpty()) {
         OpenFiles(files);
-        return;
+    } else {
+        ShowFolderState();
+        ButtonYesterdayClick();
     }
-    ShowFolderState();
-    ButtonYesterdayClick();
+    CompareFromCommandLine();
+}
+
+void TFormMain::CompareFromCommandLine() {
+    historyStations_.SetMain(dataFolder_.Path(), options_.label);
+    if (options_.compare.empty()) return;
+    QStringList notices;
+    for (const THistoryStation& station : options_.compare)
+        notices << historyStations_.Add(station.folder, station.name);
+    notices.removeAll(QString());
+    historyNotice_ = notices.join('\n');
+    PopupHistoryClick();
 }
 
 void TFormMain::OpenFiles(const QStringList& files) {
@@ -380,25 +392,66 @@ void TFormMain::PopupResetZoomClick() {
     interaction_->ResetZoom();
 }
 
-void TFormMain::PopupHistoryClick() {
-    if (!historyWindow_) {
-        historyWindow_ = new THistoryWindow(this);
-        MakeSideWindow(*historyWindow_, "History");
-        historyWindow_->SetLocale(UserLocaleConventions());
-        connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day) {
-            Guarded([this, day] {
-                SetPickerDate(day);
-                DateTimePickerChange();
-                historyWindow_->SetShownDay(day);
-            });
+void TFormMain::CreateHistoryWindow() {
+    historyWindow_ = new THistoryWindow(this);
+    MakeSideWindow(*historyWindow_, "History");
+    historyWindow_->SetLocale(UserLocaleConventions());
+    connect(historyWindow_, &THistoryWindow::DayClicked, this, [this](QDate day, int station) {
+        Guarded([this, day, station] { HistoryDayClick(day, station); });
+    });
+    connect(historyWindow_, &THistoryWindow::SpanChosen, this, [this](THistorySpan span) {
+        Guarded([this, span] {
+            historySpan_ = span;
+            RequestHistory();
         });
-        // Closing the window stops its reading.
-        connect(historyWindow_, &THistoryWindow::Hidden, this, [this] { history_->Cancel(); });
-    }
-    historyWindow_->SetStation(Station(), clock_->NowUTC().date());
+    });
+    connect(historyWindow_, &THistoryWindow::CompareAsked, this,
+            [this] { Guarded([this] { HistoryCompareClick(); }); });
+    connect(historyWindow_, &THistoryWindow::ComparedRemoved, this, [this] {
+        Guarded([this] {
+            historyStations_.SetMain(dataFolder_.Path());
+            historyStations_.RemoveCompared();
+            RequestHistory();
+        });
+    });
+    // Closing the window stops its reading.
+    connect(historyWindow_, &THistoryWindow::Hidden, this, [this] { history_->Cancel(); });
+}
+
+void TFormMain::PopupHistoryClick() {
+    if (!historyWindow_) CreateHistoryWindow();
     historyWindow_->show();
     historyWindow_->raise();
-    history_->RequestHistory(*historyWindow_, dataFolder_.Path(), PickerDate());
+    RequestHistory();
+}
+
+void TFormMain::RequestHistory() {
+    historyStations_.SetMain(dataFolder_.Path());
+    history_->RequestHistory(*historyWindow_,
+                             {historyStations_.List(), historyStations_.Main(), historySpan_, PickerDate(),
+                              clock_->NowUTC().date(), std::exchange(historyNotice_, QString())});
+}
+
+void TFormMain::HistoryDayClick(QDate day, int station) {
+    // A day of another station shows that station's folder in this window.
+    if (station >= 0 && station < historyWindow_->StationCount()) {
+        const QString folder = historyWindow_->Station(station).folder;
+        if (historyStations_.IndexOf(folder) != historyStations_.IndexOf(dataFolder_.Path())) {
+            dataFolder_.SetPath(folder);
+            historyStations_.SetMain(folder);
+            historyWindow_->SetMainStation(historyStations_.IndexOf(folder));
+        }
+    }
+    SetPickerDate(day);
+    DateTimePickerChange();
+    historyWindow_->SetShownDay(day);
+}
+
+void TFormMain::HistoryCompareClick() {
+    const QString folder = options_.askFolder("Compare with folder", dataFolder_.Path());
+    if (folder.isEmpty()) return;
+    historyNotice_ = historyStations_.Add(folder);
+    RequestHistory();
 }
 
 void TFormMain::PopupSatellitesClick() {

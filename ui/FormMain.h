@@ -142,6 +142,11 @@ class TFormMain : public QWidget {
     bool FormShortcut(int key, Qt::KeyboardModifiers modifiers);
     bool FormKeyPreview(const QKeyEvent& key);
     void Guarded(const std::function<void()>& handler);
+    void CreateHistoryWindow();
+    void RequestHistory();
+    void HistoryDayClick(QDate day, int station);
+    void HistoryCompareClick();
+    void CompareFromCommandLine();
     void SetNotice(const QString& text);
     void ShowStatusPart(QWidget& part, bool visible);
     void ShowFolderState();
@@ -177,6 +182,9 @@ class TFormMain : public QWidget {
     QPushButton* buttonClose_ = nullptr;
     QMenu* popupMenu_ = nullptr;
     THistoryWindow* historyWindow_ = nullptr;
+    THistoryStations historyStations_;
+    THistorySpan historySpan_ = THistorySpan::Month;
+    QString historyNotice_;  // for the next History request
     QTimer timerRun_;
     QTimer timerAutoRefresh_;
     QTimer timerReloadDelay_;

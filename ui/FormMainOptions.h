@@ -5,8 +5,10 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <vector>
 
 #include "Clock.h"
+#include "HistoryStations.h"
 
 class QWidget;
 
@@ -17,6 +19,11 @@ struct TFormMainOptions {
     QStringList arguments;
     // Folder used when no argument names an existing directory.
     QString programDirectory;
+    // The data folder's station name in History; the folder's own name when empty.
+    QString label;
+    // Folders History compares with the data folder from the start, with their names (empty: the
+    // folder's own); History then opens by itself.
+    std::vector<THistoryStation> compare;
     // Start-up (data directory, yesterday's day) runs by itself once the window is shown.
     bool runStartup = true;
     std::shared_ptr<const TClock> clock;  // the system clock by default

@@ -1,5 +1,6 @@
 #include "HistoryRequests.h"
 
+#include <QStringList>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,24 +10,54 @@
 
 namespace marlix::ui {
 
-THistoryRequests::THistoryRequests(std::function<void(std::stop_token)> beforeHistoryDay)
-    : beforeHistoryDay_(std::move(beforeHistoryDay)) {}
+namespace {
+
+std::optional<core::DayTime> Bound(QDate date) {
+    return date.isValid() ? std::optional(DayTimeOf(date)) : std::nullopt;
+}
+
+QString Sentence(const std::string& text) {
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
+    return sentence;
+}
+
+}  // namespace
+
+THistoryDaySource LogDaySource(std::function<void(std::stop_token)> beforeDay) {
+    return
+        [beforeDay = std::move(beforeDay)](const std::string& folder, const std::vector<core::DayTime>& days,
+                                           std::stop_token stop, const THistoryDayHand& hand) {
+            // The minutes are left out: a year of days then takes the memory of a few.
+            core::ReadDaysOptions options;
+            options.stopRequested = [&stop] { return stop.stop_requested(); };
+            if (beforeDay) options.beforeDay = [&beforeDay, &stop](core::DayTime) { beforeDay(stop); };
+            core::ReadDays(
+                folder, days, core::LocaleConventions{}, options,
+                [&](std::size_t i, core::DayOutcome&& day) { hand(HistoryDayOf(days[i], std::move(day))); });
+        };
+}
+
+THistoryRequests::THistoryRequests(THistoryDaySource source) : source_(std::move(source)) {}
 
 THistoryRequests::~THistoryRequests() {
     historyRunner_.reset();
 }
 
-void THistoryRequests::RequestHistory(THistoryWindow& window, const QString& dataDirectory, QDate shown) {
+void THistoryRequests::RequestHistory(THistoryWindow& window, const THistoryRequest& request) {
     historyWindow_ = &window;
-    const std::string folder = dataDirectory.toStdString();
+    const THistoryDates dates = HistorySpanDates(request.span, request.shown, request.today);
+    std::vector<std::string> folders;
+    QString key = HistorySpanName(request.span) + '\n' + request.shown.toString(Qt::ISODate) + '\n' +
+                  request.today.toString(Qt::ISODate);
+    for (const THistoryStation& station : request.stations) {
+        folders.push_back(station.folder.toStdString());
+        key += '\n' + station.folder + '\t' + station.name;
+    }
     // The runner by its address: while it is being destroyed (and joins this job) the owning pointer
     // is already empty.
-    auto job = [this, folder, shown, runner = historyRunner_.get(), hold = beforeHistoryDay_](
-                   std::stop_token stop, std::uint64_t ticket) {
-        const core::DayTime shownDay = DayTimeOf(shown);
-        const std::vector<core::DayTime> days =
-            core::ListDays(folder, shownDay - kHistorySpanDays, shownDay + kHistorySpanDays).days;
-        const int total = static_cast<int>(days.size());
+    auto job = [this, folders, dates, runner = historyRunner_.get(), source = source_](std::stop_token stop,
+                                                                                       std::uint64_t ticket) {
         // The runner hears that the result is on its way before the last step goes out, so that
         // asking again from then on starts a new reading instead of joining this one.
         const auto hand = [this, runner, ticket](THistoryArrival arrival, bool last) {
@@ -35,39 +66,65 @@ void THistoryRequests::RequestHistory(THistoryWindow& window, const QString& dat
             QMetaObject::invokeMethod(
                 this, [this] { ApplyHistoryDays(); }, Qt::QueuedConnection);
         };
-        hand({ticket, std::nullopt, total, days.empty() ? QDate() : DateOf(days.front()),
-              days.empty() ? QDate() : DateOf(days.back())},
-             days.empty());
-        core::ReadDaysOptions options;
-        options.stopRequested = [&stop] { return stop.stop_requested(); };
-        if (hold) options.beforeDay = [&hold, &stop](core::DayTime) { hold(stop); };
-        core::ReadDays(
-            folder, days, core::LocaleConventions{}, options, [&](std::size_t i, core::DayOutcome&& day) {
-                hand({ticket, HistoryDayOf(days[i], std::move(day)), total, {}, {}}, i + 1 == days.size());
+        std::vector<std::vector<core::DayTime>> days;
+        QStringList problems;
+        THistoryArrival listed;
+        listed.ticket = ticket;
+        for (const std::string& folder : folders) {
+            core::FolderDays found = core::ListDays(folder, Bound(dates.first), Bound(dates.last));
+            if (!found.problem.empty()) problems << Sentence(found.problem);
+            if (!found.days.empty()) {
+                const QDate first = DateOf(found.days.front()), last = DateOf(found.days.back());
+                if (!listed.first.isValid() || first < listed.first) listed.first = first;
+                if (!listed.last.isValid() || last > listed.last) listed.last = last;
+            }
+            listed.total += static_cast<int>(found.days.size());
+            days.push_back(std::move(found.days));
+        }
+        listed.problems = problems.join('\n');
+        const int total = listed.total;
+        hand(std::move(listed), total == 0);
+        int handed = 0;
+        for (std::size_t station = 0; station < folders.size() && !stop.stop_requested(); ++station) {
+            source(folders[station], days[station], stop, [&](THistoryDay&& day) {
+                ++handed;
+                hand({ticket, static_cast<int>(station), std::move(day), total, {}, {}, {}}, handed == total);
             });
+        }
     };
-    const std::uint64_t ticket = historyRunner_->Submit(
-        (dataDirectory + '\n' + shown.toString(Qt::ISODate)).toStdString(), std::move(job));
+    const std::uint64_t ticket = historyRunner_->Submit(key.toStdString(), std::move(job));
     if (ticket == historyTicket_) return;  // these days are being read already
     historyTicket_ = ticket;
     historyDaysRead_ = 0;
-    historyWindow_->SetDays({}, shown);
-    historyWindow_->SetProgress(0, 1);
+    window.SetStations(request.stations, request.mainStation, request.span, dates, request.today);
+    window.SetShownDay(request.shown);
+    window.SetNotice(request.notice);
+    window.SetProgress(0, 1);
 }
 
 void THistoryRequests::ApplyHistoryDays() {
+    if (!historyWindow_) return;
+    std::vector<std::vector<THistoryDay>> arrived(static_cast<std::size_t>(historyWindow_->StationCount()));
+    int total = -1;
     for (THistoryArrival& arrival : historyArrivals_.TakeAll()) {
         // Days of a reading that was superseded or stopped are dropped.
-        if (arrival.ticket != historyTicket_ || !historyWindow_) continue;
+        if (arrival.ticket != historyTicket_) continue;
+        total = arrival.total;
         if (arrival.day) {
-            historyWindow_->AddDay(std::move(*arrival.day));
+            if (arrival.station < static_cast<int>(arrived.size()))
+                arrived[static_cast<std::size_t>(arrival.station)].push_back(std::move(*arrival.day));
             ++historyDaysRead_;
         } else {
             historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
+            historyWindow_->AddNotice(arrival.problems);
         }
-        historyWindow_->SetProgress(historyDaysRead_, arrival.total);
-        if (historyDaysRead_ == arrival.total) historyTicket_ = 0;
     }
+    if (total < 0) return;
+    // All days that arrived together join the charts in one drawing.
+    for (std::size_t station = 0; station < arrived.size(); ++station)
+        historyWindow_->AddDays(static_cast<int>(station), std::move(arrived[station]));
+    historyWindow_->SetProgress(historyDaysRead_, total);
+    if (historyDaysRead_ == total) historyTicket_ = 0;
 }
 
 void THistoryRequests::WaitForHistory() {

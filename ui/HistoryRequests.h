@@ -10,38 +10,63 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 #include "HistoryWindow.h"
 
 namespace marlix::ui {
 
-// Reads the days around the shown one for the History window on a worker of its own. The window
-// opens at once and fills in as the days are read; a newer request or closing the window stops the
-// reading.
+// Where History's day figures come from: the figures of the given days of a station's folder, each
+// handed over as soon as it is ready, in the order given, on the reading thread, until stop is
+// requested. The count of days handed over is History's progress. Every History reading goes
+// through this one seam, so that a store of day figures can take the place of the logs here.
+using THistoryDayHand = std::function<void(THistoryDay&& day)>;
+using THistoryDaySource =
+    std::function<void(const std::string& folder, const std::vector<core::DayTime>& days,
+                       std::stop_token stop, const THistoryDayHand& hand)>;
+// The figures read from the day logs, without the readings of each minute. beforeDay runs before
+// each day is read (tests hold a reading there).
+THistoryDaySource LogDaySource(std::function<void(std::stop_token)> beforeDay = {});
+
+// What History shows: the stations, the one of the main window, and the span around the shown day.
+struct THistoryRequest {
+    std::vector<THistoryStation> stations;
+    int mainStation = 0;
+    THistorySpan span = THistorySpan::Month;
+    QDate shown;
+    QDate today;     // its day is still being written
+    QString notice;  // shown above the charts, with what the reading finds wrong
+};
+
+// Reads the days of the History window on a worker of its own. The window opens at once and fills in
+// as the days are read; a newer request or closing the window stops the reading.
 class THistoryRequests : public QObject {
   public:
-    // Runs before each day is read (tests hold a reading there).
-    explicit THistoryRequests(std::function<void(std::stop_token)> beforeHistoryDay);
+    explicit THistoryRequests(THistoryDaySource source);
     ~THistoryRequests() override;
 
-    void RequestHistory(THistoryWindow& window, const QString& dataDirectory, QDate shown);
+    void RequestHistory(THistoryWindow& window, const THistoryRequest& request);
     // Blocks until the reading has ended and shows what it read, without running the event loop.
     void WaitForHistory();
     // Stops the reading; what it still hands over is dropped.
     void Cancel();
 
   private:
-    // One step of the History reading: the number of days, then each day as it is read.
+    // One step of the History reading: the days to read with what the listing found wrong, then
+    // each day as it is read.
     struct THistoryArrival {
         std::uint64_t ticket = 0;
+        int station = 0;
         std::optional<THistoryDay> day;
         int total = 0;
         QDate first, last;  // of the days to read, with the first step
+        QString problems;   // with the first step
     };
 
     void ApplyHistoryDays();
 
-    std::function<void(std::stop_token)> beforeHistoryDay_;
+    THistoryDaySource source_;
     THistoryWindow* historyWindow_ = nullptr;
     std::uint64_t historyTicket_ = 0;
     int historyDaysRead_ = 0;

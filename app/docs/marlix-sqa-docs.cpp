@@ -122,11 +122,20 @@ void WriteWindowManPage(std::ostream& man) {
            "reloads. Auto refresh reloads the shown day while the receiver still writes today's log. "
            "The right mouse button opens Copy (Ctrl+C), Save image... (Ctrl+S), Export CSV..., History... "
            "(Ctrl+H) and Satellites....\n"
+           ".PP\n"
+           "History charts the day metrics of the days around the shown one, a month by default; its own "
+           "right-button menu picks a month, a quarter, a year or everything, and Compare with folder... "
+           "adds a station: a folder of day logs, named after the folder or by \\fB\\-\\-label\\fR. Up to "
+           "eight stations share one day axis, each in its own colour. The mouse wheel zooms the days, a "
+           "drag zooms to the days it covers, a drag with the middle button or with Shift held pans. A day "
+           "without a log is a gap in the lines; today's day, still being written, is a hollow ring. A click "
+           "on a day shows that day of the station clicked in the main window.\n"
            ".SH OPTIONS\n";
     for (const WindowOption& option : kWindowOptions) {
         std::string label = option.shortName.empty() ? "" : "-" + std::string(option.shortName) + ", ";
         label += "--" + std::string(option.longName);
-        man << ".TP\n\\fB" << Roff(label) << "\\fR\n" << Roff(option.description) << '\n';
+        if (!option.valueName.empty()) label += " " + std::string(option.valueName);
+        man << ".TP\n" << RoffLabel(label) << '\n' << Roff(option.description) << '\n';
     }
     man << ".SH EXIT STATUS\n"
            ".TP\n.B 0\nThe window was closed, or the help or version was printed.\n"
@@ -134,6 +143,7 @@ void WriteWindowManPage(std::ostream& man) {
     man << ".SH EXAMPLES\n.nf\n"
         << Roff("marlix-sqa /var/log/receiver") << '\n'
         << Roff("marlix-sqa 2024-03-04_rx_data.txt 2024-03-05_rx_data.txt") << '\n'
+        << Roff("marlix-sqa --label roof-a /var/log/rx-a --compare /var/log/rx-b --label roof-b") << '\n'
         << ".fi\n";
     SeeAlsoAndFiles(man, "marlix-sqa-cli");
 }

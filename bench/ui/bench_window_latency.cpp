@@ -1,12 +1,14 @@
 // Measures, on the window itself, how long History of the days around the shown one takes to open
 // and to fill in (against reading the same days one after the other on this thread, in the same
 // run), and the longest pause between two paints of a widget that asks for a repaint every 10 ms
-// while a long load runs (against the same probe while the window is idle).
+// while a long load runs and while History fills a year (against the same probe while the window is
+// idle).
 //
 //   bench_window_latency DATA-DIRECTORY SHOWN-DAY(yyyy-mm-dd) [RUNS]
 //
 // The data directory should hold the 31 days around the shown day (marlix-sqa-cli simulate).
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ui/DayDate.h"
 #include "ui/FormMain.h"
 #include "ui/HistoryWindow.h"
 
@@ -103,10 +106,10 @@ int main(int argc, char** argv) {
     RunUntil([] { return false; }, 300);  // the windows settle
 
     const std::string folder = directory.toStdString();
-    const marlix::core::DayTime shownDay = marlix::core::EncodeDate(shown.year(), shown.month(), shown.day());
+    const marlix::ui::THistoryDates span = marlix::ui::HistorySpanDates(
+        marlix::ui::THistorySpan::Month, shown, QDateTime::currentDateTimeUtc().date());
     const std::vector<marlix::core::DayTime> historyDays =
-        marlix::core::ListDays(folder, shownDay - marlix::ui::kHistorySpanDays,
-                               shownDay + marlix::ui::kHistorySpanDays)
+        marlix::core::ListDays(folder, marlix::ui::DayTimeOf(span.first), marlix::ui::DayTimeOf(span.last))
             .days;
     std::vector<double> sequential, opened, filled, idleGap, loadGap, loadTime;
     for (int run = 0; run < runs; ++run) {
@@ -141,6 +144,22 @@ int main(int argc, char** argv) {
         loadGap.push_back(probe.LongestGapMs());
         form.SetPickerDate(shown);
     }
+    // History of a year: how long it takes to fill, and the longest pause of the window while a
+    // year of days arrives and is drawn.
+    std::vector<double> yearFilled, yearGap;
+    for (int run = 0; run < runs; ++run) {
+        probe.Start();
+        QElapsedTimer t;
+        t.start();
+        form.PopupHistoryClick();
+        emit form.HistoryWindow()->SpanChosen(marlix::ui::THistorySpan::Year);
+        if (!RunUntil([&] { return !form.HistoryWindow()->Reading(); }, 600000)) return 1;
+        yearFilled.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        yearGap.push_back(probe.LongestGapMs());
+        form.HistoryWindow()->close();
+    }
+    const std::size_t yearDays = form.HistoryWindow()->Days().size();
+
     std::printf("History of %zu days, %d runs\n", historyDays.size(), runs);
     Report("History read on one thread (reference)", sequential);
     Report("History window open (call returns)", opened);
@@ -148,7 +167,11 @@ int main(int argc, char** argv) {
     Report("longest paint gap, idle (reference)", idleGap);
     Report("longest paint gap during a month load", loadGap);
     Report("month load (all files dropped)", loadTime);
+    std::printf("History of a year: %zu days\n", yearDays);
+    Report("History of a year filled", yearFilled);
+    Report("longest paint gap while a year fills", yearGap);
     std::printf("filled / one-thread reference: %.2f\n", Median(filled) / Median(sequential));
+    std::printf("year paint gap / idle paint gap: %.2f\n", Median(yearGap) / Median(idleGap));
     std::printf("load paint gap / idle paint gap: %.2f\n", Median(loadGap) / Median(idleGap));
     return 0;
 }

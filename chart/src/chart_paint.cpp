@@ -534,6 +534,7 @@ void TChart::DrawSeries(TChartSurface& surface, TChartSeries& series) {
     surface.SetPen(series.LinePen().Pen());
     const auto* fast = dynamic_cast<const TFastLineSeries*>(&series);
     const bool drawAll = fast == nullptr || fast->DrawAllPoints();
+    const double joinLimit = fast == nullptr ? 0 : fast->JoinLimit();
     const int start = first > 0 ? first - 1 : first;
     int ox = hAxis.ValueToPixel(xs.Value(start));
     int oy = vAxis.ValueToPixel(ys.Value(start));
@@ -541,6 +542,12 @@ void TChart::DrawSeries(TChartSurface& surface, TChartSeries& series) {
     for (int i = first > 0 ? first : first + 1; i <= last; ++i) {
         const int x = hAxis.ValueToPixel(xs.Value(i));
         const int y = vAxis.ValueToPixel(ys.Value(i));
+        if (joinLimit > 0 && xs.Value(i) - xs.Value(i - 1) > joinLimit) {
+            surface.MoveTo(x, y);
+            ox = x;
+            oy = y;
+            continue;
+        }
         if (x == ox && (!drawAll || y == oy)) continue;
         surface.LineTo(x, y);
         ox = x;

@@ -177,6 +177,12 @@ void TFastLineSeries::SetDrawAllPoints(bool value) {
     if (ParentChart()) ParentChart()->RequestRedraw();
 }
 
+void TFastLineSeries::SetJoinLimit(double value) {
+    if (joinLimit_ == value) return;
+    joinLimit_ = value;
+    if (ParentChart()) ParentChart()->RequestRedraw();
+}
+
 int TFastLineSeries::AxisEndMargin() const {
     const int w = LinePen().Width();
     return w - (w - 2) / 2;

@@ -408,6 +408,15 @@ TEST_F(ChartSeriesDrawing, SamePixelAndSameValueIsDrawnOnce) {
     EXPECT_EQ(s.With("line"), (std::vector<std::string>{"line 21,69 41,69 0000FF"}));
 }
 
+TEST_F(ChartSeriesDrawing, PointsFurtherApartThanTheJoinLimitAreNotJoined) {
+    series.SetJoinLimit(1.5);
+    // The point before the range is too far from the first one inside it; 7 has no neighbour.
+    for (double x : {-2.0, 1.0, 2.0, 4.0, 5.0, 6.5, 10.0}) series.AddPoint(x, 10);
+    const auto& s = Pass();
+    EXPECT_EQ(s.With("line"), (std::vector<std::string>{"line 3,89 5,89 0000FF", "line 9,89 11,89 0000FF",
+                                                        "line 11,89 14,89 0000FF"}));
+}
+
 TEST_F(ChartSeriesDrawing, NothingVisibleBeyondTheRange) {
     series.AddPoint(-20, 1);
     series.AddPoint(-10, 2);

@@ -11,6 +11,7 @@
 
 #include "FormFixture.h"
 #include "ui/ChartInteraction.h"
+#include "ui/DayDate.h"
 #include "ui/HistoryWindow.h"
 #include "ui/SatelliteView.h"
 
@@ -18,6 +19,48 @@ namespace marlix::ui::test {
 namespace {
 
 using DayWindowsTest = FormFixture;
+
+// Three stations, as the command line names them: the data folder "roof-a" with today's partial
+// day, "roof-b" (its folder's name) without the day before yesterday, and "mast". Their average
+// PDOPs are 2, 4 and 6, so that their lines lie apart.
+class ThreeStationsTest : public FormFixture {
+  protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        ASSERT_TRUE(others.isValid());
+        for (const char* name : {"roof-b", "mast"}) ASSERT_TRUE(QDir(others.path()).mkpath(name));
+        for (int back = 4; back >= 1; --back) {
+            WriteStationDay(dataDir.path(), today.addDays(-back), 2);
+            if (back != 2) WriteStationDay(Folder("roof-b"), today.addDays(-back), 4);
+            WriteStationDay(Folder("mast"), today.addDays(-back), 6);
+        }
+        WriteStationDay(dataDir.path(), today, 2, QTime(10, 0, 30));
+        stationLabel = "roof-a";
+        compare = {{Folder("roof-b"), {}}, {Folder("mast"), "mast"}};
+    }
+    QString Folder(const QString& name) const { return others.path() + '/' + name; }
+    static void WriteStationDay(const QString& folder, QDate date, int pdop, QTime to = QTime(10, 2, 30)) {
+        WriteFile(folder, DayName(date),
+                  RecordBlocks(QDateTime(date, QTime(10, 0, 0), Qt::UTC), QDateTime(date, to, Qt::UTC))
+                      .replace("PDOP      : 2", QString("PDOP      : %1").arg(pdop)));
+    }
+    // Starts as the program does with the stations on its command line: History opens by itself.
+    std::unique_ptr<TFormMain> StartWithStations() {
+        auto form = MakeStartedForm({dataDir.path()});
+        form->TimerRunTimer();
+        form->WaitForLoad();
+        form->WaitForHistory();
+        return form;
+    }
+    // Where a station's line is drawn on the PDOP chart for a day (fractions of a day between days).
+    static QPoint PdopPoint(THistoryWindow& history, double day, double pdop) {
+        chart::TChart& chart = history.Panel(THistoryMetric::AveragePdop).Chart();
+        chart.RedrawIfPending();
+        return {chart.BottomAxis().ValueToPixel(day), chart.LeftAxis().ValueToPixel(pdop)};
+    }
+
+    QTemporaryDir others;
+};
 
 TEST_F(DayWindowsTest, SatellitesWindowGetsTheShownDayAndFollowsTheZoom) {
     auto form = MakeForm();
@@ -148,6 +191,97 @@ TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenC
     form->WaitForHistory();
     EXPECT_EQ(history->Days().size(), 3u);
     EXPECT_FALSE(history->Reading());
+}
+
+TEST_F(ThreeStationsTest, HistoryDrawsEachStationWithItsGapAndTodaysPartialDayApart) {
+    auto form = StartWithStations();
+    THistoryWindow* history = form->HistoryWindow();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_FALSE(history->Reading());
+    EXPECT_EQ(history->windowTitle(), "History - month, 2026-02-13 to 2026-03-15 - roof-a, roof-b, mast");
+    ASSERT_EQ(history->StationCount(), 3);
+    EXPECT_EQ(history->Days(0).size(), 5u);
+    EXPECT_EQ(history->Days(1).size(), 3u);
+    EXPECT_EQ(history->Days(2).size(), 4u);
+    EXPECT_TRUE(history->Legend()->text().contains("today, a partial day"));
+
+    // Along each line, in the colour of its station: no line crosses roof-b's missing day, and none
+    // joins today's partial day to yesterday, while whole days next to each other are joined.
+    chart::TChartPanel& panel = history->Panel(THistoryMetric::AveragePdop);
+    panel.Chart().RedrawIfPending();
+    const QImage picture = panel.Picture();
+    const chart::TRect plot = panel.Chart().PlotRect();
+    const auto drawnInColour = [&](double day, QColor colour) {
+        const QPoint at = PdopPoint(*history, day, 0) * picture.devicePixelRatio();
+        for (int y = plot.Top; y < plot.Bottom; ++y) {
+            if (picture.pixelColor(at.x(), qRound(y * picture.devicePixelRatio())) == colour) return true;
+        }
+        return false;
+    };
+    const double t = DayTimeOf(today);
+    const QColor roofA(0, 128, 192), roofB(230, 120, 0);
+    EXPECT_TRUE(drawnInColour(t - 3.5, roofB));
+    EXPECT_FALSE(drawnInColour(t - 2, roofB));
+    EXPECT_TRUE(drawnInColour(t - 1.5, roofA));
+    EXPECT_FALSE(drawnInColour(t - 0.5, roofA));
+}
+
+TEST_F(ThreeStationsTest, ClickOnADayInHistoryShowsThatDayOfTheStationClicked) {
+    auto form = StartWithStations();
+    THistoryWindow* history = form->HistoryWindow();
+    ASSERT_NE(history, nullptr);
+    chart::TChartPanel& panel = history->Panel(THistoryMetric::AveragePdop);
+    const double t = DayTimeOf(today);
+
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, PdopPoint(*history, t - 3, 6));
+    form->WaitForLoad();
+    EXPECT_EQ(form->DataDirectory(), Folder("mast") + '/');
+    EXPECT_EQ(form->PickerDate(), today.addDays(-3));
+    EXPECT_EQ(form->LabelNotes()->text(), "2026-Mar-12 from 10:00 to 10:02, 755 lines");
+    EXPECT_EQ(history->MainStation(), 2);
+    EXPECT_EQ(history->ShownDay(), today.addDays(-3));
+
+    // Nearer roof-b's line than mast's, on a day both have.
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, PdopPoint(*history, t - 1, 4.6));
+    form->WaitForLoad();
+    EXPECT_EQ(form->DataDirectory(), Folder("roof-b") + '/');
+    EXPECT_EQ(form->PickerDate(), yesterday);
+
+    // Back to the first folder, which keeps its place and name among the stations.
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, PdopPoint(*history, t - 4, 2));
+    form->WaitForLoad();
+    EXPECT_EQ(form->DataDirectory(), dataDir.path() + '/');
+    EXPECT_EQ(history->MainStation(), 0);
+    EXPECT_EQ(history->Station(0).name, "roof-a");
+}
+
+TEST_F(ThreeStationsTest, HistorysPopupComparesWithAFolderAndPicksTheSpan) {
+    auto form = MakeForm();
+    form->SetPickerDate(yesterday);
+    form->PopupHistoryClick();
+    form->WaitForHistory();
+    THistoryWindow* history = form->HistoryWindow();
+    const auto trigger = [&](const char* name) {
+        history->PopupMenu()->findChild<QAction*>(name)->trigger();
+        form->WaitForHistory();
+    };
+    ASSERT_EQ(history->StationCount(), 1);
+
+    folderAnswer = Folder("mast");
+    trigger("PopupHistoryCompare");
+    ASSERT_EQ(history->StationCount(), 2);
+    EXPECT_EQ(history->Station(1).name, "mast");
+    EXPECT_EQ(history->Days(1).size(), 4u);
+
+    trigger("PopupHistoryYear");
+    EXPECT_EQ(history->Span(), THistorySpan::Year);
+    EXPECT_TRUE(history->windowTitle().startsWith("History - year, 2025-03-16 to 2026-03-15 - "));
+    EXPECT_EQ(history->StationCount(), 2);
+
+    trigger("PopupHistoryRemoveCompared");
+    EXPECT_EQ(history->StationCount(), 1);
+    EXPECT_EQ(history->Days().size(), 5u);
 }
 
 }  // namespace

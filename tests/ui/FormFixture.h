@@ -105,6 +105,8 @@ class FormFixture : public ::testing::Test {
         options.askFolder = [this](const QString&, const QString&) { return folderAnswer; };
         options.beforeAnalysis = [this](std::stop_token stop) { loadHold.Wait(stop); };
         options.beforeHistoryDay = [this](std::stop_token stop) { historyHold.Wait(stop); };
+        options.label = stationLabel;
+        options.compare = compare;
         auto form = std::make_unique<TFormMain>(std::move(options));
         if (onDataDir) form->SetDataDirectory(dataDir.path());
         form->show();
@@ -130,6 +132,10 @@ class FormFixture : public ::testing::Test {
     std::shared_ptr<TFakeClock> clock = std::make_shared<TFakeClock>();
     std::vector<std::pair<QString, QString>> errors;
     QString folderAnswer;  // what the folder dialog answers
+    // The data folder's station name and the folders History compares it with, as given on the
+    // command line.
+    QString stationLabel;
+    std::vector<THistoryStation> compare;
     // Windows made by MakeForm live in the test body, so both holds outlive them.
     TReadHold loadHold;
     TReadHold historyHold;

@@ -156,3 +156,117 @@ TEST_F(History, ClickingADayAsksForIt) {
 
 }  // namespace
 }  // namespace marlix::ui
+
+namespace marlix::ui {
+namespace {
+
+TEST(HistorySpan, HoldsItsDaysAroundTheShownOneButNoneAfterToday) {
+    const QDate today(2024, 6, 1);
+    EXPECT_EQ(HistorySpanDates(THistorySpan::Month, QDate(2024, 3, 5), today),
+              (THistoryDates{QDate(2024, 2, 19), QDate(2024, 3, 20)}));
+    EXPECT_EQ(HistorySpanDates(THistorySpan::Quarter, QDate(2024, 3, 5), today),
+              (THistoryDates{QDate(2024, 1, 20), QDate(2024, 4, 19)}));
+    EXPECT_EQ(HistorySpanDates(THistorySpan::Month, QDate(2024, 5, 31), today),
+              (THistoryDates{QDate(2024, 5, 2), QDate(2024, 6, 1)}));
+    EXPECT_EQ(HistorySpanDates(THistorySpan::Year, today, today),
+              (THistoryDates{QDate(2023, 6, 3), QDate(2024, 6, 1)}));
+    EXPECT_EQ(HistorySpanDates(THistorySpan::Everything, today, today), THistoryDates{});
+
+    const std::vector<THistoryStation> stations{{"/logs/a/", "roof"}, {"/logs/b/", "b"}};
+    EXPECT_EQ(HistoryTitle(THistorySpan::Year, {QDate(2023, 6, 3), QDate(2024, 6, 1)}, stations),
+              "History - year, 2023-06-03 to 2024-06-01 - roof, b");
+    EXPECT_EQ(HistoryTitle(THistorySpan::Everything, {}, {stations[1]}), "History - everything - b");
+}
+
+TEST(HistoryStationList, StationsKeepTheirPlaceAsTheMainFolderMoves) {
+    THistoryStations stations;
+    stations.SetMain("/logs/a", "roof");
+    EXPECT_EQ(stations.Add("/logs/b"), "");
+    EXPECT_EQ(stations.Add("/logs/./b/"), "");  // the same folder spelled otherwise
+    EXPECT_EQ(stations.List(), (std::vector<THistoryStation>{{"/logs/a/", "roof"}, {"/logs/b/", "b"}}));
+
+    stations.SetMain("/logs/b/");
+    EXPECT_EQ(stations.Main(), 1);
+    stations.SetMain("/logs/a/");  // its label stays
+    EXPECT_EQ(stations.List()[0], (THistoryStation{"/logs/a/", "roof"}));
+    // A folder that is no station takes the place of the one the main window left.
+    stations.SetMain("/logs/c");
+    EXPECT_EQ(stations.List(), (std::vector<THistoryStation>{{"/logs/c/", "c"}, {"/logs/b/", "b"}}));
+    EXPECT_EQ(stations.Main(), 0);
+
+    for (int i = 2; i < kMaxHistoryStations; ++i) EXPECT_EQ(stations.Add(QString("/logs/s%1").arg(i)), "");
+    EXPECT_EQ(stations.Add("/logs/s8"), "History compares 8 folders at most; /logs/s8 is left out");
+    EXPECT_EQ(stations.List().size(), 8u);
+    stations.SetMain("/logs/b");
+    stations.RemoveCompared();
+    EXPECT_EQ(stations.List(), (std::vector<THistoryStation>{{"/logs/b/", "b"}}));
+    EXPECT_EQ(stations.Main(), 0);
+}
+
+// Sixty days of one station, 2024-03-01 to 2024-04-29, with 3D fix 100 % every day.
+class HistoryZoom : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::vector<THistoryDay> days;
+        core::DayTotals totals;
+        totals.fixCounts = {0, 0, 10};
+        for (int i = 0; i < 60; ++i) days.push_back({first.addDays(i), totals, {}});
+        window.resize(600, 700);
+        window.SetDays(std::move(days), first);
+        window.show();
+        panel.Chart().RedrawIfPending();
+    }
+    int X(double day) const { return panel.Chart().BottomAxis().ValueToPixel(day); }
+    int Y() const { return (panel.Chart().PlotRect().Top + panel.Chart().PlotRect().Bottom) / 2; }
+    double Width() const { return window.VisibleSpan().to - window.VisibleSpan().from; }
+
+    const QDate first{2024, 3, 1};
+    const double start = core::EncodeDate(2024, 3, 1);
+    THistoryWindow window;
+    chart::TChartPanel& panel = window.Panel(THistoryMetric::Fix3DShare);
+};
+
+TEST_F(HistoryZoom, WheelDragAndShiftDragMoveTheDayAxisWithinTheSpan) {
+    EXPECT_EQ(window.VisibleSpan(), (TTimeSpan{start - 0.5, start + 59.5}));
+    // A notch keeps four fifths of the days, around the day under the pointer.
+    window.WheelZoom(THistoryMetric::Fix3DShare, X(start + 10), 1);
+    EXPECT_NEAR(Width(), 0.8 * 60, 0.05);
+    EXPECT_NEAR(window.VisibleSpan().from, start + 10 - 0.8 * 10.5, 0.1);
+
+    // A drag zooms to the days it covers, on every chart.
+    panel.Chart().RedrawIfPending();
+    QTest::mousePress(&panel, Qt::LeftButton, {}, QPoint(X(start + 20), Y()));
+    QTest::mouseMove(&panel, QPoint(X(start + 30), Y()));
+    QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(X(start + 30), Y()));
+    EXPECT_NEAR(window.VisibleSpan().from, start + 20, 0.1);
+    EXPECT_NEAR(window.VisibleSpan().to, start + 30, 0.1);
+    const chart::TChartAxis& pdopAxis = window.Panel(THistoryMetric::AveragePdop).Chart().BottomAxis();
+    EXPECT_EQ(pdopAxis.Minimum(), window.VisibleSpan().from);
+
+    // Shift and a drag pan: the day grabbed stays under the pointer, and the days stay in the span.
+    panel.Chart().RedrawIfPending();
+    const double width = Width();
+    QTest::mousePress(&panel, Qt::LeftButton, Qt::ShiftModifier, QPoint(X(start + 25), Y()));
+    QTest::mouseMove(&panel, QPoint(X(start + 27), Y()));
+    QTest::mouseRelease(&panel, Qt::LeftButton, Qt::ShiftModifier, QPoint(X(start + 27), Y()));
+    EXPECT_NEAR(window.VisibleSpan().from, start + 18, 0.1);
+    EXPECT_NEAR(Width(), width, 1e-9);
+    window.ZoomTo(start - 30, start - 20);
+    EXPECT_EQ(window.VisibleSpan(), (TTimeSpan{start - 0.5, start + 9.5}));
+
+    // A click without a drag opens its day and leaves the days shown.
+    QSignalSpy clicked(&window, &THistoryWindow::DayClicked);
+    panel.Chart().RedrawIfPending();
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(X(start + 4), Y()));
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked[0][0].toDate(), first.addDays(4));
+    EXPECT_EQ(clicked[0][1].toInt(), 0);
+    EXPECT_EQ(window.VisibleSpan(), (TTimeSpan{start - 0.5, start + 9.5}));
+
+    window.ResetZoom();
+    EXPECT_FALSE(window.Zoomed());
+    EXPECT_EQ(window.VisibleSpan(), (TTimeSpan{start - 0.5, start + 59.5}));
+}
+
+}  // namespace
+}  // namespace marlix::ui

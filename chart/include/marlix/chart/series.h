@@ -128,10 +128,15 @@ class TFastLineSeries : public TChartSeries {
     using TChartSeries::TChartSeries;
     bool DrawAllPoints() const { return drawAllPoints_; }
     void SetDrawAllPoints(bool value);
+    // Neighbouring points further apart in X than this are not joined: the line breaks there, so that
+    // missing data shows as a gap. 0, the default, joins every pair.
+    double JoinLimit() const { return joinLimit_; }
+    void SetJoinLimit(double value);
     int AxisEndMargin() const override;
 
   private:
     bool drawAllPoints_ = true;
+    double joinLimit_ = 0;
 };
 
 }  // namespace marlix::chart
