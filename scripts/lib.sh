@@ -20,6 +20,7 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata)
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
-# Real components the monitoring tests run: promtool (in prometheus) and node_exporter; and
-# clang-format for the layout check of the C++ sources.
-TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format)
+# Real components the monitoring tests run: promtool (in prometheus) and node_exporter;
+# clang-format for the layout check of the C++ sources; and the X server, the accessibility bus and
+# the AT-SPI client that the window's accessibility test drives it with.
+TEST_PACKAGES=(prometheus prometheus-node-exporter clang-format xvfb dbus at-spi2-core python3-pyatspi)

@@ -167,10 +167,13 @@ void TChartInteraction::DayPlotted(bool sameDay) {
         zoom_.reset();
     }
     if (cursor_ && readout_->isVisible()) UpdateReadout(lastPointer_);
+    // A new day, or the same one reloaded: what the charts show changed.
+    emit SpanChanged();
 }
 
 void TChartInteraction::SetOverlaysHidden(bool hidden) {
     overlaysHidden_ = hidden;
+    for (TChartPanel* panel : panels_) panel->SetFocusFrameShown(!hidden);
     if (hidden) {
         readout_->hide();
     } else if (cursor_) {
@@ -207,6 +210,16 @@ void TChartInteraction::MoveCursor(const TChartPanel& panel, QPoint position) {
     }
     cursor_ = panel.Chart().BottomAxis().PixelToValue(position.x());
     lastPointer_ = panel.mapTo(readout_->parentWidget(), position);
+    UpdateReadout(lastPointer_);
+    RepaintPanels();
+}
+
+void TChartInteraction::ShowCursorAt(const TChartPanel& panel, double time) {
+    if (!charts_.HasDay()) return;
+    cursor_ = time;
+    const chart::TChartAxis& axis = panel.Chart().BottomAxis();
+    const int x = ClampToPlot(panel, axis.ValueToPixel(time));
+    lastPointer_ = panel.mapTo(readout_->parentWidget(), QPoint(x, panel.Chart().PlotRect().Top));
     UpdateReadout(lastPointer_);
     RepaintPanels();
 }

@@ -36,6 +36,7 @@ namespace marlix::ui {
 
 class TChartInteraction;
 class TDropFileTarget;
+class TFormAccessibility;
 class TKeyPreview;
 class TSignalCharts;
 class TSatelliteView;
@@ -112,6 +113,9 @@ class TFormMain : public QWidget {
     QLabel* LabelNotice() const { return labelNotice_; }
     // The closed minutes of the shown view, as the load read them.
     const std::vector<core::MinuteReading>& Minutes() const { return shownDay_->Minutes(); }
+    // The totals of the shown view, which the summary is made from.
+    const core::DayTotals& DayTotals() const { return shownDay_->Totals(); }
+    TFormAccessibility& Accessibility() { return *accessibility_; }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -139,6 +143,7 @@ class TFormMain : public QWidget {
     bool FormKeyPreview(const QKeyEvent& key);
     void Guarded(const std::function<void()>& handler);
     void SetNotice(const QString& text);
+    void PopupFromKeyboard();
     void OpenFiles(const QStringList& files);
     QDate YesterdayUTC() const;
 
@@ -174,6 +179,7 @@ class TFormMain : public QWidget {
     std::unique_ptr<TShownDay> shownDay_;
     std::unique_ptr<TDropFileTarget> dropFileTarget1_;
     std::unique_ptr<TKeyPreview> keyPreview_;
+    std::unique_ptr<TFormAccessibility> accessibility_;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
     std::unique_ptr<THistoryRequests> history_;

@@ -17,11 +17,15 @@ std::int64_t DataMinute(const MinuteReading& minute) {
 }
 
 DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span) {
+    return TotalsOfMinutes(analysis.minutes, analysis.controlFormat, span);
+}
+
+DayTotals TotalsOfMinutes(const std::vector<MinuteReading>& minutes, bool controlFormat, MinuteSpan span) {
     DayTotals totals;
-    totals.controlFormat = analysis.controlFormat;
+    totals.controlFormat = controlFormat;
     double strengthSum = 0;
     std::int64_t strengthCount = 0;
-    for (const MinuteReading& m : analysis.minutes) {
+    for (const MinuteReading& m : minutes) {
         const std::int64_t minute = DataMinute(m);
         if (minute < span.first || minute >= span.end) continue;
         totals += m.counts;
