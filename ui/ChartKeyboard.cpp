@@ -38,7 +38,9 @@ bool TChartKeyboard::ChartFocused() const {
 void TChartKeyboard::ShowCursor(TChartPanel& panel, double time) {
     const std::vector<core::MinuteReading>& minutes = minutes_();
     if (!charts_.HasDay() || minutes.empty()) return;
-    time = std::clamp(time, minutes.front().time, minutes.back().time);
+    // Among the records, as far as the day range shows them.
+    const double first = std::max(minutes.front().time, charts_.DayStart());
+    time = std::clamp(time, first, std::max(first, std::min(minutes.back().time, charts_.DayEnd())));
     // The cursor stays in view: the shown span follows it as a text follows its caret.
     const TTimeSpan shown = charts_.VisibleSpan();
     if (time < shown.from) interaction_.PanBy(time - shown.from);

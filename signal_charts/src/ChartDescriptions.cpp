@@ -90,8 +90,11 @@ class TDescriber {
         }
         return range;
     }
+    // One figure when the reading never changed.
     std::string RangeText(const std::optional<std::pair<double, double>>& range, int decimals) const {
-        return Number(range->first, decimals) + kDash + Number(range->second, decimals);
+        const std::string low = Number(range->first, decimals);
+        const std::string high = Number(range->second, decimals);
+        return low == high ? low : low + kDash + high;
     }
 
     std::string Strength() const {
