@@ -90,7 +90,12 @@ TChartInteraction::TChartInteraction(TSignalCharts& charts, std::array<TChartPan
     : charts_(charts), panels_(panels) {
     readout_ = new QLabel(readoutParent);
     readout_->setObjectName("LabelReadout");
-    readout_->setStyleSheet("QLabel { background: #ffffe1; border: 1px solid #808080; padding: 2px 4px; }");
+    // In the desktop's tool-tip colours, light or dark.
+    readout_->setFrameShape(QFrame::Box);
+    readout_->setContentsMargins(3, 1, 3, 1);
+    readout_->setAutoFillBackground(true);
+    readout_->setBackgroundRole(QPalette::ToolTipBase);
+    readout_->setForegroundRole(QPalette::ToolTipText);
     // The pointer stays over the panel below, which must keep getting its moves.
     readout_->setAttribute(Qt::WA_TransparentForMouseEvents);
     readout_->hide();

@@ -1,7 +1,10 @@
 #include "HistoryWindow.h"
 
 #include <marlix/chart/qt/chart_panel.h>
+#include <marlix/core/day_texts.h>
 
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -72,6 +75,30 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
     return std::nullopt;
 }
 
+QString HistoryDayText(const THistoryDay& day, const core::LocaleConventions& locale) {
+    const QString date = day.date.toString("yyyy-MM-dd");
+    if (!day.totals) return date + ": " + (day.error.isEmpty() ? QString("no log") : day.error);
+    struct Figure {
+        THistoryMetric metric;
+        const char* before;
+        const char* after;
+        int decimals;
+    };
+    static constexpr Figure kFigures[] = {{THistoryMetric::Fix3DShare, "3D fix ", " %", 0},
+                                          {THistoryMetric::FineOrControlShare, "fine/control ", " %", 0},
+                                          {THistoryMetric::AveragePdop, "average PDOP ", "", 2},
+                                          {THistoryMetric::MeanStrength, "mean strength ", "", 1},
+                                          {THistoryMetric::NumGoodMean, "Num good ", "", 1}};
+    QStringList figures;
+    for (const Figure& figure : kFigures) {
+        const std::optional<double> value = HistoryMetricValue(*day.totals, figure.metric);
+        const std::string number =
+            value ? core::FormatFixed(*value, figure.decimals, locale.decimalSeparator) : std::string("none");
+        figures << figure.before + QString::fromStdString(number) + (value ? figure.after : "");
+    }
+    return date + ": " + figures.join(", ");
+}
+
 THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome) {
     THistoryDay historyDay{DateOf(day), std::nullopt, QString::fromStdString(outcome.error)};
     if (outcome.analysis) historyDay.totals = outcome.analysis->totals;
@@ -95,10 +122,18 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
             const TChart& chart = panel->Chart();
             const TRect& plot = chart.PlotRect();
             const int x = chart.BottomAxis().ValueToPixel(DayTimeOf(shownDay_));
-            if (x < plot.Left || x >= plot.Right) return;
-            painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
-            painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+            if (x >= plot.Left && x < plot.Right) {
+                painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
+                painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+            }
+            // The day the keyboard moved to, until Enter shows it.
+            if (!selectedDay_.isValid() || selectedDay_ == shownDay_) return;
+            const int selected = chart.BottomAxis().ValueToPixel(DayTimeOf(selectedDay_));
+            if (selected < plot.Left || selected >= plot.Right) return;
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+            painter.drawLine(selected, plot.Top, selected, plot.Bottom - 1);
         });
+        panel->setAccessibleName(HistoryMetricTitle(static_cast<THistoryMetric>(i)));
         layout->addWidget(panel, 1);
         panels_[static_cast<std::size_t>(i)] = panel;
     }
@@ -106,7 +141,57 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
     progress_->setObjectName("ProgressBarHistory");
     progress_->setFormat("Reading days... %v of %m");
     progress_->hide();
+    progress_->setAccessibleName("Reading days");
     layout->addWidget(progress_);
+    selectedLabel_ = new QLabel(this);
+    selectedLabel_->setObjectName("LabelSelectedDay");
+    selectedLabel_->setAccessibleName("Selected day");
+    selectedLabel_->setWordWrap(true);
+    layout->addWidget(selectedLabel_);
+    setAccessibleName("History");
+    setAccessibleDescription("Left and Right select a day, Enter shows it in the main window");
+}
+
+void THistoryWindow::Select(QDate day) {
+    selectedDay_ = day;
+    const auto at =
+        std::find_if(days_.begin(), days_.end(), [day](const THistoryDay& d) { return d.date == day; });
+    selectedLabel_->setText(at == days_.end() ? QString() : HistoryDayText(*at, locale_));
+    for (TChartPanel* panel : panels_) panel->update();
+}
+
+void THistoryWindow::keyPressEvent(QKeyEvent* event) {
+    std::vector<QDate> readable;
+    for (const THistoryDay& day : days_) {
+        if (day.totals) readable.push_back(day.date);
+    }
+    const QDate selected = selectedDay_;
+    const auto after = std::upper_bound(readable.begin(), readable.end(), selected);
+    const auto before = std::lower_bound(readable.begin(), readable.end(), selected);
+    switch (event->key()) {
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            if (after != readable.end()) Select(*after);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            if (before != readable.begin()) Select(*(before - 1));
+            break;
+        case Qt::Key_Home:
+            if (!readable.empty()) Select(readable.front());
+            break;
+        case Qt::Key_End:
+            if (!readable.empty()) Select(readable.back());
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (std::binary_search(readable.begin(), readable.end(), selected)) emit DayClicked(selected);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    event->accept();
 }
 
 void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
@@ -114,13 +199,16 @@ void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
     expectedSpan_.reset();
     shownDay_ = shownDay;
     Replot();
+    Select(shownDay);
 }
 
 void THistoryWindow::AddDay(THistoryDay day) {
     const auto at = std::upper_bound(days_.begin(), days_.end(), day.date,
                                      [](QDate date, const THistoryDay& d) { return date < d.date; });
+    const QDate date = day.date;
     days_.insert(at, std::move(day));
     Replot();
+    if (date == selectedDay_) Select(date);
 }
 
 void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
@@ -130,7 +218,7 @@ void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
 
 void THistoryWindow::SetShownDay(QDate shownDay) {
     shownDay_ = shownDay;
-    for (TChartPanel* panel : panels_) panel->update();
+    Select(shownDay);
 }
 
 void THistoryWindow::SetProgress(int done, int total) {
@@ -182,6 +270,7 @@ void THistoryWindow::Replot() {
 }
 
 void THistoryWindow::SetLocale(const core::LocaleConventions& locale) {
+    locale_ = locale;
     const TFormatSettings settings = ChartFormatSettings(locale);
     for (TChartPanel* panel : panels_) panel->Chart().SetFormatSettings(settings);
 }

@@ -14,6 +14,7 @@
 #include "marlix/core/analysis.h"
 #include "marlix/core/days.h"
 
+class QLabel;
 class QProgressBar;
 
 namespace marlix::chart {
@@ -35,6 +36,10 @@ inline constexpr int kHistoryMetricCount = 5;
 QString HistoryMetricTitle(THistoryMetric metric);
 // The metric of a day as the day-metrics table gives it; nothing when the day has none.
 std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
+
+// "2026-12-05: 3D fix 89 %, fine/control 92 %, average PDOP 3.09, mean strength 5.4, Num good 4.7", the
+// figures of a day as the keyboard selection names them; the reason when the day could not be read.
+QString HistoryDayText(const THistoryDay& day, const core::LocaleConventions& locale);
 
 // History charts the days with logs from this many days before the shown one to as many after it.
 inline constexpr int kHistorySpanDays = 15;
@@ -62,6 +67,10 @@ class THistoryWindow : public QWidget {
     bool Reading() const;
     const std::vector<THistoryDay>& Days() const { return days_; }
     QDate ShownDay() const { return shownDay_; }
+    // The day the keyboard selected (Left, Right, Home, End), which Enter shows in the main window; it
+    // starts at the shown day. Its figures are written under the charts.
+    QDate SelectedDay() const { return selectedDay_; }
+    QLabel* SelectedDayLabel() const { return selectedLabel_; }
 
     chart::TChartPanel& Panel(THistoryMetric metric) { return *panels_[static_cast<std::size_t>(metric)]; }
     // The readable day nearest to a pixel column of a panel's plot, nothing off the plot.
@@ -75,15 +84,20 @@ class THistoryWindow : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void Replot();
+    void Select(QDate day);
 
     QProgressBar* progress_ = nullptr;
     std::optional<std::pair<QDate, QDate>> expectedSpan_;
     std::array<chart::TChartPanel*, kHistoryMetricCount> panels_{};
     std::vector<THistoryDay> days_;
     QDate shownDay_;
+    QDate selectedDay_;
+    QLabel* selectedLabel_ = nullptr;
+    core::LocaleConventions locale_;
 };
 
 }  // namespace marlix::ui
