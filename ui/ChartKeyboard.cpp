@@ -120,7 +120,8 @@ bool TChartKeyboard::eventFilter(QObject* watched, QEvent* event) {
             return ChartKey(*panel, key->key(), key->modifiers() & ~Qt::KeypadModifier);
         }
         case QEvent::FocusIn:
-            FocusEntered(*panel);
+            // A click leaves the cursor to the mouse.
+            if (static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) FocusEntered(*panel);
             return false;
         case QEvent::FocusOut:
             FocusLeft(*panel);
