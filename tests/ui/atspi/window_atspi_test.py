@@ -17,7 +17,7 @@ import tempfile
 import time
 
 SKIP = 77
-STEP_TIMEOUT = 20  # seconds for any one thing to happen
+STEP_TIMEOUT = 30  # seconds for any one thing to happen
 INNER_TIMEOUT = 150
 
 # Every control the user reaches, by accessible name, with its role.
@@ -57,12 +57,16 @@ def kill_group(process):
 
 def wait_for(what, probe, timeout=STEP_TIMEOUT):
     deadline = time.monotonic() + timeout
+    problem = ""
     while time.monotonic() < deadline:
-        value = probe()
+        try:
+            value = probe()
+        except Exception as error:  # the tree may change under the walk while the window works
+            value, problem = None, " (last: %s)" % error
         if value:
             return value
         time.sleep(0.2)
-    fail("timed out waiting for " + what)
+    fail("timed out waiting for " + what + problem)
 
 
 def outer(window, cli):
@@ -223,8 +227,8 @@ def inner(window, cli):
                 return None
 
             app = wait_for("the window on the accessibility bus", find_app)
-            wait_for("the first day", lambda: "whole day" in (check_names_and_roles(pyatspi, app)
-                                                               ["Signal strength"].description))
+            wait_for("the first day", lambda: any(node.name == "Signal strength" and "whole day" in node.description
+                                                  for node in walk(app)))
             controls = check_names_and_roles(pyatspi, app)
             picker = controls["Shown day"]
             if text_of(picker) != yesterday.isoformat():
