@@ -24,8 +24,11 @@ BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # Real components the monitoring tests run: promtool and prometheus (in prometheus), node_exporter and
 # faketime (the program under a fake clock at midnight); clang-format for the layout check of the C++
-# sources; the compressors that make the archived logs of the tests; the locale sources, from which the tests build the comma-decimal locales they run the programs under.
-TEST_PACKAGES=(prometheus prometheus-node-exporter faketime clang-format zstd xz-utils locales)
+# sources; the compressors that make the archived logs of the tests; the locale sources, from which the
+# tests build the comma-decimal locales they run the programs under; and the X server, the accessibility
+# bus and the AT-SPI client that the window's accessibility test drives it with.
+TEST_PACKAGES=(prometheus prometheus-node-exporter faketime clang-format zstd xz-utils locales
+    xvfb dbus at-spi2-core python3-pyatspi)
 TEST_LOCALES=(en_US.UTF-8 en_GB.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 fi_FI.UTF-8)
 
 # Builds the named UTF-8 locales (de_DE.UTF-8 and the like) that the C library does not have yet.

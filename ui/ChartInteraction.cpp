@@ -118,7 +118,12 @@ TChartInteraction::TChartInteraction(TSignalCharts& charts, std::array<TChartPan
     : charts_(charts), panels_(panels) {
     readout_ = new QLabel(readoutParent);
     readout_->setObjectName("LabelReadout");
-    readout_->setStyleSheet("QLabel { background: #ffffe1; border: 1px solid #808080; padding: 2px 4px; }");
+    // In the desktop's tool-tip colours, light or dark.
+    readout_->setFrameShape(QFrame::Box);
+    readout_->setContentsMargins(3, 1, 3, 1);
+    readout_->setAutoFillBackground(true);
+    readout_->setBackgroundRole(QPalette::ToolTipBase);
+    readout_->setForegroundRole(QPalette::ToolTipText);
     // The pointer stays over the panel below, which must keep getting its moves.
     readout_->setAttribute(Qt::WA_TransparentForMouseEvents);
     readout_->hide();
@@ -191,10 +196,13 @@ void TChartInteraction::DayPlotted(bool sameDay) {
         zoom_.reset();
     }
     if (cursor_ && readout_->isVisible()) UpdateReadout(lastPointer_);
+    // A new day, or the same one reloaded: what the charts show changed.
+    emit SpanChanged();
 }
 
 void TChartInteraction::SetOverlaysHidden(bool hidden) {
     overlaysHidden_ = hidden;
+    for (TChartPanel* panel : panels_) panel->SetFocusFrameShown(!hidden);
     if (hidden) {
         readout_->hide();
     } else if (cursor_) {
@@ -231,6 +239,16 @@ void TChartInteraction::MoveCursor(const TChartPanel& panel, QPoint position) {
     }
     cursor_ = panel.Chart().BottomAxis().PixelToValue(position.x());
     lastPointer_ = panel.mapTo(readout_->parentWidget(), position);
+    UpdateReadout(lastPointer_);
+    RepaintPanels();
+}
+
+void TChartInteraction::ShowCursorAt(const TChartPanel& panel, double time) {
+    if (!charts_.HasDay()) return;
+    cursor_ = time;
+    const chart::TChartAxis& axis = panel.Chart().BottomAxis();
+    const int x = ClampToPlot(panel, axis.ValueToPixel(time));
+    lastPointer_ = panel.mapTo(readout_->parentWidget(), QPoint(x, panel.Chart().PlotRect().Top));
     UpdateReadout(lastPointer_);
     RepaintPanels();
 }

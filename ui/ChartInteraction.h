@@ -74,6 +74,10 @@ class TChartInteraction : public QObject {
     // The closed minutes of the shown view, which the readout reads.
     void SetMinutes(std::vector<core::MinuteReading> minutes) { minutes_ = std::move(minutes); }
 
+    // The cursor at a time, with the readout beside its line on the panel, as the keyboard moves it.
+    void ShowCursorAt(const chart::TChartPanel& panel, double time);
+    void HideCursor();
+
     std::optional<double> CursorTime() const { return cursor_; }
     std::optional<TTimeSpan> Band() const { return band_; }
     QLabel* Readout() const { return readout_; }
@@ -92,7 +96,7 @@ class TChartInteraction : public QObject {
     static constexpr double kWheelFactor = 0.8;         // span kept per notch when zooming in
 
   signals:
-    // The shown time span of the charts changed (zoom, pan or back to the day).
+    // The shown time span of the charts changed (zoom, pan or back to the day), or a load plotted a day.
     void SpanChanged();
 
   protected:

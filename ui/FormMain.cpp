@@ -25,9 +25,11 @@
 #include <utility>
 
 #include "ChartInteraction.h"
+#include "ChartKeyboard.h"
 #include "DayDate.h"
 #include "DayExport.h"
 #include "DropFileTarget.h"
+#include "FormAccessibility.h"
 #include "KeyPreview.h"
 #include "SideWindow.h"
 #include "UserLocale.h"
@@ -206,6 +208,10 @@ void TFormMain::CreateControls() {
         labelZoom_->setText(zoom);
         ShowStatusPart(*labelZoom_, !zoom.isEmpty());
     });
+
+    accessibility_ = std::make_unique<TFormAccessibility>(*this);
+    connect(interaction_.get(), &TChartInteraction::SpanChanged, this,
+            [this] { accessibility_->DescribeCharts(); });
 }
 
 void TFormMain::Guarded(const std::function<void()>& handler) {
@@ -226,9 +232,12 @@ void TFormMain::LoadAndPlot(const QStringList& fileList) {
 }
 
 void TFormMain::SetNotice(const QString& text) {
+    // An unchanged notice is not announced again.
+    if (text == labelNotice_->text() && labelNotice_->isHidden() == text.isEmpty()) return;
     labelNotice_->setText(text);
     labelNotice_->setToolTip(text);
     ShowStatusPart(*labelNotice_, !text.isEmpty());
+    accessibility_->AnnounceNotice();
 }
 
 void TFormMain::ShowStatusPart(QWidget& part, bool visible) {
@@ -512,6 +521,11 @@ bool TFormMain::FormKeyPreview(const QKeyEvent& key) {
         CancelLoad();
         return true;
     }
+    // The popup from the keyboard, at the focused control.
+    if (key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier)) {
+        PopupFromKeyboard();
+        return true;
+    }
     bool consumed = false;
     Guarded([this, &key, &consumed] {
         // Copy and save act for the whole window: a focused control must not copy its own text over it.
@@ -525,8 +539,17 @@ bool TFormMain::FormKeyPreview(const QKeyEvent& key) {
 
 void TFormMain::FormKeyDown(int key) {
     if (key == Qt::Key_F5) DateTimePickerChange();
-    if (key == Qt::Key_Escape || key == Qt::Key_Home) interaction_->ResetZoom();
+    // On a focused chart Home moves its cursor to the first record instead.
+    const bool chartHome = key == Qt::Key_Home && accessibility_->Keyboard().ChartFocused();
+    if (key == Qt::Key_Escape || (key == Qt::Key_Home && !chartHome)) interaction_->ResetZoom();
     if (key == Qt::Key_Escape) interaction_->HideCursor();
+}
+
+void TFormMain::PopupFromKeyboard() {
+    const QWidget* focused = focusWidget();
+    const QWidget* at = focused && isAncestorOf(focused) ? focused : this;
+    interaction_->HideCursor();
+    popupMenu_->popup(at->mapToGlobal(at->rect().center()));
 }
 
 bool TFormMain::FormShortcut(int key, Qt::KeyboardModifiers modifiers) {

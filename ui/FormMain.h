@@ -36,6 +36,7 @@ namespace marlix::ui {
 
 class TChartInteraction;
 class TDropFileTarget;
+class TFormAccessibility;
 class TKeyPreview;
 class TSignalCharts;
 class TSatelliteView;
@@ -116,6 +117,9 @@ class TFormMain : public QWidget {
     QLabel* LabelZoom() const { return labelZoom_; }
     // The closed minutes of the shown view, as the load read them.
     const std::vector<core::MinuteReading>& Minutes() const { return shownDay_->Minutes(); }
+    // The totals of the shown view, which the summary is made from.
+    const core::DayTotals& DayTotals() const { return shownDay_->Totals(); }
+    TFormAccessibility& Accessibility() { return *accessibility_; }
     QDateEdit* DateTimePicker() const { return dateTimePicker_; }
     QToolButton* BitBtnPrev() const { return bitBtnPrev_; }
     QToolButton* BitBtnNext() const { return bitBtnNext_; }
@@ -150,6 +154,7 @@ class TFormMain : public QWidget {
     void SetNotice(const QString& text);
     void ShowStatusPart(QWidget& part, bool visible);
     void ShowFolderState();
+    void PopupFromKeyboard();
     void OpenFiles(const QStringList& files);
     QDate YesterdayUTC() const;
     // The station, as the data folder's name says.
@@ -192,6 +197,7 @@ class TFormMain : public QWidget {
     std::unique_ptr<TShownDay> shownDay_;
     std::unique_ptr<TDropFileTarget> dropFileTarget1_;
     std::unique_ptr<TKeyPreview> keyPreview_;
+    std::unique_ptr<TFormAccessibility> accessibility_;
     // Declared last, so destroyed first: their workers stop and join while everything a job
     // refers to still exists.
     std::unique_ptr<THistoryRequests> history_;

@@ -2,9 +2,11 @@
 
 #include <marlix/chart/qt/chart_panel.h>
 #include <marlix/chart/qt/painter_surface.h>
+#include <marlix/core/day_texts.h>
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -157,6 +159,30 @@ THistoryDates HistorySpanDates(THistorySpan span, QDate shown, QDate today) {
     return {last.addDays(-2 * half), last};
 }
 
+QString HistoryDayText(const THistoryDay& day, const core::LocaleConventions& locale) {
+    const QString date = day.date.toString("yyyy-MM-dd");
+    if (!day.totals) return date + ": " + (day.error.isEmpty() ? QString("no log") : day.error);
+    struct Figure {
+        THistoryMetric metric;
+        const char* before;
+        const char* after;
+        int decimals;
+    };
+    static constexpr Figure kFigures[] = {{THistoryMetric::Fix3DShare, "3D fix ", " %", 0},
+                                          {THistoryMetric::FineOrControlShare, "fine/control ", " %", 0},
+                                          {THistoryMetric::AveragePdop, "average PDOP ", "", 2},
+                                          {THistoryMetric::MeanStrength, "mean strength ", "", 1},
+                                          {THistoryMetric::NumGoodMean, "Num good ", "", 1}};
+    QStringList figures;
+    for (const Figure& figure : kFigures) {
+        const std::optional<double> value = HistoryMetricValue(*day.totals, figure.metric);
+        const std::string number =
+            value ? core::FormatFixed(*value, figure.decimals, locale.decimalSeparator) : std::string("none");
+        figures << figure.before + QString::fromStdString(number) + (value ? figure.after : "");
+    }
+    return date + ": " + figures.join(", ");
+}
+
 QString HistoryTitle(THistorySpan span, THistoryDates dates, const std::vector<THistoryStation>& stations) {
     QString title = "History - " + HistorySpanName(span).toLower();
     if (dates.first.isValid()) title += ", " + IsoDate(dates.first) + " to " + IsoDate(dates.last);
@@ -189,13 +215,22 @@ THistoryWindow::THistoryWindow(QWidget* parent) : QWidget(parent) {
         panel->installEventFilter(this);
         panel->setCursor(Qt::PointingHandCursor);
         panel->SetOverlayPainter([this, panel](QPainter& painter) { PaintOverlay(*panel, painter); });
+        panel->setAccessibleName(HistoryMetricTitle(static_cast<THistoryMetric>(i)));
         layout->addWidget(panel, 1);
         panels_[static_cast<std::size_t>(i)] = panel;
     }
     progress_ = new QProgressBar(this);
     progress_->setObjectName("ProgressBarHistory");
     progress_->hide();
+    progress_->setAccessibleName("Reading days");
     layout->addWidget(progress_);
+    selectedLabel_ = new QLabel(this);
+    selectedLabel_->setObjectName("LabelSelectedDay");
+    selectedLabel_->setAccessibleName("Selected day");
+    selectedLabel_->setWordWrap(true);
+    layout->addWidget(selectedLabel_);
+    setAccessibleName("History");
+    setAccessibleDescription("Left and Right select a day, Enter shows it in the main window");
     CreatePopupMenu();
     stations_.push_back({});
 }
@@ -269,12 +304,57 @@ const std::vector<THistoryDay>& THistoryWindow::Days(int station) const {
     return stations_.at(static_cast<std::size_t>(station < 0 ? mainStation_ : station)).days;
 }
 
+void THistoryWindow::Select(QDate day) {
+    selectedDay_ = day;
+    const std::vector<THistoryDay>& days = Days();
+    const auto at =
+        std::find_if(days.begin(), days.end(), [day](const THistoryDay& d) { return d.date == day; });
+    selectedLabel_->setText(at == days.end() ? QString() : HistoryDayText(*at, locale_));
+    for (TChartPanel* panel : panels_) panel->update();
+}
+
+void THistoryWindow::keyPressEvent(QKeyEvent* event) {
+    // The keyboard moves over the readable days of the main window's station.
+    std::vector<QDate> readable;
+    for (const THistoryDay& day : Days()) {
+        if (day.totals) readable.push_back(day.date);
+    }
+    const QDate selected = selectedDay_;
+    const auto after = std::upper_bound(readable.begin(), readable.end(), selected);
+    const auto before = std::lower_bound(readable.begin(), readable.end(), selected);
+    switch (event->key()) {
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            if (after != readable.end()) Select(*after);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            if (before != readable.begin()) Select(*(before - 1));
+            break;
+        case Qt::Key_Home:
+            if (!readable.empty()) Select(readable.front());
+            break;
+        case Qt::Key_End:
+            if (!readable.empty()) Select(readable.back());
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (std::binary_search(readable.begin(), readable.end(), selected)) emit DayClicked(selected);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
 void THistoryWindow::SetDays(std::vector<THistoryDay> days, QDate shownDay) {
     stations_[static_cast<std::size_t>(mainStation_)].days = std::move(days);
     expectedSpan_.reset();
     shownDay_ = shownDay;
     UpdateTexts();
     Replot();
+    Select(shownDay);
 }
 
 void THistoryWindow::AddDays(int station, std::vector<THistoryDay> days) {
@@ -287,6 +367,8 @@ void THistoryWindow::AddDays(int station, std::vector<THistoryDay> days) {
     }
     UpdateTexts();
     Replot();
+    // The selected day's figures, once its day has arrived.
+    if (station == mainStation_) Select(selectedDay_);
 }
 
 void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
@@ -297,7 +379,7 @@ void THistoryWindow::SetExpectedSpan(QDate first, QDate last) {
 
 void THistoryWindow::SetShownDay(QDate shownDay) {
     shownDay_ = shownDay;
-    for (TChartPanel* panel : panels_) panel->update();
+    Select(shownDay);
 }
 
 void THistoryWindow::SetProgress(int done, int total) {
@@ -446,6 +528,7 @@ void THistoryWindow::WheelZoom(THistoryMetric metric, int x, double steps) {
 }
 
 void THistoryWindow::SetLocale(const core::LocaleConventions& locale) {
+    locale_ = locale;
     const TFormatSettings settings = ChartFormatSettings(locale);
     for (TChartPanel* panel : panels_) panel->Chart().SetFormatSettings(settings);
 }
@@ -492,6 +575,14 @@ void THistoryWindow::PaintOverlay(const TChartPanel& panel, QPainter& painter) c
     if (!Days().empty() && x >= plot.Left && x < plot.Right) {
         painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
         painter.drawLine(x, plot.Top, x, plot.Bottom - 1);
+    }
+    // The day the keyboard moved to, until Enter shows it.
+    const int selected = selectedDay_.isValid() && selectedDay_ != shownDay_
+                             ? bottom.ValueToPixel(DayTimeOf(selectedDay_))
+                             : plot.Left - 1;
+    if (selected >= plot.Left && selected < plot.Right) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.drawLine(selected, plot.Top, selected, plot.Bottom - 1);
     }
     painter.setRenderHint(QPainter::Antialiasing);
     for (int station = 0; station < StationCount(); ++station) {

@@ -17,6 +17,7 @@
 #include "marlix/core/days.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMouseEvent;
@@ -42,6 +43,10 @@ inline constexpr int kHistoryMetricCount = 5;
 QString HistoryMetricTitle(THistoryMetric metric);
 // The metric of a day as the day-metrics table gives it; nothing when the day has none.
 std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistoryMetric metric);
+
+// "2026-12-05: 3D fix 89 %, fine/control 92 %, average PDOP 3.09, mean strength 5.4, Num good 4.7", the
+// figures of a day as the keyboard selection names them; the reason when the day could not be read.
+QString HistoryDayText(const THistoryDay& day, const core::LocaleConventions& locale);
 
 // A day as the days module read it, as History charts it.
 THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome);
@@ -117,6 +122,10 @@ class THistoryWindow : public QWidget {
     void ResetZoom();
     // Wheel steps (one notch = 1, positive zooms in) around the day at pixel x of a panel.
     void WheelZoom(THistoryMetric metric, int x, double steps);
+    // The day the keyboard selected (Left, Right, Home, End), which Enter shows in the main window; it
+    // starts at the shown day. Its figures are written under the charts.
+    QDate SelectedDay() const { return selectedDay_; }
+    QLabel* SelectedDayLabel() const { return selectedLabel_; }
 
     chart::TChartPanel& Panel(THistoryMetric metric) { return *panels_[static_cast<std::size_t>(metric)]; }
     QLabel* Legend() const { return legend_; }
@@ -142,6 +151,7 @@ class THistoryWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     struct TStationDays {
@@ -152,6 +162,7 @@ class THistoryWindow : public QWidget {
 
     void CreatePopupMenu();
     void Replot();
+    void Select(QDate day);
     void UpdateTexts();
     TTimeSpan FullSpan() const;
     void PaintOverlay(const chart::TChartPanel& panel, QPainter& painter) const;
@@ -177,6 +188,9 @@ class THistoryWindow : public QWidget {
     int dragStartX_ = 0;
     TTimeSpan dragStartSpan_;
     std::optional<TTimeSpan> band_;
+    QDate selectedDay_;
+    QLabel* selectedLabel_ = nullptr;
+    core::LocaleConventions locale_;
 };
 
 }  // namespace marlix::ui

@@ -1,6 +1,7 @@
 #include "SatelliteView.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
@@ -23,10 +24,70 @@ TSatelliteView::TSatelliteView(QWidget* parent) : QWidget(parent) {
     setWindowTitle("Satellites");
     setMouseTracking(true);
     setMinimumSize(300, 150);
+    // The desktop's colours around the strip; the level colours are the data's own.
     setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    setPalette(p);
+    setAccessibleName("Satellite levels");
+}
+
+std::optional<QRect> TSatelliteView::SelectedCell() const {
+    const int rowHeight = RowHeight();
+    if (selectedRow_ < 0 || selectedRow_ >= static_cast<int>(day_.satellites.size()) || rowHeight == 0)
+        return {};
+    const int left = TimeToPixel(selectedMinute_);
+    const int right = std::max(left + 1, TimeToPixel(selectedMinute_ + 1.0 / kMinutesPerDay));
+    return QRect(left, StripRect().top() + selectedRow_ * rowHeight, right - left, rowHeight);
+}
+
+QString TSatelliteView::SelectedText() const {
+    const std::optional<QRect> cell = SelectedCell();
+    return cell ? HoverText(cell->center()) : QString();
+}
+
+void TSatelliteView::Select(int row, double minute) {
+    const int rows = static_cast<int>(day_.satellites.size());
+    if (rows == 0) return;
+    const double first =
+        core::MinuteStart(static_cast<std::int64_t>(std::ceil(firstX_ * kMinutesPerDay - 1e-6)));
+    const double last =
+        core::MinuteStart(static_cast<std::int64_t>(std::floor(lastX_ * kMinutesPerDay - 1e-6)));
+    selectedRow_ = std::clamp(row, 0, rows - 1);
+    selectedMinute_ = std::clamp(minute, first, std::max(first, last));
+    const QString text = SelectedText();
+    setAccessibleDescription(text);
+    if (const std::optional<QRect> cell = SelectedCell())
+        QToolTip::showText(mapToGlobal(cell->bottomRight()), text, this);
+    update();
+}
+
+void TSatelliteView::keyPressEvent(QKeyEvent* event) {
+    const bool selected = selectedRow_ >= 0;
+    const int row = selected ? selectedRow_ : 0;
+    const double minute = selected ? selectedMinute_ : firstX_;
+    const double step = (event->modifiers() & Qt::ShiftModifier ? 10.0 : 1.0) / kMinutesPerDay;
+    switch (event->key()) {
+        case Qt::Key_Up:
+            Select(row - (selected ? 1 : 0), minute);
+            break;
+        case Qt::Key_Down:
+            Select(row + (selected ? 1 : 0), minute);
+            break;
+        case Qt::Key_Left:
+            Select(row, minute - (selected ? step : 0));
+            break;
+        case Qt::Key_Right:
+            Select(row, minute + (selected ? step : 0));
+            break;
+        case Qt::Key_Home:
+            Select(row, firstX_);
+            break;
+        case Qt::Key_End:
+            Select(row, lastX_);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    event->accept();
 }
 
 void TSatelliteView::SetDay(core::SatelliteDay day) {
@@ -123,7 +184,7 @@ void TSatelliteView::paintEvent(QPaintEvent*) {
     const QRect strip = StripRect();
     const int rowHeight = RowHeight();
     const auto& numbers = day_.satellites;
-    painter.setPen(Qt::black);
+    painter.setPen(palette().color(QPalette::WindowText));
     for (std::size_t row = 0; row < numbers.size(); ++row) {
         const int top = strip.top() + static_cast<int>(row) * rowHeight;
         if (!plotEdges_ || plotEdges_->first > 24) {
@@ -132,6 +193,8 @@ void TSatelliteView::paintEvent(QPaintEvent*) {
         }
     }
     painter.setClipRect(strip);
+    // Blank cells (not listed) in the colour of a view's data area.
+    painter.fillRect(strip, palette().color(QPalette::Base));
     for (const core::SatelliteMinuteLevel& level : day_.levels) {
         if (level.minute + 1.0 / kMinutesPerDay <= firstX_ || level.minute >= lastX_) continue;
         const auto row = std::lower_bound(numbers.begin(), numbers.end(), level.satellite) - numbers.begin();
@@ -144,6 +207,10 @@ void TSatelliteView::paintEvent(QPaintEvent*) {
     painter.setClipping(false);
     painter.setPen(Qt::gray);
     painter.drawRect(strip.adjusted(-1, -1, 0, 0));
+    if (const std::optional<QRect> cell = SelectedCell()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(cell->adjusted(-1, -1, 0, 0));
+    }
     PaintTimeLabels(painter, strip);
     PaintLegend(painter,
                 QRect(strip.left(), height() - kLegendHeight, width() - strip.left(), kLegendHeight));
@@ -162,7 +229,7 @@ void TSatelliteView::PaintTimeLabels(QPainter& painter, const QRect& strip) cons
     // A label every whole hour, or every ten minutes on a zoomed range of less than three hours.
     const double span = lastX_ - firstX_;
     const double step = span < 3.0 / 24 ? 10.0 / kMinutesPerDay : span < 12.0 / 24 ? 1.0 / 24 : 2.0 / 24;
-    painter.setPen(Qt::black);
+    painter.setPen(palette().color(QPalette::WindowText));
     const int labelTop = strip.bottom() + 2;
     for (double t = std::ceil(firstX_ / step - 1e-9) * step; t <= lastX_ + 1e-9; t += step) {
         const int x = TimeToPixel(t);
@@ -174,7 +241,7 @@ void TSatelliteView::PaintTimeLabels(QPainter& painter, const QRect& strip) cons
 
 void TSatelliteView::PaintLegend(QPainter& painter, const QRect& area) const {
     constexpr int kBox = 12;
-    painter.setPen(Qt::black);
+    painter.setPen(palette().color(QPalette::WindowText));
     int x = area.left();
     painter.drawText(QRect(x, area.top(), 40, area.height()), Qt::AlignLeft | Qt::AlignVCenter, "Level");
     x += 40;

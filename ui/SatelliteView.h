@@ -46,21 +46,29 @@ class TSatelliteView : public QWidget {
     std::optional<double> MinuteAt(int x) const;
     // "Satellite 12, 10:05 UTC, level 5.5" (or "not listed"), empty off the strip.
     QString HoverText(QPoint position) const;
+    // The cell the keyboard selected (Up and Down move over satellites, Left and Right over minutes,
+    // with Shift ten, Home and End to the ends); its text is the view's accessible description.
+    QString SelectedText() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void PaintLegend(QPainter& painter, const QRect& area) const;
     void PaintTimeLabels(QPainter& painter, const QRect& strip) const;
     QString HourMinute(double t) const;
+    std::optional<QRect> SelectedCell() const;
+    void Select(int row, double minute);
 
     core::SatelliteDay day_;
     core::LocaleConventions locale_;
     double firstX_ = 0;
     double lastX_ = 1;
     std::optional<std::pair<int, int>> plotEdges_;
+    int selectedRow_ = -1;
+    double selectedMinute_ = 0;
 };
 
 }  // namespace marlix::ui

@@ -28,6 +28,7 @@ void TShownDay::Apply(const TLoadOutcome& outcome) {
 
     const core::DayAnalysis& day = *outcome.result.analysis;
     minutes_ = day.minutes;
+    totals_ = day.totals;
     ++loadCount_;
     views_.charts.Plot(day);
     const bool sameDay = outcome.files == plottedFiles_;

@@ -51,6 +51,8 @@ class TShownDay {
     const std::optional<core::LoadFailure>& LastLoadFailure() const { return lastFailure_; }
     // The closed minutes of the shown view, as the load read them.
     const std::vector<core::MinuteReading>& Minutes() const { return minutes_; }
+    // The totals of the shown view, which its summary is made from.
+    const core::DayTotals& Totals() const { return totals_; }
     int LoadCount() const { return loadCount_; }
     // The summary as the analysis gave it, its lines ended by CR.
     const QString& SummaryText() const { return summaryText_; }
@@ -63,6 +65,7 @@ class TShownDay {
     QStringList plottedFiles_;
     std::optional<core::LoadFailure> lastFailure_;
     std::vector<core::MinuteReading> minutes_;
+    core::DayTotals totals_;
     int loadCount_ = 0;
     QString summaryText_ = "Summary";
     // What the view shows, as the notice names it ("2026-Dec-07"); empty before the first load.

@@ -38,8 +38,9 @@ struct RenderRequest {
     // Minutes of the shown day (UTC) the picture is zoomed to.
     std::optional<int> fromMinute;
     std::optional<int> toMinute;
-    int width = ui::TFormMain::kDesignWidth;
-    int height = ui::TFormMain::kDesignHeight;
+    // The window's size; 0 keeps its size at start (the design's, with the status line below it).
+    int width = 0;
+    int height = 0;
 };
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -197,9 +198,9 @@ int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
     };
     ui::TFormMain form(std::move(formOptions));
     form.SetDataDirectory(QFile::decodeName(request.dataDirectory.c_str()));
-    form.resize(request.width, request.height);
+    if (request.width > 0) form.resize(request.width, request.height);
     form.show();
-    if (form.width() != request.width || form.height() != request.height) {
+    if (request.width > 0 && (form.width() != request.width || form.height() != request.height)) {
         err << "marlix-sqa-cli: " << request.width << 'x' << request.height
             << " is below the window's minimum size; drawn at " << form.width() << 'x' << form.height()
             << '\n';

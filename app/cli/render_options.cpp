@@ -17,7 +17,7 @@ void DescribeRender(CLI::App& app, RenderOptions& o) {
     app.add_option(
            "--size", o.size,
            "size of the window, 200x150 to 10000x10000; a size below the window's minimum is drawn at "
-           "the minimum, with a notice (default 772x556)")
+           "the minimum, with a notice (default the window's size at start, 772x580)")
         ->type_name("WxH");
     CLI::Option* from =
         app.add_option("--from", o.from, "zoom the charts to the time span from ...")->type_name("HH:MM");

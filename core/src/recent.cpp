@@ -26,11 +26,15 @@ bool InSpan(const MinuteReading& minute, MinuteSpan span) {
 }  // namespace
 
 DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span) {
+    return TotalsOfMinutes(analysis.minutes, analysis.controlFormat, span);
+}
+
+DayTotals TotalsOfMinutes(const std::vector<MinuteReading>& minutes, bool controlFormat, MinuteSpan span) {
     DayTotals totals;
-    totals.controlFormat = analysis.controlFormat;
+    totals.controlFormat = controlFormat;
     double strengthSum = 0;
     std::int64_t strengthCount = 0;
-    for (const MinuteReading& m : analysis.minutes) {
+    for (const MinuteReading& m : minutes) {
         if (!InSpan(m, span)) continue;
         totals += m.counts;
         if (m.strength && *m.strength > 0) {

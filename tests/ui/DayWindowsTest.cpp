@@ -139,31 +139,6 @@ TEST_F(DayWindowsTest, ClickedDayInTheHistoryIsShownInTheMainWindow) {
     EXPECT_EQ(history->ShownDay(), today.addDays(-3));
 }
 
-TEST_F(DayWindowsTest, HistoryNamesStationAndSpanAndHatchesTodaysPartialDay) {
-    auto form = MakeForm();
-    for (QDate d : {today.addDays(-3), yesterday, today}) WriteDay(d);
-    form->SetPickerDate(yesterday);
-    form->PopupHistoryClick();
-    form->WaitForHistory();
-    THistoryWindow* history = form->HistoryWindow();
-    EXPECT_EQ(history->windowTitle(),
-              "History \u00b7 " + QDir(dataDir.path()).dirName() + " \u00b7 2026-03-12 \u2013 2026-03-15");
-    chart::TChartPanel& panel = history->Panel(THistoryMetric::MeanStrength);
-    const QImage picture = panel.grab().toImage();
-    const chart::TRect& plot = panel.Chart().PlotRect();
-    const auto hatched = [&](QDate day) {
-        const int x =
-            panel.Chart().BottomAxis().ValueToPixel(core::EncodeDate(day.year(), day.month(), day.day()));
-        int hatch = 0;
-        for (int dx = -6; dx <= 6; ++dx)
-            for (int y = plot.Top + 2; y < plot.Bottom - 2; ++y)
-                hatch += picture.pixelColor(x + dx, y) == QColor(230, 140, 0);
-        return hatch > 0;
-    };
-    EXPECT_TRUE(hatched(today));
-    EXPECT_FALSE(hatched(today.addDays(-3)));
-}
-
 TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenClosed) {
     auto form = MakeForm();
     for (QDate d : {today.addDays(-3), today.addDays(-2), yesterday}) WriteDay(d);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <marlix/chart/qt/chart_panel.h>
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,6 +153,24 @@ TEST_F(History, ClickingADayAsksForIt) {
     EXPECT_EQ(spy[0][0].toDate(), QDate(2024, 3, 6));
     EXPECT_EQ(spy[1][0].toDate(), QDate(2024, 3, 6));
     EXPECT_EQ(spy[2][0].toDate(), QDate(2024, 3, 4));
+}
+
+TEST_F(History, ArrowKeysSelectReadableDaysAndEnterAsksForTheSelectedOne) {
+    THistoryWindow window;
+    window.SetDays(Load(), QDate(2024, 3, 5));
+    QSignalSpy spy(&window, &THistoryWindow::DayClicked);
+    QTest::keyClick(&window, Qt::Key_Right);
+    QTest::keyClick(&window, Qt::Key_Right);  // the unreadable 7th is skipped, and nothing follows
+    EXPECT_EQ(window.SelectedDay(), QDate(2024, 3, 6));
+    QTest::keyClick(&window, Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Home);
+    EXPECT_EQ(
+        window.SelectedDayLabel()->text(),
+        "2024-03-04: 3D fix 67 %, fine/control 67 %, average PDOP 4.00, mean strength 4.0, Num good 3.0");
+    QTest::keyClick(&window, Qt::Key_Enter);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[0][0].toDate(), QDate(2024, 3, 6));
+    EXPECT_EQ(spy[1][0].toDate(), QDate(2024, 3, 4));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "marlix/chart/qt/chart_panel.h"
 
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -44,6 +45,36 @@ void TChartPanel::paintEvent(QPaintEvent* event) {
                       QRectF(QPointF(event->rect().topLeft()) * picture_.devicePixelRatio(),
                              QSizeF(event->rect().size()) * picture_.devicePixelRatio()));
     if (overlay_) overlay_(painter);
+    if (focusFrameShown_ && hasFocus()) {
+        // Two pixels in from the edge: inside the one-pixel bevel and the margin that every chart
+        // keeps around its contents.
+        constexpr int kInset = 2;
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(kInset, kInset, -kInset - 1, -kInset - 1));
+    }
+}
+
+void TChartPanel::SetAccessibleValue(const QString& value) {
+    if (value == accessibleValue_) return;
+    QAccessibleTextUpdateEvent event(this, 0, accessibleValue_, value);
+    accessibleValue_ = value;
+    QAccessible::updateAccessibility(&event);
+}
+
+void TChartPanel::SetFocusFrameShown(bool shown) {
+    focusFrameShown_ = shown;
+    update();
+}
+
+void TChartPanel::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TChartPanel::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TChartPanel::resizeEvent(QResizeEvent* event) {

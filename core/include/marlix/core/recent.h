@@ -4,6 +4,7 @@
 // from the closed minutes of a stretch of clock minutes.
 
 #include <cstdint>
+#include <vector>
 
 #include "marlix/core/day_analysis.h"
 
@@ -29,6 +30,8 @@ std::int64_t DataMinute(const MinuteReading& minute);
 // figures. The control-format flag is the day's. Line count and times are no per-minute figures and
 // stay 0.
 DayTotals TotalsOfMinutes(const DayAnalysis& analysis, MinuteSpan span);
+// The same over minutes kept apart from their analysis (the window keeps only these).
+DayTotals TotalsOfMinutes(const std::vector<MinuteReading>& minutes, bool controlFormat, MinuteSpan span);
 
 // Clock minutes of the span in which no Time record with a valid date was read.
 std::int64_t MinutesWithoutRecords(const DayAnalysis& analysis, MinuteSpan span);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -25,6 +26,14 @@ class TChartPanel : public QWidget, public TChartHost {
     using TOverlayPainter = std::function<void(QPainter& painter)>;
     void SetOverlayPainter(TOverlayPainter painter) { overlay_ = std::move(painter); }
 
+    // What a screen reader reads as the chart's value (the cursor readout), empty for none; a change
+    // is announced. Name and description are the widget's accessible name and description.
+    void SetAccessibleValue(const QString& value);
+    const QString& AccessibleValue() const { return accessibleValue_; }
+    // Whether a focused panel draws its focus frame (inside the margin, so the chart keeps every pixel of
+    // its layout); off while a picture of the window is taken.
+    void SetFocusFrameShown(bool shown);
+
     bool HandleAllocated() const override { return true; }
     void InvalidateLater() override { update(); }
     void PaintNow() override;
@@ -33,12 +42,16 @@ class TChartPanel : public QWidget, public TChartHost {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void RunPass();
     TChart chart_{this};
     QImage picture_;
     TOverlayPainter overlay_;
+    QString accessibleValue_;
+    bool focusFrameShown_ = true;
 };
 
 }  // namespace marlix::chart
