@@ -17,7 +17,8 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata)
+BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev libsqlite3-dev fonts-liberation
+    tzdata)
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # Real components the monitoring tests run: promtool (in prometheus) and node_exporter; and
