@@ -3,6 +3,7 @@
 #include "check.h"
 #include "metrics.h"
 #include "render.h"
+#include "store.h"
 #include "table.h"
 
 namespace marlix::cli {
@@ -19,6 +20,7 @@ constexpr Command kCommands[] = {
     {"render", DescribeOnly<RenderOptions, DescribeRender>, RenderInQtHelper},
     {"metrics", DescribeOnly<MetricsOptions, DescribeMetrics>, RunMetrics},
     {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck},
+    {"store", DescribeOnly<StoreOptions, DescribeStore>, RunStore},
 };
 
 }  // namespace

@@ -225,8 +225,7 @@ bool RowStandsFor(const StoredDay& row, const FileIdentity& file) {
 
 bool MayKeep(DayTime day, const FileIdentity& file, std::int64_t nowNs) {
     const DayTime today = std::floor(DayTimeFromUnixSeconds(static_cast<double>(nowNs) / 1e9));
-    const std::int64_t changed = std::max(file.mtimeNs, file.ctimeNs);
-    return std::floor(day) < today && changed <= nowNs - kSettleNs;
+    return std::floor(day) < today && file.mtimeNs <= nowNs - kSettleNs;
 }
 
 std::int64_t SystemNowNs() {

@@ -67,11 +67,12 @@ struct StoredDay {
 };
 
 // Whether the row may stand for the file as it is now: the same file, the same analysis, and the file
-// last changed at least a time tick before the row was made (a change within the tick could keep the
-// identity).
+// last changed (written, or its times or name set) at least a time tick before the row was made: a
+// change within the tick could keep the identity.
 bool RowStandsFor(const StoredDay& row, const FileIdentity& file);
-// Whether a day read from its log may be kept: not today's or a later day, and the file settled (not
-// changed in the last minute, nor "in the future" of a clock set back).
+// Whether a day read from its log may be kept: not today's or a later day, and the file settled: not
+// modified in the last minute, nor "in the future" of a clock set back. (A copy that sets an old
+// modification time at its end changes the change time, which the identity holds.)
 bool MayKeep(DayTime day, const FileIdentity& file, std::int64_t nowNs);
 
 // Nanoseconds since 1970-01-01 UTC by the system clock.
