@@ -418,9 +418,9 @@ void DescribeReport(CLI::App& app, ReportOptions& o) {
            "--format", o.format,
            "text (default): one line each; json: one object with the texts and the seven chart series")
         ->type_name("text|json");
-    app.add_option("FILE", o.files, "log files read as one log, in name order");
     // The store keeps day metrics, not the texts and series of a report: a report always reads its log.
     DescribeNoStore(app, o.noStore);
+    app.add_option("FILE", o.files, "log files read as one log, in name order");
 }
 
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
