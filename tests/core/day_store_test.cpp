@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -395,7 +396,23 @@ TEST_F(DayStoreTest, AStoreThatCannotBeMadeOrWrittenLeavesTheLogs) {
     EXPECT_EQ(ReadOne(unmade, kDay), DaySource::Log);
     fs::remove(dir_ / "cache");
 
+    // A full disk, as a limit on the size of the files written, which binds root too: a row too big
+    // for it cannot be written, and the store is written no more.
     { DayStore made(StorePath()); }
+    const pid_t child = StartChild([this] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        DayStore full(StorePath());
+        StoredDay big{kDay, *IdentityOf(DayPath(kDay)), now_, kAnalysisVersion, {}};
+        big.metrics.satellites.emplace(20'000, SatelliteMean{});
+        const bool written = full.Put(StoreFolderKey(Folder()), {&big, 1});
+        const bool saidOnce =
+            full.TakeNotice().find("cannot be written") != std::string::npos && full.TakeNotice().empty();
+        return !written && saidOnce && ReadOne(full, kDay) == DaySource::Log ? 0 : 1;
+    });
+    EXPECT_EQ(WaitStatus(child), 0);
+
     if (::geteuid() == 0) GTEST_SKIP() << "root writes to read-only files";
     fs::permissions(StorePath(), fs::perms::owner_read);
     fs::permissions(fs::path(StorePath()).parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
