@@ -242,7 +242,8 @@ std::string DefaultDayStorePath() {
         base = cache;
     } else {
         const char* home = std::getenv("HOME");
-        base = fs::path(home != nullptr ? home : "") / ".cache";
+        if (home == nullptr || home[0] != '/') return {};
+        base = fs::path(home) / ".cache";
     }
     return (base / "marlix-sqa" / "days.sqlite").string();
 }
@@ -267,6 +268,12 @@ bool DayStore::Usable() const {
 }
 
 void DayStore::Open() {
+    if (path_.empty()) {
+        Note(
+            "the day store has no place (neither XDG_CACHE_HOME nor HOME names a folder); the days are read "
+            "from their logs");
+        return;
+    }
     try {
         std::error_code ec;
         fs::create_directories(fs::path(path_).parent_path(), ec);

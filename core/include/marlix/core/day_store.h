@@ -78,7 +78,8 @@ bool MayKeep(DayTime day, const FileIdentity& file, std::int64_t nowNs);
 // Nanoseconds since 1970-01-01 UTC by the system clock.
 std::int64_t SystemNowNs();
 
-// $XDG_CACHE_HOME/marlix-sqa/days.sqlite, or ~/.cache/marlix-sqa/days.sqlite.
+// $XDG_CACHE_HOME/marlix-sqa/days.sqlite, or ~/.cache/marlix-sqa/days.sqlite; empty when neither
+// names an absolute folder.
 std::string DefaultDayStorePath();
 // The folder as the store names it: absolute, links resolved, with a trailing '/'.
 std::string StoreFolderKey(const std::string& folder);
