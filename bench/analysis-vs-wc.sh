@@ -45,21 +45,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/marlix-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C
 
-# Wall time of one run in microseconds, output discarded (bash's own clock: no extra process).
-micros() {
-    local start end
-    start=${EPOCHREALTIME/./}
-    "$@" >/dev/null
-    end=${EPOCHREALTIME/./}
-    echo $((end - start))
-}
-
-# median, first and third quartile of the numbers on stdin
-quartiles() {
-    sort -g | awk '{ v[NR] = $1 } END {
-        n = NR
-        printf "%.2f %.2f %.2f\n", v[int((n + 1) / 2)], v[int((n + 3) / 4)], v[int((3 * n + 1) / 4)] }'
-}
+source bench/timing.sh
 
 # The reference pipelines of the archives, as functions: no shell started in the timing.
 zstd_wc() { zstd -dc "$1" | wc -l; }
@@ -134,7 +120,6 @@ if $month; then
     [ -n "$ref" ] && refmonth=(-- "$ref" report --format json "${files[@]}")
     compare "month" wc -l "${files[@]}" -- "$cli" report --format json "${files[@]}" "${refmonth[@]}"
     : >"$work/empty.txt"
-    rss_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
     base=$(rss_kib "$cli" report --format json "$work/empty.txt")
     peak=0
     for ((i = 0; i < 3; i++)); do

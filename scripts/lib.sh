@@ -17,9 +17,10 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# zlib, liblzma and libzstd read archived day logs (.gz, .xz, .zst), found through pkg-config.
+# zlib, liblzma and libzstd read archived day logs (.gz, .xz, .zst), found through pkg-config; SQLite
+# keeps the store of day metrics.
 BUILD_PACKAGES=(g++ make cmake libgtest-dev libbenchmark-dev qt6-base-dev libcli11-dev fonts-liberation tzdata
-    pkgconf zlib1g-dev liblzma-dev libzstd-dev)
+    pkgconf zlib1g-dev liblzma-dev libzstd-dev libsqlite3-dev)
 # Validators of the desktop files and man pages, and the Debian package tools.
 PACKAGE_TOOLS=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # Real components the monitoring tests run: promtool and prometheus (in prometheus), node_exporter and

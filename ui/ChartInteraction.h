@@ -76,7 +76,6 @@ class TChartInteraction : public QObject {
 
     // The cursor at a time, with the readout beside its line on the panel, as the keyboard moves it.
     void ShowCursorAt(const chart::TChartPanel& panel, double time);
-    void HideCursor();
 
     std::optional<double> CursorTime() const { return cursor_; }
     std::optional<TTimeSpan> Band() const { return band_; }

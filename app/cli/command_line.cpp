@@ -69,6 +69,11 @@ void PrepareCommand(CLI::App& app, std::string_view name) {
     app.set_help_flag("-h,--help", "show this help and exit");
 }
 
+void DescribeNoStore(CLI::App& app, bool& noStore) {
+    app.add_flag("--no-store", noStore,
+                 "read every day from its log; the day store is neither read nor written");
+}
+
 std::string OptionLabel(const CLI::Option& option) {
     if (!option.nonpositional()) {
         return option.get_name(true) + (option.get_items_expected_max() > 1 ? "..." : "");

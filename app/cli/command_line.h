@@ -37,6 +37,10 @@ std::optional<int> ParseCommandLine(CLI::App& app, const Arguments& args, std::o
                                     std::ostream& err, int usageStatus = kExitUsage,
                                     int helpStatus = kExitOk);
 
+// --no-store, on every command that reads days: the days come from their logs only, and the day store
+// is neither read nor written.
+void DescribeNoStore(CLI::App& app, bool& noStore);
+
 // "marlix-sqa-cli NAME: PROBLEM" and the usage line on err; returns usageStatus.
 int UsageError(const CLI::App& app, std::ostream& err, std::string_view problem,
                int usageStatus = kExitUsage);

@@ -3,6 +3,7 @@
 #include "check.h"
 #include "metrics.h"
 #include "render.h"
+#include "store.h"
 #include "table.h"
 
 namespace marlix::cli {
@@ -21,6 +22,7 @@ constexpr Command kCommands[] = {
     // A plugin whose status line is lost answers UNKNOWN on stderr.
     {"check", DescribeOnly<CheckOptions, DescribeCheck>, RunCheck, "SQA UNKNOWN - ",
      static_cast<int>(PluginState::Unknown)},
+    {"store", DescribeOnly<StoreOptions, DescribeStore>, RunStore},
 };
 
 }  // namespace

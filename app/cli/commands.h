@@ -69,6 +69,7 @@ struct ReportOptions {
     std::optional<std::string> date;
     std::string format = "text";
     std::vector<std::string> files;
+    bool noStore = false;
 };
 void DescribeReport(CLI::App& app, ReportOptions& options);
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err);

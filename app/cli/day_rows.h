@@ -1,7 +1,7 @@
 #pragma once
 
 // The day figures of a range of days, as `table` lists them and `metrics --history` exports them: the
-// one place both take them from.
+// one place both take them from, through the store of day metrics where it holds them.
 
 #include <optional>
 #include <string>
@@ -9,12 +9,16 @@
 
 #include "marlix/core/day_analysis.h"
 
+namespace marlix::core {
+class DayStore;
+}
+
 namespace marlix::cli {
 
 struct DayRow {
     core::DayTime day = 0;
-    std::optional<core::DayAnalysis> analysis;  // its totals are the day's figures
-    std::string error;                          // why there is no analysis
+    std::optional<core::DayTotals> totals;  // the day's figures
+    std::string error;                      // why there are none
 };
 
 struct DayRows {
@@ -24,9 +28,10 @@ struct DayRows {
     std::vector<std::string> afterToday;       // day logs dated after today (UTC), left out
 };
 
-// The days from `first` to `last` (an empty bound: no bound) that the folder holds up to today (UTC), each
-// with its figures or its error; `jobs` days are read at once (0: one per core).
+// The days from `first` to `last` (an empty bound: no bound) that the folder holds up to today (UTC),
+// each with its figures or its error; `jobs` days are read at once (0: one per core). Finished days
+// come from the store when one is given and holds them, and the days read are put into it.
 DayRows ReadDayRows(const std::string& folder, std::optional<core::DayTime> first,
-                    std::optional<core::DayTime> last, unsigned jobs);
+                    std::optional<core::DayTime> last, unsigned jobs, core::DayStore* store);
 
 }  // namespace marlix::cli

@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "day_rows.h"
 #include "marlix/core/atomic_file.h"
+#include "marlix/core/day_store.h"
 #include "marlix/core/days.h"
 #include "marlix/core/state_words.h"
 #include "monitoring.h"
@@ -229,9 +230,9 @@ std::string HistoryText(const std::vector<DayRow>& rows, const std::string& stat
     std::vector<Stretch> days;
     std::vector<double> lines;
     for (const DayRow& row : rows) {
-        if (!row.analysis) continue;
-        days.push_back({&row.analysis->totals, UnixSeconds(row.day + 1) - 1});
-        lines.push_back(static_cast<double>(row.analysis->totals.lineCount));
+        if (!row.totals) continue;
+        days.push_back({&*row.totals, UnixSeconds(row.day + 1) - 1});
+        lines.push_back(static_cast<double>(row.totals->lineCount));
     }
     Exposition e(station);
     e.Family("marlix_sqa_day_lines", "Lines read from the day's log.");
@@ -275,6 +276,7 @@ void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
     app.add_option("--to", o.to, "last UTC day of the history (default the newest log)")
         ->type_name("YYYY-MM-DD")
         ->check(IsoDateCheck("--to"));
+    DescribeNoStore(app, o.noStore);
 }
 
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -292,13 +294,20 @@ int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out
         if (!o.from.empty()) from = ParseIsoDate(o.from);
         if (!o.to.empty()) to = ParseIsoDate(o.to);
         if (from && to && *from > *to) return UsageError(app, err, "--from is after --to");
-        const DayRows read = ReadDayRows(core::FolderWithSeparator(o.dataDirectory), from, to, 0);
+        std::optional<core::DayStore> store;
+        if (!o.noStore) store.emplace();
+        const DayRows read =
+            ReadDayRows(core::FolderWithSeparator(o.dataDirectory), from, to, 0, store ? &*store : nullptr);
         if (!read.problem.empty()) {
             err << "marlix-sqa-cli: " << read.problem << '\n';
             return kExitFailure;
         }
+        if (store) {
+            if (const std::string notice = store->TakeNotice(); !notice.empty())
+                err << "marlix-sqa-cli: " << notice << '\n';
+        }
         for (const DayRow& row : read.rows) {
-            if (row.analysis) continue;
+            if (row.totals) continue;
             err << "marlix-sqa-cli: " << row.error << '\n';
             status = kExitFailure;
         }

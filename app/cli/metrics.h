@@ -16,6 +16,7 @@ struct MetricsOptions {
     bool history = false;  // the figures of past days, in the OpenMetrics format
     std::string from;      // YYYY-MM-DD, with history
     std::string to;
+    bool noStore = false;  // with history: every day from its log
 };
 void DescribeMetrics(CLI::App& app, MetricsOptions& o);
 

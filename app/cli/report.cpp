@@ -426,6 +426,8 @@ void DescribeReport(CLI::App& app, ReportOptions& o) {
            "text (default): one line each; json: one object with the texts, the summary's lines, the first "
            "and latest day and the seven chart series")
         ->type_name("text|json");
+    // The store keeps day metrics, not the texts and series of a report: a report always reads its log.
+    DescribeNoStore(app, o.noStore);
     app.add_option("FILE", o.files, "log files read as one log, in name order");
 }
 

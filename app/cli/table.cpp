@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
+#include <set>
 #include <tuple>
 
 #include "command_line.h"
 #include "day_rows.h"
 #include "marlix/core/csv.h"
+#include "marlix/core/day_metrics.h"
 #include "marlix/core/day_texts.h"
 #include "marlix/core/days.h"
 
@@ -17,8 +20,16 @@ namespace {
 
 enum class TableFormat { Tsv, Csv, Json };
 
+// A folder of day logs and the name its rows carry.
+struct Station {
+    std::string folder;
+    std::string name;
+};
+
 struct TableRequest {
-    std::string dataDirectory = "./";
+    std::vector<Station> stations;
+    bool stationColumn = false;
+    bool useStore = true;
     std::optional<core::DayTime> from;
     std::optional<core::DayTime> to;
     TableFormat format = TableFormat::Tsv;
@@ -30,7 +41,7 @@ struct TableRequest {
 struct Column {
     std::string_view name;
     bool text;
-    std::string (*cell)(const core::DayAnalysis& day, std::string_view separator);
+    std::string (*cell)(const core::DayTotals& day, std::string_view separator);
 };
 
 std::string Number(const std::optional<double>& value, int decimals, std::string_view separator) {
@@ -54,126 +65,59 @@ constexpr int kStrengthDecimals = 1;  // as in the hint
 constexpr int kNumGoodDecimals = 2;
 
 const Column kColumns[] = {
-    {"lines", false, [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.lineCount); }},
+    {"lines", false, [](const core::DayTotals& d, std::string_view) { return Count(d.lineCount); }},
     {"first_time", true,
-     [](const core::DayAnalysis& d, std::string_view) {
-         return d.totals.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.totals.firstTime);
+     [](const core::DayTotals& d, std::string_view) {
+         return d.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.firstTime);
      }},
     {"last_time", true,
-     [](const core::DayAnalysis& d, std::string_view) {
-         return d.totals.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.totals.lastTime);
+     [](const core::DayTotals& d, std::string_view) {
+         return d.firstTime == 0 ? std::string() : core::FormatIsoDateTime(d.lastTime);
      }},
     {"fix_none_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.FixShare(0), kShareDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.FixShare(0), kShareDecimals, s); }},
     {"fix_2d_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.FixShare(1), kShareDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.FixShare(1), kShareDecimals, s); }},
     {"fix_3d_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.FixShare(2), kShareDecimals, s);
-     }},
-    {"fix_none", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[0]); }},
-    {"fix_2d", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[1]); }},
-    {"fix_3d", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.fixCounts[2]); }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.FixShare(2), kShareDecimals, s); }},
+    {"fix_none", false, [](const core::DayTotals& d, std::string_view) { return Count(d.fixCounts[0]); }},
+    {"fix_2d", false, [](const core::DayTotals& d, std::string_view) { return Count(d.fixCounts[1]); }},
+    {"fix_3d", false, [](const core::DayTotals& d, std::string_view) { return Count(d.fixCounts[2]); }},
     {"control_format", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.controlFormat ? 1 : 0); }},
+     [](const core::DayTotals& d, std::string_view) { return Count(d.controlFormat ? 1 : 0); }},
     {"mode_inactive_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.ModeShare(0), kShareDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.ModeShare(0), kShareDecimals, s); }},
     {"mode_coarse_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(CoarseShare(d.totals), kShareDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(CoarseShare(d), kShareDecimals, s); }},
     {"mode_fine_or_control_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.ModeShare(2), kShareDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.ModeShare(2), kShareDecimals, s); }},
     {"mode_inactive", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.modeCounts[0]); }},
+     [](const core::DayTotals& d, std::string_view) { return Count(d.modeCounts[0]); }},
     {"mode_coarse", false,
-     [](const core::DayAnalysis& d, std::string_view) {
-         return d.totals.controlFormat ? std::string() : Count(d.totals.modeCounts[1]);
+     [](const core::DayTotals& d, std::string_view) {
+         return d.controlFormat ? std::string() : Count(d.modeCounts[1]);
      }},
     {"mode_fine_or_control", false,
-     [](const core::DayAnalysis& d, std::string_view) { return Count(d.totals.modeCounts[2]); }},
+     [](const core::DayTotals& d, std::string_view) { return Count(d.modeCounts[2]); }},
     {"average_pdop", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.AveragePdop(), kPdopDecimals, s);
-     }},
+     [](const core::DayTotals& d, std::string_view s) { return Number(d.AveragePdop(), kPdopDecimals, s); }},
     {"gps_seeking_pct", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.SeekingShare(), kShareDecimals, s);
+     [](const core::DayTotals& d, std::string_view s) {
+         return Number(d.SeekingShare(), kShareDecimals, s);
      }},
     {"mean_strength", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.meanStrength, kStrengthDecimals, s);
+     [](const core::DayTotals& d, std::string_view s) {
+         return Number(d.meanStrength, kStrengthDecimals, s);
      }},
     {"num_good_min", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.NumGoodMinimum(), kNumGoodDecimals, s);
+     [](const core::DayTotals& d, std::string_view s) {
+         return Number(d.NumGoodMinimum(), kNumGoodDecimals, s);
      }},
     {"num_good_mean", false,
-     [](const core::DayAnalysis& d, std::string_view s) {
-         return Number(d.totals.NumGoodMean(), kNumGoodDecimals, s);
+     [](const core::DayTotals& d, std::string_view s) {
+         return Number(d.NumGoodMean(), kNumGoodDecimals, s);
      }},
 };
-
-// Tabs and line breaks would break a row of the tab-separated table.
-std::string TsvCell(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return text;
-}
-
-void WriteDelimited(std::ostream& out, const std::vector<DayRow>& rows, TableFormat format,
-                    std::string_view decimalSeparator) {
-    const char delimiter = format == TableFormat::Tsv ? '\t' : ',';
-    const auto cell = [&](const std::string& text) {
-        return format == TableFormat::Tsv ? TsvCell(text) : core::CsvField(text);
-    };
-    out << "day";
-    for (const Column& column : kColumns) out << delimiter << column.name;
-    out << delimiter << "error\n";
-    for (const DayRow& row : rows) {
-        out << core::FormatIsoDate(row.day);
-        for (const Column& column : kColumns) {
-            out << delimiter;
-            if (row.analysis) out << cell(column.cell(*row.analysis, decimalSeparator));
-        }
-        out << delimiter << cell(row.error) << '\n';
-    }
-}
-
-void WriteJson(std::ostream& out, const std::vector<DayRow>& rows) {
-    out << '[';
-    bool firstRow = true;
-    for (const DayRow& row : rows) {
-        out << (firstRow ? "\n" : ",\n") << "  {\"day\": " << JsonString(core::FormatIsoDate(row.day));
-        firstRow = false;
-        for (const Column& column : kColumns) {
-            out << ", " << JsonString(column.name) << ": ";
-            const std::string text = row.analysis ? column.cell(*row.analysis, ".") : std::string();
-            if (text.empty()) {
-                out << "null";
-            } else if (column.text) {
-                out << JsonString(text);
-            } else if (column.name == "control_format") {
-                out << (text == "1" ? "true" : "false");
-            } else {
-                out << text;
-            }
-        }
-        out << ", \"error\": " << (row.analysis ? std::string("null") : JsonString(row.error)) << '}';
-    }
-    out << (rows.empty() ? "]\n" : "\n]\n");
-}
 
 // One line on what the listing left out and why, naming the first few.
 void SaySkipped(std::ostream& err, const std::vector<std::string>& names, std::string_view one,
@@ -185,6 +129,93 @@ void SaySkipped(std::ostream& err, const std::vector<std::string>& names, std::s
     err << (names.size() > kNamed ? ", ...)" : ")") << '\n';
 }
 
+// A row of the table: a day of a station.
+struct TableRow {
+    const Station* station = nullptr;
+    core::DayTime day = 0;
+    std::optional<core::DayTotals> totals;
+    std::string error;
+};
+
+// The rows of every station's days, station by station, each in date order; what a listing left out
+// is said on err.
+std::optional<std::vector<TableRow>> ReadRows(const TableRequest& request, std::ostream& err) {
+    std::vector<TableRow> rows;
+    std::optional<core::DayStore> store;
+    if (request.useStore) store.emplace();
+    for (const Station& station : request.stations) {
+        DayRows read =
+            ReadDayRows(station.folder, request.from, request.to, request.jobs, store ? &*store : nullptr);
+        if (!read.problem.empty()) {
+            err << "marlix-sqa-cli: " << read.problem << '\n';
+            return std::nullopt;
+        }
+        SaySkipped(err, read.impossibleDates, "name with an impossible date", "names with impossible dates");
+        SaySkipped(err, read.afterToday, "log dated after today (UTC)", "logs dated after today (UTC)");
+        for (DayRow& row : read.rows)
+            rows.push_back({&station, row.day, std::move(row.totals), std::move(row.error)});
+    }
+    if (store) {
+        if (const std::string notice = store->TakeNotice(); !notice.empty())
+            err << "marlix-sqa-cli: " << notice << '\n';
+    }
+    return rows;
+}
+
+// Tabs and line breaks would break a row of the tab-separated table.
+std::string TsvCell(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+void WriteDelimited(std::ostream& out, const std::vector<TableRow>& rows, TableFormat format,
+                    bool stationColumn, std::string_view decimalSeparator) {
+    const char delimiter = format == TableFormat::Tsv ? '\t' : ',';
+    const auto cell = [&](const std::string& text) {
+        return format == TableFormat::Tsv ? TsvCell(text) : core::CsvField(text);
+    };
+    if (stationColumn) out << "station" << delimiter;
+    out << "day";
+    for (const Column& column : kColumns) out << delimiter << column.name;
+    out << delimiter << "error\n";
+    for (const TableRow& row : rows) {
+        if (stationColumn) out << cell(row.station->name) << delimiter;
+        out << core::FormatIsoDate(row.day);
+        for (const Column& column : kColumns) {
+            out << delimiter;
+            if (row.totals) out << cell(column.cell(*row.totals, decimalSeparator));
+        }
+        out << delimiter << cell(row.error) << '\n';
+    }
+}
+
+void WriteJson(std::ostream& out, const std::vector<TableRow>& rows, bool stationColumn) {
+    out << '[';
+    bool firstRow = true;
+    for (const TableRow& row : rows) {
+        out << (firstRow ? "\n" : ",\n") << "  {";
+        if (stationColumn) out << "\"station\": " << JsonString(row.station->name) << ", ";
+        out << "\"day\": " << JsonString(core::FormatIsoDate(row.day));
+        firstRow = false;
+        for (const Column& column : kColumns) {
+            out << ", " << JsonString(column.name) << ": ";
+            const std::string text = row.totals ? column.cell(*row.totals, ".") : std::string();
+            if (text.empty()) {
+                out << "null";
+            } else if (column.text) {
+                out << JsonString(text);
+            } else if (column.name == "control_format") {
+                out << (text == "1" ? "true" : "false");
+            } else {
+                out << text;
+            }
+        }
+        out << ", \"error\": " << (row.totals ? std::string("null") : JsonString(row.error)) << '}';
+    }
+    out << (rows.empty() ? "]\n" : "\n]\n");
+}
+
 }  // namespace
 
 void DescribeTable(CLI::App& app, TableOptions& o) {
@@ -192,10 +223,20 @@ void DescribeTable(CLI::App& app, TableOptions& o) {
         "Prints one row of day metrics per day log of the folder. The rows come in date order with the fix "
         "and lock-mode shares and counts, average PDOP, GPS-seeking share, mean strength and Num good; a "
         "spreadsheet opens the table directly. An unreadable day is listed with its error and makes the exit "
-        "status 1. Names of impossible dates and logs dated after today are left out, and counted on "
-        "stderr.");
-    app.add_option("--data-dir", o.dataDirectory, "folder of the day logs (default the current folder)")
-        ->type_name("DIR");
+        "status 1. Several folders (stations) give their rows one after the other, each named in a first "
+        "column, station. The metrics of finished days are kept in the day store, so that the next table "
+        "reads only the logs that are new or changed. Names of impossible dates and logs dated after today "
+        "are left out, and counted on stderr.");
+    app.add_option("--data-dir", o.dataDirectories,
+                   "folder of the day logs (default the current folder); again for more stations")
+        ->type_name("DIR")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+    app.add_option("--label", o.labels,
+                   "names the station of the --data-dir before it (default the folder's name)")
+        ->type_name("NAME")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
     app.add_option("--from", o.from, "first UTC day listed")->type_name("YYYY-MM-DD");
     app.add_option("--to", o.to, "last UTC day listed")->type_name("YYYY-MM-DD");
     app.add_option("--format", o.format,
@@ -203,7 +244,48 @@ void DescribeTable(CLI::App& app, TableOptions& o) {
         ->type_name("tsv|csv|json");
     app.add_option("--jobs", o.jobs, "days analysed at once, 1 to 999 (default one per core)")
         ->type_name("N");
+    DescribeNoStore(app, o.noStore);
 }
+
+namespace {
+
+// The stations in the order of their --data-dir, each named by the --label that follows it or by its
+// folder's name; nothing (and the problem) when the names do not tell the stations apart.
+std::optional<std::vector<Station>> Stations(const CLI::App& app, const TableOptions& o,
+                                             std::string& problem) {
+    std::vector<Station> stations;
+    std::vector<bool> labelled;
+    std::size_t folder = 0, label = 0;
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option->get_name() == "--data-dir") {
+            stations.push_back({core::FolderWithSeparator(o.dataDirectories[folder++]), {}});
+            labelled.push_back(false);
+        } else if (option->get_name() == "--label") {
+            if (stations.empty() || labelled.back()) {
+                problem = "--label names the --data-dir before it, once";
+                return std::nullopt;
+            }
+            stations.back().name = o.labels[label++];
+            labelled.back() = true;
+        }
+    }
+    if (stations.empty()) stations.push_back({"./", {}});
+    std::set<std::string> names;
+    for (Station& station : stations) {
+        if (station.name.empty()) {
+            const std::string key = core::StoreFolderKey(station.folder);
+            station.name = std::filesystem::path(key.substr(0, key.size() - 1)).filename().string();
+            if (station.name.empty()) station.name = "/";
+        }
+        if (!names.insert(station.name).second) {
+            problem = "two stations are named '" + station.name + "'; name them apart with --label";
+            return std::nullopt;
+        }
+    }
+    return stations;
+}
+
+}  // namespace
 
 int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
     CLI::App app;
@@ -214,7 +296,13 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
 
     const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
     TableRequest request;
-    request.dataDirectory = core::FolderWithSeparator(o.dataDirectory);
+    std::string problem;
+    const auto stations = Stations(app, o, problem);
+    if (!stations) return usage(problem);
+    request.stations = *stations;
+    // One folder without a name keeps the table as it always was, for the scripts that read it.
+    request.stationColumn = request.stations.size() > 1 || !o.labels.empty();
+    request.useStore = !o.noStore;
     for (const auto& [name, text, day] :
          {std::tuple{"--from", &o.from, &request.from}, std::tuple{"--to", &o.to, &request.to}}) {
         if (!*text) continue;
@@ -238,26 +326,20 @@ int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (request.from && request.to && *request.from > *request.to) return usage("--from is after --to");
 
-    const DayRows read = ReadDayRows(request.dataDirectory, request.from, request.to, request.jobs);
-    if (!read.problem.empty()) {
-        err << "marlix-sqa-cli: " << read.problem << '\n';
-        return kExitFailure;
-    }
-    SaySkipped(err, read.impossibleDates, "name with an impossible date", "names with impossible dates");
-    SaySkipped(err, read.afterToday, "log dated after today (UTC)", "logs dated after today (UTC)");
-    const std::vector<DayRow>& rows = read.rows;
+    const std::optional<std::vector<TableRow>> rows = ReadRows(request, err);
+    if (!rows) return kExitFailure;
 
     // The tab-separated table is for a spreadsheet in the user's locale; CSV and JSON always use a point.
     const std::string decimalSeparator = UserLocaleConventions().decimalSeparator;
     if (request.format == TableFormat::Json) {
-        WriteJson(out, rows);
+        WriteJson(out, *rows, request.stationColumn);
     } else {
-        WriteDelimited(out, rows, request.format,
+        WriteDelimited(out, *rows, request.format, request.stationColumn,
                        request.format == TableFormat::Tsv ? decimalSeparator : ".");
     }
     bool allRead = true;
-    for (const DayRow& row : rows) {
-        if (!row.analysis) {
+    for (const TableRow& row : *rows) {
+        if (!row.totals) {
             err << "marlix-sqa-cli: " << row.error << '\n';
             allRead = false;
         }

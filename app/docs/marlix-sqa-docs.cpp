@@ -95,6 +95,7 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
         << Roff("marlix-sqa-cli simulate --out logs --days 5 --end 2024-03-05") << '\n'
         << Roff("marlix-sqa-cli report --data-dir logs --date 2024-03-05") << '\n'
         << Roff("marlix-sqa-cli table --data-dir logs --format csv > days.csv") << '\n'
+        << Roff("marlix-sqa-cli table --data-dir roof --data-dir mast --label B > stations.tsv") << '\n'
         << Roff("marlix-sqa-cli render --data-dir logs --date 2024-03-05 --out day.png") << '\n'
         << ".fi\n";
     std::ostringstream files;
@@ -103,7 +104,17 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
     const std::string helperEntry =
         ".TP\n.I " + Roff(helperPath) +
         "\nThe Qt half of the program, which runs \\fBrender\\fR, under the installation prefix (/usr for "
-        "the Debian package).\n.SH ENVIRONMENT";
+        "the Debian package).\n"
+        ".TP\n.I $XDG_CACHE_HOME/marlix\\-sqa/days.sqlite\n"
+        "The day store (default under ~/.cache): the day metrics of finished days, one row per folder and "
+        "day, so that \\fBtable\\fR reads only the logs that are new or changed. A row stands for its day "
+        "only "
+        "while the log is the very file it was made from; today's log and logs modified in the last minute "
+        "are always read. \\fB\\-\\-no\\-store\\fR leaves it alone, \\fBstore\\fR looks after it. A store "
+        "that "
+        "cannot be used is named once on standard error and the days are read from their logs; a damaged one "
+        "is set aside as days.sqlite.damaged and made again.\n"
+        ".SH ENVIRONMENT\n.TP\n.B XDG_CACHE_HOME\nThe folder of the day store.";
     rest.replace(rest.find(".SH ENVIRONMENT"), 15, helperEntry);
     man << rest;
 }

@@ -129,6 +129,7 @@ bool ReadDays(const std::string& folder, const std::vector<DayTime>& days, const
     LoadOptions load;
     load.threads = threads.perDay;
     load.minutes = options.minutes;
+    load.satellites = options.satellites;
     if (options.stopRequested)
         load.progress = [&stopped](std::uint64_t, std::uint64_t) { return !stopped(); };
     // A day that a stop cut short has no outcome.

@@ -326,7 +326,8 @@ TEST_F(CliRunner, BadArgumentsPrintUsageAndStatus2) {
     EXPECT_EQ(
         format.err,
         "marlix-sqa-cli report: --format is text or json, not 'xml'\n"
-        "usage: marlix-sqa-cli report [--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [FILE...]\n");
+        "usage: marlix-sqa-cli report [--data-dir DIR] [--date YYYY-MM-DD] [--format text|json] [--no-store] "
+        "[FILE...]\n");
     for (const std::vector<std::string>& args : {std::vector<std::string>{},
                                                  {"frobnicate"},
                                                  {"report", "--date", "2024-02-30"},

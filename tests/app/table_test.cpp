@@ -58,6 +58,8 @@ class Table : public ::testing::Test {
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "days");
+        // A fresh day store for every test.
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -191,8 +193,8 @@ TEST_F(Table, EmptyFolderGivesTheHeaderAlone) {
 
 TEST_F(Table, WrongArgumentsAndMissingFolder) {
     const std::string usage =
-        "\nusage: marlix-sqa-cli table [--data-dir DIR] [--from YYYY-MM-DD] [--to YYYY-MM-DD] "
-        "[--format tsv|csv|json] [--jobs N]\n";
+        "\nusage: marlix-sqa-cli table [--data-dir DIR] [--label NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD] "
+        "[--format tsv|csv|json] [--jobs N] [--no-store]\n";
     CliRun run = Cli({"table", "--format", "xls"});
     EXPECT_EQ(run.err, "marlix-sqa-cli table: --format is tsv, csv or json, not 'xls'" + usage);
     EXPECT_EQ(run.status, 2);
@@ -205,6 +207,17 @@ TEST_F(Table, WrongArgumentsAndMissingFolder) {
     run = Cli({"table", "--jobs", "0"});
     EXPECT_EQ(run.err, "marlix-sqa-cli table: --jobs wants a number from 1 to 999" + usage);
     EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--label", "A", "--data-dir", Days()});
+    EXPECT_EQ(run.err, "marlix-sqa-cli table: --label names the --data-dir before it, once" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--data-dir", Days(), "--label", "A", "--data-dir", Days(), "--label", "A"});
+    EXPECT_EQ(run.err,
+              "marlix-sqa-cli table: two stations are named 'A'; name them apart with --label" + usage);
+    EXPECT_EQ(run.status, 2);
+    run = Cli({"table", "--data-dir", Days(), "--data-dir", Days() + "/none"});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "marlix-sqa-cli: cannot list " + Days() + "/none/: No such file or directory\n");
+    EXPECT_EQ(run.status, 1);
     run = Cli({"table", "--data-dir", Days() + "/none"});
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "marlix-sqa-cli: cannot list " + Days() + "/none/: No such file or directory\n");
@@ -260,6 +273,113 @@ TEST_F(Table, AgreesWithTheDayReports) {
         ++days;
     }
     EXPECT_EQ(days, 4);
+}
+
+// Three receivers: each row names its station, by --label or by its folder's name.
+TEST_F(Table, ThreeStations) {
+    for (const char* station : {"roof", "mast", "shed"}) fs::create_directories(dir_ / station);
+    std::ofstream(dir_ / "roof" / "2024-03-05_rx_data.txt", std::ios::binary) << kEveryRecordKind;
+    std::ofstream(dir_ / "mast" / "2024-03-06_rx_data.txt", std::ios::binary) << kControlFormat;
+    std::ofstream(dir_ / "shed" / "2024-03-04_rx_data.txt", std::ios::binary) << "no records here\n";
+    const std::vector<std::string> stations{"table",
+                                            "--data-dir",
+                                            (dir_ / "roof").string(),
+                                            "--data-dir",
+                                            (dir_ / "mast").string() + "/",
+                                            "--label",
+                                            "B mast",
+                                            "--data-dir",
+                                            (dir_ / "shed").string()};
+    const std::string roof =
+        "2024-03-05\t16\t2024-03-05 10:00:00\t2024-03-05 10:02:30\t33.3333\t33.3333\t33.3333\t1\t1\t1\t0\t"
+        "33.3333\t33.3333\t33.3333\t1\t1\t1\t3.00\t50.0000\t4.0\t2.00\t3.00\t\n";
+    const std::string mast =
+        "2024-03-06\t6\t2024-03-06 00:00:00\t2024-03-06 00:00:00\t0.0000\t25.0000\t75.0000\t0\t1\t3\t1\t"
+        "25.0000\t\t50.0000\t1\t\t2\t2.00\t\t\t\t\t\n";
+    const std::string shed = "2024-03-04\t1\t\t\t\t\t\t0\t0\t0\t0\t\t\t\t0\t0\t0\t\t\t\t\t\t\n";
+    const CliRun tsv = Cli(stations);
+    EXPECT_EQ(tsv.out,
+              "station\t" + std::string(kHeader) + "roof\t" + roof + "B mast\t" + mast + "shed\t" + shed);
+    EXPECT_EQ(tsv.err, "");
+    EXPECT_EQ(tsv.status, 0);
+
+    std::vector<std::string> csvArgs = stations;
+    csvArgs.insert(csvArgs.end(), {"--format", "csv"});
+    const CliRun csv = Cli(csvArgs);
+    const std::vector<std::string> lines = marlix::test::Lines(csv.out);
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[0].substr(0, 12), "station,day,");
+    EXPECT_EQ(lines[1].substr(0, 16), "roof,2024-03-05,");
+    EXPECT_EQ(lines[2].substr(0, 18), "B mast,2024-03-06,");
+    EXPECT_EQ(lines[3].substr(0, 16), "shed,2024-03-04,");
+
+    std::vector<std::string> jsonArgs = stations;
+    jsonArgs.insert(jsonArgs.end(), {"--format", "json", "--from", "2024-03-06"});
+    const CliRun json = Cli(jsonArgs);
+    EXPECT_EQ(
+        json.out,
+        "[\n"
+        "  {\"station\": \"B mast\", \"day\": \"2024-03-06\", \"lines\": 6, \"first_time\": \"2024-03-06 "
+        "00:00:00\", \"last_time\": \"2024-03-06 00:00:00\", \"fix_none_pct\": 0.0000, \"fix_2d_pct\": "
+        "25.0000, \"fix_3d_pct\": 75.0000, \"fix_none\": 0, \"fix_2d\": 1, \"fix_3d\": 3, "
+        "\"control_format\": true, \"mode_inactive_pct\": 25.0000, \"mode_coarse_pct\": null, "
+        "\"mode_fine_or_control_pct\": 50.0000, \"mode_inactive\": 1, \"mode_coarse\": null, "
+        "\"mode_fine_or_control\": 2, \"average_pdop\": 2.00, \"gps_seeking_pct\": null, "
+        "\"mean_strength\": null, \"num_good_min\": null, \"num_good_mean\": null, \"error\": null}\n"
+        "]\n");
+
+    // One folder with a label is a named station too.
+    const CliRun one = Cli({"table", "--data-dir", (dir_ / "shed").string(), "--label", "S"});
+    EXPECT_EQ(one.out, "station\t" + std::string(kHeader) + "S\t" + shed);
+}
+
+// Finished days go to the store in the first table and come from it in the next, with the very same
+// output; store stats, verify and clear look after it.
+TEST_F(Table, TheStoreKeepsFinishedDays) {
+    ASSERT_EQ(Cli({"simulate", "--out", Days(), "--days", "3", "--end", "2024-03-31"}).status, 0);
+    WriteHandMadeDays();
+    // Logs written long ago: their modification times an hour back, their change times a time tick
+    // behind the first table.
+    for (const auto& entry : fs::directory_iterator(Days())) {
+        if (entry.is_regular_file())
+            fs::last_write_time(entry.path(), fs::last_write_time(entry.path()) - std::chrono::hours(1));
+    }
+    ::sleep(3);
+    const CliRun fromLogs = Cli({"table", "--data-dir", Days(), "--no-store"});
+    EXPECT_FALSE(fs::exists(dir_ / "cache"));
+    const CliRun filling = Cli({"table", "--data-dir", Days()});
+    EXPECT_EQ(filling.out, fromLogs.out);
+    EXPECT_EQ(filling.err, fromLogs.err);
+    CliRun store = Cli({"store", "stats"});
+    const std::string path = (dir_ / "cache" / "marlix-sqa" / "days.sqlite").string();
+    // The readable days of the folder; the unreadable one is never stored.
+    EXPECT_EQ(store.out.substr(0, store.out.find("\nbytes")),
+              "store\t" + path + "\nfolders\t1\ndays\t6\noutdated\t0");
+    const CliRun fromStore = Cli({"table", "--data-dir", Days()});
+    EXPECT_EQ(fromStore.out, fromLogs.out);
+    EXPECT_EQ(fromStore.status, 1);
+
+    store = Cli({"store", "verify", "--sample", "100"});
+    EXPECT_EQ(store.out, "checked\t6\nstale\t0\ndiffer\t0\n");
+    EXPECT_EQ(store.status, 0);
+    store = Cli({"store", "clear"});
+    EXPECT_EQ(store.out, "cleared\t" + path + "\n");
+    store = Cli({"store", "stats"});
+    EXPECT_NE(store.out.find("\ndays\t0\n"), std::string::npos) << store.out;
+}
+
+// A store that cannot be made is said once and costs nothing but the time of reading the logs.
+TEST_F(Table, AStoreThatCannotBeMadeLeavesTheOutputAsItIs) {
+    WriteHandMadeDays();
+    std::ofstream(dir_ / "cache") << "";
+    const CliRun run = Cli({"table", "--data-dir", Days(), "--from", "2024-03-05", "--to", "2024-03-06"});
+    EXPECT_EQ(
+        run.out,
+        Cli({"table", "--data-dir", Days(), "--from", "2024-03-05", "--to", "2024-03-06", "--no-store"}).out);
+    EXPECT_EQ(run.err, "marlix-sqa-cli: the day store " +
+                           (dir_ / "cache" / "marlix-sqa" / "days.sqlite").string() +
+                           " cannot be used (Not a directory); the days are read from their logs\n");
+    EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ struct RecordCounts {
 
     RecordCounts& operator+=(const RecordCounts& other);
     RecordCounts& operator-=(const RecordCounts& other);
+    bool operator==(const RecordCounts&) const = default;
 };
 
 // What the day texts and the day-metrics table are made from.
@@ -86,6 +87,7 @@ struct DayTotals : RecordCounts {
         if (numGoodMinutes == 0) return std::nullopt;
         return numGoodMinimum;
     }
+    bool operator==(const DayTotals&) const = default;
 };
 
 // One closed minute as the receiver reported it, for exports and the cursor readout: the readings

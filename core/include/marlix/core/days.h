@@ -65,6 +65,8 @@ struct ReadDaysOptions {
     unsigned workers = 0;
     // Also the readings of every closed minute (DayAnalysis::minutes).
     bool minutes = false;
+    // Also the level of each satellite minute by minute (DayAnalysis::satellites).
+    bool satellites = false;
     // Asked before each day and at each progress step of its reading, from any reading thread and
     // possibly at once; true stops the reading.
     std::function<bool()> stopRequested;

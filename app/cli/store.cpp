@@ -1,0 +1,78 @@
+// marlix-sqa-cli store: what the day store holds, whether it still agrees with the logs, and emptying it.
+#include "store.h"
+
+#include <ostream>
+
+#include "command_line.h"
+#include "marlix/core/day_metrics.h"
+#include "marlix/core/day_store.h"
+
+namespace marlix::cli {
+namespace {
+
+constexpr std::size_t kDefaultSample = 20;
+
+int Stats(core::DayStore& store, std::ostream& out) {
+    const auto stats = store.Stats();
+    if (!stats) return kExitFailure;
+    out << "store\t" << store.Path() << "\nfolders\t" << stats->folders << "\ndays\t" << stats->rows
+        << "\noutdated\t" << stats->outdated << "\nbytes\t" << stats->bytes << '\n';
+    return kExitOk;
+}
+
+int Verify(core::DayStore& store, std::size_t sample, std::ostream& out) {
+    const core::StoreVerification verification = core::VerifyDayStore(store, sample);
+    for (const std::string& day : verification.differ) out << "differs\t" << day << '\n';
+    out << "checked\t" << verification.checked << "\nstale\t" << verification.stale << "\ndiffer\t"
+        << verification.differ.size() << '\n';
+    return verification.differ.empty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+void DescribeStore(CLI::App& app, StoreOptions& o) {
+    app.description(
+        "Looks after the day store, the file under $XDG_CACHE_HOME/marlix-sqa/ (default "
+        "~/.cache/marlix-sqa/) "
+        "that keeps the day metrics of finished days so that table reads only new or changed logs. stats "
+        "prints what it holds; verify reads the logs of a sample of its days again and compares (exit status "
+        "1 when one differs); clear empties it. The logs stay the truth: nothing is lost by clearing.");
+    app.add_option("ACTION", o.action, "stats, verify or clear")->required();
+    app.add_option("--sample", o.sample, "days verify reads again, 1 to 9999 (default 20)")->type_name("N");
+}
+
+int RunStore(const Arguments& args, std::ostream& out, std::ostream& err) {
+    CLI::App app;
+    PrepareCommand(app, "store");
+    StoreOptions o;
+    DescribeStore(app, o);
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    if (o.action != "stats" && o.action != "verify" && o.action != "clear")
+        return UsageError(app, err, "ACTION is stats, verify or clear, not '" + o.action + "'");
+    std::size_t sample = kDefaultSample;
+    if (o.sample) {
+        const std::string& value = *o.sample;
+        if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(value) < 1) {
+            return UsageError(app, err, "--sample wants a number from 1 to 9999");
+        }
+        sample = static_cast<std::size_t>(std::stoi(value));
+    }
+
+    core::DayStore store;
+    int status = kExitFailure;
+    if (o.action == "stats") {
+        status = Stats(store, out);
+    } else if (o.action == "verify") {
+        status = store.Usable() ? Verify(store, sample, out) : kExitFailure;
+    } else if (store.Clear()) {
+        out << "cleared\t" << store.Path() << '\n';
+        status = kExitOk;
+    }
+    if (const std::string notice = store.TakeNotice(); !notice.empty())
+        err << "marlix-sqa-cli: " << notice << '\n';
+    out.flush();
+    return out ? status : kExitFailure;
+}
+
+}  // namespace marlix::cli
