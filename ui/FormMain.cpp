@@ -172,7 +172,7 @@ void TFormMain::CreateControls() {
                   [this](const core::SatelliteDay& day, const QString& days) {
                       satellites_->SetDay(day, QStringList{"Satellites", Station(), days}.join(" \u00b7 "));
                   }});
-    history_ = std::make_unique<THistoryRequests>(LogDaySource(options_.beforeHistoryDay));
+    history_ = std::make_unique<THistoryRequests>(StoreDaySource(options_.beforeHistoryDay));
 
     timerRun_.setSingleShot(true);
     timerRun_.setInterval(kStartupDelayMs);

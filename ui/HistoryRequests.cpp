@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "DayDate.h"
+#include "marlix/core/day_metrics.h"
+#include "marlix/core/day_store.h"
 #include "marlix/core/days.h"
 
 namespace marlix::ui {
@@ -24,17 +26,21 @@ QString Sentence(const std::string& text) {
 
 }  // namespace
 
-THistoryDaySource LogDaySource(std::function<void(std::stop_token)> beforeDay) {
+THistoryDaySource StoreDaySource(std::function<void(std::stop_token)> beforeDay) {
     return
         [beforeDay = std::move(beforeDay)](const std::string& folder, const std::vector<core::DayTime>& days,
                                            std::stop_token stop, const THistoryDayHand& hand) {
-            // The minutes are left out: a year of days then takes the memory of a few.
-            core::ReadDaysOptions options;
+            // A store that cannot be used leaves the logs: History reads them all, as without one.
+            core::DayStore store;
+            core::DayMetricsOptions options;
+            options.store = &store;
             options.stopRequested = [&stop] { return stop.stop_requested(); };
             if (beforeDay) options.beforeDay = [&beforeDay, &stop](core::DayTime) { beforeDay(stop); };
-            core::ReadDays(
-                folder, days, core::LocaleConventions{}, options,
-                [&](std::size_t i, core::DayOutcome&& day) { hand(HistoryDayOf(days[i], std::move(day))); });
+            core::ReadDayMetrics(folder, days, options, [&](std::size_t i, core::DayMetricsOutcome&& day) {
+                THistoryDay historyDay{DateOf(days[i]), std::nullopt, QString::fromStdString(day.error)};
+                if (day.metrics) historyDay.totals = day.metrics->totals;
+                hand(std::move(historyDay));
+            });
         };
 }
 

@@ -20,14 +20,15 @@ namespace marlix::ui {
 // Where History's day figures come from: the figures of the given days of a station's folder, each
 // handed over as soon as it is ready, in the order given, on the reading thread, until stop is
 // requested. The count of days handed over is History's progress. Every History reading goes
-// through this one seam, so that a store of day figures can take the place of the logs here.
+// through this one seam.
 using THistoryDayHand = std::function<void(THistoryDay&& day)>;
 using THistoryDaySource =
     std::function<void(const std::string& folder, const std::vector<core::DayTime>& days,
                        std::stop_token stop, const THistoryDayHand& hand)>;
-// The figures read from the day logs, without the readings of each minute. beforeDay runs before
-// each day is read (tests hold a reading there).
-THistoryDaySource LogDaySource(std::function<void(std::stop_token)> beforeDay = {});
+// The figures of finished days from the store of day metrics, at once; then those the store lacks,
+// read from their logs without the readings of each minute (and put into the store). beforeDay runs
+// before each log is read (tests hold a reading there).
+THistoryDaySource StoreDaySource(std::function<void(std::stop_token)> beforeDay = {});
 
 // What History shows: the stations, the one of the main window, and the span around the shown day.
 struct THistoryRequest {

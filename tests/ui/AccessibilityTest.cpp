@@ -105,25 +105,26 @@ TEST_F(ChartKeyboardTest, ArrowsStepMinutesAcrossAGapAndMidnightHomeAndEndGoToTh
     chart::TChartPanel& panel = *form->ChartPDOP();
     panel.Chart().RedrawIfPending();
 
+    // A view of two days names the date of the cursor.
     QTest::keyClick(&panel, Qt::Key_Home);
-    EXPECT_EQ(ReadoutHead(*form), "23:31:01 UTC\nMinute 23:30");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-13 23:31:01 UTC\nMinute 23:30");
     EXPECT_EQ(panel.AccessibleValue(), form->Interaction().Readout()->text());
     for (int i = 0; i < 9; ++i) QTest::keyClick(&panel, Qt::Key_Right);
-    EXPECT_EQ(ReadoutHead(*form), "23:40:01 UTC\nMinute 23:39");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-13 23:40:01 UTC\nMinute 23:39");
     QTest::keyClick(&panel, Qt::Key_Right);
-    EXPECT_EQ(ReadoutHead(*form), "23:41:01 UTC\nno records 23:41\u201323:51");
-    EXPECT_EQ(panel.AccessibleValue(), "23:41:01 UTC\nno records 23:41\u201323:51");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-13 23:41:01 UTC\nno records 23:41\u201323:51");
+    EXPECT_EQ(panel.AccessibleValue(), "2026-03-13 23:41:01 UTC\nno records 23:41\u201323:51");
     QTest::keyClick(&panel, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(&panel, Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(ReadoutHead(*form), "00:01:01 UTC\nMinute 00:00");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-14 00:01:01 UTC\nMinute 00:00");
     EXPECT_EQ(core::DecodeDate(*form->Interaction().CursorTime()).day, 14);
     QTest::keyClick(&panel, Qt::Key_Left, Qt::ShiftModifier);
-    EXPECT_EQ(ReadoutHead(*form), "23:51:01 UTC\nno records 23:41\u201323:51");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-13 23:51:01 UTC\nno records 23:41\u201323:51");
 
     QTest::keyClick(&panel, Qt::Key_End);
-    EXPECT_EQ(ReadoutHead(*form), "01:05:01 UTC\nMinute 01:04");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-14 01:05:01 UTC\nMinute 01:04");
     QTest::keyClick(&panel, Qt::Key_Right);  // no further than the last record
-    EXPECT_EQ(ReadoutHead(*form), "01:05:01 UTC\nMinute 01:04");
+    EXPECT_EQ(ReadoutHead(*form), "2026-03-14 01:05:01 UTC\nMinute 01:04");
 
     // + zooms around the cursor, which stays in view; Ctrl+Left pans back and the cursor keeps its
     // place on the screen.

@@ -231,12 +231,17 @@ def inner(window, cli):
                                                   for node in walk(app)))
             controls = check_names_and_roles(pyatspi, app)
             picker = controls["Shown day"]
-            if text_of(picker) != yesterday.isoformat():
+
+            # The picker writes the C locale's short date ("8 Dec 2026"); ISO where that does not fit.
+            def picker_shows(day):
+                return text_of(picker) in (day.isoformat(), "%d %s %d" % (day.day, day.strftime("%b"), day.year))
+
+            if not picker_shows(yesterday):
                 fail("the picker shows %r, expected %s" % (text_of(picker), yesterday))
 
             previous = controls["Previous day"]
             previous.queryAction().doAction(action_names(previous).index("Press"))
-            wait_for("the picker to show " + before.isoformat(), lambda: text_of(picker) == before.isoformat())
+            wait_for("the picker to show " + before.isoformat(), lambda: picker_shows(before))
             shown = "%d-%s-%02d, whole day" % (before.year, before.strftime("%b"), before.day)
             wait_for("the charts of " + before.isoformat(),
                      lambda: controls["Signal strength"].description.startswith(shown))
