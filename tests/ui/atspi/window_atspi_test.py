@@ -216,7 +216,14 @@ def inner(window, cli):
                 check=True, timeout=60, capture_output=True, text=True).stdout)
             env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
                        LC_ALL="C.UTF-8", LANG="C.UTF-8")
-            app_process = subprocess.Popen([window, logs], env=env, start_new_session=True)
+            # A window that ends at once did not reach the new X server yet: it is started again.
+            for _ in range(3):
+                app_process = subprocess.Popen([window, logs], env=env, start_new_session=True)
+                try:
+                    app_process.wait(timeout=2)
+                except subprocess.TimeoutExpired:
+                    break
+                time.sleep(0.5)
 
             def find_app():
                 desktop = pyatspi.Registry.getDesktop(0)
