@@ -1,7 +1,10 @@
 #include "day_rows.h"
 
+#include <ostream>
+
 #include "commands.h"
 #include "marlix/core/day_metrics.h"
+#include "marlix/core/day_store.h"
 #include "marlix/core/days.h"
 
 namespace marlix::cli {
@@ -24,6 +27,12 @@ DayRows ReadDayRows(const std::string& folder, std::optional<core::DayTime> firs
         row.error = std::move(day.error);
     });
     return result;
+}
+
+void SayStoreNotice(core::DayStore* store, std::ostream& err) {
+    if (!store) return;
+    if (const std::string notice = store->TakeNotice(); !notice.empty())
+        err << "marlix-sqa-cli: " << notice << '\n';
 }
 
 }  // namespace marlix::cli

@@ -3,6 +3,7 @@
 // The day figures of a range of days, as `table` lists them and `metrics --history` exports them: the
 // one place both take them from, through the store of day metrics where it holds them.
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,5 +34,9 @@ struct DayRows {
 // come from the store when one is given and holds them, and the days read are put into it.
 DayRows ReadDayRows(const std::string& folder, std::optional<core::DayTime> first,
                     std::optional<core::DayTime> last, unsigned jobs, core::DayStore* store);
+
+// "marlix-sqa-cli: the day store ... cannot be used (...)" on err, once, when the store could not be
+// used; nothing when it could or when there is none.
+void SayStoreNotice(core::DayStore* store, std::ostream& err);
 
 }  // namespace marlix::cli

@@ -302,10 +302,7 @@ int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out
             err << "marlix-sqa-cli: " << read.problem << '\n';
             return kExitFailure;
         }
-        if (store) {
-            if (const std::string notice = store->TakeNotice(); !notice.empty())
-                err << "marlix-sqa-cli: " << notice << '\n';
-        }
+        SayStoreNotice(store ? &*store : nullptr, err);
         for (const DayRow& row : read.rows) {
             if (row.totals) continue;
             err << "marlix-sqa-cli: " << row.error << '\n';

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "command_line.h"
+#include "day_rows.h"
 #include "marlix/core/day_metrics.h"
 #include "marlix/core/day_store.h"
 
@@ -69,8 +70,7 @@ int RunStore(const Arguments& args, std::ostream& out, std::ostream& err) {
         out << "cleared\t" << store.Path() << '\n';
         status = kExitOk;
     }
-    if (const std::string notice = store.TakeNotice(); !notice.empty())
-        err << "marlix-sqa-cli: " << notice << '\n';
+    SayStoreNotice(&store, err);
     out.flush();
     return out ? status : kExitFailure;
 }

@@ -155,10 +155,7 @@ std::optional<std::vector<TableRow>> ReadRows(const TableRequest& request, std::
         for (DayRow& row : read.rows)
             rows.push_back({&station, row.day, std::move(row.totals), std::move(row.error)});
     }
-    if (store) {
-        if (const std::string notice = store->TakeNotice(); !notice.empty())
-            err << "marlix-sqa-cli: " << notice << '\n';
-    }
+    SayStoreNotice(store ? &*store : nullptr, err);
     return rows;
 }
 
