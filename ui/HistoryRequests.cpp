@@ -27,21 +27,26 @@ QString Sentence(const std::string& text) {
 }  // namespace
 
 THistoryDaySource StoreDaySource(std::function<void(std::stop_token)> beforeDay) {
-    return
-        [beforeDay = std::move(beforeDay)](const std::string& folder, const std::vector<core::DayTime>& days,
-                                           std::stop_token stop, const THistoryDayHand& hand) {
-            // A store that cannot be used leaves the logs: History reads them all, as without one.
-            core::DayStore store;
-            core::DayMetricsOptions options;
-            options.store = &store;
-            options.stopRequested = [&stop] { return stop.stop_requested(); };
-            if (beforeDay) options.beforeDay = [&beforeDay, &stop](core::DayTime) { beforeDay(stop); };
-            core::ReadDayMetrics(folder, days, options, [&](std::size_t i, core::DayMetricsOutcome&& day) {
-                THistoryDay historyDay{DateOf(days[i]), std::nullopt, QString::fromStdString(day.error)};
-                if (day.metrics) historyDay.totals = day.metrics->totals;
-                hand(std::move(historyDay));
-            });
+    return [beforeDay = std::move(beforeDay)](const std::string& folder,
+                                              const std::vector<core::DayTime>& days, std::stop_token stop,
+                                              const THistoryDayHand& hand, const THistorySay& say) {
+        // A store that cannot be used leaves the logs: History reads them all, as without one.
+        core::DayStore store;
+        const auto sayNotice = [&] {
+            if (std::string notice = store.TakeNotice(); !notice.empty()) say(notice);
         };
+        sayNotice();
+        core::DayMetricsOptions options;
+        options.store = &store;
+        options.stopRequested = [&stop] { return stop.stop_requested(); };
+        if (beforeDay) options.beforeDay = [&beforeDay, &stop](core::DayTime) { beforeDay(stop); };
+        core::ReadDayMetrics(folder, days, options, [&](std::size_t i, core::DayMetricsOutcome&& day) {
+            THistoryDay historyDay{DateOf(days[i]), std::nullopt, QString::fromStdString(day.error)};
+            if (day.metrics) historyDay.totals = day.metrics->totals;
+            sayNotice();
+            hand(std::move(historyDay));
+        });
+    };
 }
 
 THistoryRequests::THistoryRequests(THistoryDaySource source) : source_(std::move(source)) {}
@@ -91,11 +96,22 @@ void THistoryRequests::RequestHistory(THistoryWindow& window, const THistoryRequ
         const int total = listed.total;
         hand(std::move(listed), total == 0);
         int handed = 0;
+        // Each station opens the store again: its notice is said for the first station only.
+        bool said = false;
+        const auto say = [&](const std::string& notice) {
+            if (std::exchange(said, true)) return;
+            THistoryArrival arrival{ticket, 0, std::nullopt, total, {}, {}, {}, Sentence(notice)};
+            hand(std::move(arrival), false);
+        };
         for (std::size_t station = 0; station < folders.size() && !stop.stop_requested(); ++station) {
-            source(folders[station], days[station], stop, [&](THistoryDay&& day) {
-                ++handed;
-                hand({ticket, static_cast<int>(station), std::move(day), total, {}, {}, {}}, handed == total);
-            });
+            source(
+                folders[station], days[station], stop,
+                [&](THistoryDay&& day) {
+                    ++handed;
+                    hand({ticket, static_cast<int>(station), std::move(day), total, {}, {}, {}, {}},
+                         handed == total);
+                },
+                say);
         }
     };
     const std::uint64_t ticket = historyRunner_->Submit(key.toStdString(), std::move(job));
@@ -120,6 +136,8 @@ void THistoryRequests::ApplyHistoryDays() {
             if (arrival.station < static_cast<int>(arrived.size()))
                 arrived[static_cast<std::size_t>(arrival.station)].push_back(std::move(*arrival.day));
             ++historyDaysRead_;
+        } else if (!arrival.said.isEmpty()) {
+            historyWindow_->AddNotice(arrival.said);
         } else {
             historyWindow_->SetExpectedSpan(arrival.first, arrival.last);
             historyWindow_->AddNotice(arrival.problems);

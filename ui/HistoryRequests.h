@@ -20,14 +20,17 @@ namespace marlix::ui {
 // Where History's day figures come from: the figures of the given days of a station's folder, each
 // handed over as soon as it is ready, in the order given, on the reading thread, until stop is
 // requested. The count of days handed over is History's progress. Every History reading goes
-// through this one seam.
+// through this one seam. What the source has to say about where the figures come from (a store that
+// cannot be used) goes to `say`, before the next day.
 using THistoryDayHand = std::function<void(THistoryDay&& day)>;
+using THistorySay = std::function<void(const std::string& notice)>;
 using THistoryDaySource =
     std::function<void(const std::string& folder, const std::vector<core::DayTime>& days,
-                       std::stop_token stop, const THistoryDayHand& hand)>;
+                       std::stop_token stop, const THistoryDayHand& hand, const THistorySay& say)>;
 // The figures of finished days from the store of day metrics, at once; then those the store lacks,
-// read from their logs without the readings of each minute (and put into the store). beforeDay runs
-// before each log is read (tests hold a reading there).
+// read from their logs without the readings of each minute (and put into the store). A store that
+// cannot be used is said once per reading. beforeDay runs before each log is read (tests hold a
+// reading there).
 THistoryDaySource StoreDaySource(std::function<void(std::stop_token)> beforeDay = {});
 
 // What History shows: the stations, the one of the main window, and the span around the shown day.
@@ -63,6 +66,7 @@ class THistoryRequests : public QObject {
         int total = 0;
         QDate first, last;  // of the days to read, with the first step
         QString problems;   // with the first step
+        QString said;       // what the source says, in a step of its own
     };
 
     void ApplyHistoryDays();

@@ -168,6 +168,27 @@ TEST_F(DayWindowsTest, HistoryOpensAtOnceFillsInAsDaysArriveAndStopsReadingWhenC
     EXPECT_FALSE(history->Reading());
 }
 
+TEST_F(DayWindowsTest, HistoryWithoutAUsableStoreReadsTheLogsAndSaysSoOnce) {
+    auto form = MakeForm();
+    for (QDate d : {today.addDays(-3), today.addDays(-2), yesterday}) WriteDay(d);
+    // The store's folder cannot be made: a file stands where it would be.
+    QTemporaryDir cache;
+    WriteFile(cache.path(), "marlix-sqa", "not a folder");
+    const QByteArray cacheHome = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    form->SetPickerDate(yesterday);
+    form->PopupHistoryClick();
+    form->WaitForHistory();
+    qputenv("XDG_CACHE_HOME", cacheHome);
+
+    THistoryWindow* history = form->HistoryWindow();
+    EXPECT_EQ(history->Days().size(), 3u);
+    const QString notice = history->Notice()->text();
+    EXPECT_TRUE(notice.startsWith("The day store " + cache.path() + "/marlix-sqa/")) << notice.toStdString();
+    EXPECT_TRUE(notice.endsWith("the days are read from their logs")) << notice.toStdString();
+    EXPECT_EQ(notice.count("The day store"), 1);
+}
+
 TEST_F(ThreeStationsTest, HistoryDrawsEachStationWithItsGapAndTodaysPartialDayApart) {
     auto form = StartWithStations();
     THistoryWindow* history = form->HistoryWindow();
