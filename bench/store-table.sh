@@ -9,10 +9,14 @@
 #             falls on both alike): median ratio with its quartiles. Target: at most 1.2.
 #   memory:   the peak memory (max RSS) of the building table and of table --no-store. Target: under
 #             100 MiB.
+#   history:  (with --history) the window's History of the year filled from the warm store, against
+#             the same days taken from the store on one thread, by bench_window_latency --year on the
+#             offscreen platform. Target: within 0.3 s.
 #
-#   bench/store-table.sh [--days N] [--pairs N] [--warm-runs N]
+#   bench/store-table.sh [--days N] [--pairs N] [--warm-runs N] [--history]
 #
-# The program is taken from $MARLIX_CLI, else from build/release. The days are written by its
+# The program is taken from $MARLIX_CLI, else from build/release (and bench_window_latency beside it
+# in bench/ui). The days are written by its
 # simulator into a temporary folder (about 20 MB a day), given modification times of two days ago, as
 # finished logs have.
 set -euo pipefail
@@ -22,12 +26,14 @@ source bench/timing.sh
 days=365
 pairs=5
 warm_runs=21
+history=false
 while [ $# -gt 0 ]; do
     case "$1" in
+        --history) history=true ;;
         --days) days=$2; shift ;;
         --pairs) pairs=$2; shift ;;
         --warm-runs) warm_runs=$2; shift ;;
-        *) echo "usage: $0 [--days N] [--pairs N] [--warm-runs N]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--days N] [--pairs N] [--warm-runs N] [--history]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -88,4 +94,11 @@ warm_peak=$(rss_kib "${table[@]}")
 awk -v f="$fill_peak" -v l="$logs_peak" -v w="$warm_peak" 'BEGIN {
     printf "memory: max RSS filling %.1f MiB, --no-store %.1f MiB, warm %.1f MiB (target under 100 MiB)\n",
         f / 1024, l / 1024, w / 1024 }'
+if $history; then
+    window_bench=$(dirname "$cli")/../bench/ui/bench_window_latency
+    # The middle of the days, so that the year around it is all simulated.
+    middle=$(date -u -d "2024-12-31 - $((days / 2)) days" +%F)
+    QT_QPA_PLATFORM=offscreen "$window_bench" --year "$work/days" "$middle" 7 2> >(grep -v 'does not support' >&2) |
+        sed 's/^/history: /'
+fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

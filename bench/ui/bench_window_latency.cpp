@@ -5,8 +5,11 @@
 // idle).
 //
 //   bench_window_latency DATA-DIRECTORY SHOWN-DAY(yyyy-mm-dd) [RUNS]
+//   bench_window_latency --year DATA-DIRECTORY SHOWN-DAY [RUNS]
 //
-// The data directory should hold the 31 days around the shown day (marlix-sqa-cli simulate).
+// The data directory should hold the 31 days around the shown day (marlix-sqa-cli simulate). With
+// --year only History of the year is measured, against the same days taken from the day store on
+// this thread in the same run: the store should hold them (a `table` of the folder fills it).
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -16,8 +19,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
+#include "marlix/core/day_metrics.h"
+#include "marlix/core/day_store.h"
 #include "ui/DayDate.h"
 #include "ui/FormMain.h"
 #include "ui/HistoryWindow.h"
@@ -40,7 +46,10 @@ class TPaintProbe : public QWidget {
         lastPaint_.start();
         timer_.start();
     }
-    double LongestGapMs() const { return longestGapMs_; }
+    // Up to now: a pause that has not ended yet counts too.
+    double LongestGapMs() const {
+        return std::max(longestGapMs_, static_cast<double>(lastPaint_.nsecsElapsed()) / 1e6);
+    }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -85,10 +94,60 @@ bool RunUntil(Done done, int limitMs = 60000) {
 
 }  // namespace
 
+// The year's History filled from the store, against the year's figures taken from the store alone.
+int MeasureYear(TFormMain& form, TPaintProbe& probe, QDate shown, int runs) {
+    const std::string folder = form.DataDirectory().toStdString();
+    const marlix::ui::THistoryDates span = marlix::ui::HistorySpanDates(
+        marlix::ui::THistorySpan::Year, shown, QDateTime::currentDateTimeUtc().date());
+    const std::vector<marlix::core::DayTime> days =
+        marlix::core::ListDays(folder, marlix::ui::DayTimeOf(span.first), marlix::ui::DayTimeOf(span.last))
+            .days;
+    std::vector<double> fromStore, filled, idleGap, yearGap;
+    std::size_t stored = 0;
+    for (int run = 0; run < runs; ++run) {
+        probe.Start();
+        RunUntil([] { return false; }, 300);
+        idleGap.push_back(probe.LongestGapMs());
+
+        QElapsedTimer t;
+        t.start();
+        marlix::core::DayStore store;
+        marlix::core::DayMetricsOptions options;
+        options.store = &store;
+        options.planned = [&](std::size_t inStore, std::size_t) { stored = inStore; };
+        marlix::core::ReadDayMetrics(folder, days, options,
+                                     [](std::size_t, marlix::core::DayMetricsOutcome&&) {});
+        fromStore.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+
+        probe.Start();
+        t.restart();
+        form.PopupHistoryClick();
+        emit form.HistoryWindow()->SpanChosen(marlix::ui::THistorySpan::Year);
+        if (!RunUntil([&] { return !form.HistoryWindow()->Reading(); }, 600000)) return 1;
+        filled.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        yearGap.push_back(probe.LongestGapMs());
+        form.HistoryWindow()->close();
+    }
+    std::printf("History of a year: %zu days, %zu of them in the store, %d runs\n",
+                form.HistoryWindow()->Days().size(), stored, runs);
+    Report("the year's days from the store (reference)", fromStore);
+    Report("History of a year filled", filled);
+    Report("longest paint gap, idle (reference)", idleGap);
+    Report("longest paint gap while a year fills", yearGap);
+    std::printf("filled / store reference: %.2f\n", Median(filled) / Median(fromStore));
+    std::printf("year paint gap / idle paint gap: %.2f\n", Median(yearGap) / Median(idleGap));
+    return 0;
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const bool yearOnly = argc > 1 && std::string_view(argv[1]) == "--year";
+    if (yearOnly) {
+        --argc;
+        ++argv;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s DATA-DIRECTORY SHOWN-DAY [RUNS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--year] DATA-DIRECTORY SHOWN-DAY [RUNS]\n", argv[0]);
         return 2;
     }
     const QString directory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + '/';
@@ -104,6 +163,7 @@ int main(int argc, char** argv) {
     TPaintProbe probe;
     probe.show();
     RunUntil([] { return false; }, 300);  // the windows settle
+    if (yearOnly) return MeasureYear(form, probe, shown, runs);
 
     const std::string folder = directory.toStdString();
     const marlix::ui::THistoryDates span = marlix::ui::HistorySpanDates(
