@@ -9,8 +9,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "marlix/core/ordered_work.h"
 
 namespace marlix::core {
 namespace {
@@ -214,6 +221,112 @@ DecompressionEnd Decompress(int fd, std::uint64_t size, LogCompression kind,
     result.compressedBytes = input.BytesRead();
     if (!problem.empty()) result.problem = std::move(problem);
     return result;
+}
+
+namespace {
+
+// Large enough that handing a block over costs nothing beside reading it, small enough that the
+// blocks ahead stay a few MiB.
+constexpr std::size_t kAheadBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kAheadBlocks = 4;
+
+// Blocks of text on their way from the decompressing thread to the reading one. The reader may
+// refuse further blocks; the decompressor then stops at its next block.
+class TextBlocks {
+  public:
+    // False when the reader refused further text.
+    bool Push(std::string&& block) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return blocks_.size() < kAheadBlocks || refused_; });
+        if (refused_) return false;
+        blocks_.push_back(std::move(block));
+        changed_.notify_all();
+        return true;
+    }
+    void End(DecompressionEnd end) {
+        const std::lock_guard lock(mutex_);
+        end_ = std::move(end);
+        ended_ = true;
+        changed_.notify_all();
+    }
+    // The next block; nothing once the decompressor ended and every block was taken.
+    std::optional<std::string> Pop() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !blocks_.empty() || ended_; });
+        if (blocks_.empty()) return std::nullopt;
+        std::string block = std::move(blocks_.front());
+        blocks_.pop_front();
+        changed_.notify_all();
+        return block;
+    }
+    void Refuse() {
+        const std::lock_guard lock(mutex_);
+        refused_ = true;
+        changed_.notify_all();
+    }
+    // Blocks go round, so that their memory is allocated once.
+    std::string Spare() {
+        const std::lock_guard lock(mutex_);
+        std::string block;
+        if (!spare_.empty()) {
+            block = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        block.clear();
+        block.reserve(kAheadBlockSize + kChunkSize);
+        return block;
+    }
+    void GiveBack(std::string&& block) {
+        const std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(block));
+    }
+    DecompressionEnd TakeEnd() { return std::move(end_); }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> blocks_;
+    std::vector<std::string> spare_;
+    DecompressionEnd end_;
+    bool ended_ = false;
+    bool refused_ = false;
+};
+
+}  // namespace
+
+DecompressionEnd DecompressAhead(int fd, std::uint64_t size, LogCompression kind,
+                                 const std::function<bool(std::string_view text)>& take) {
+    TextBlocks blocks;
+    const auto decompress = [&] {
+        DecompressionEnd end;
+        try {
+            std::string block = blocks.Spare();
+            end = Decompress(fd, size, kind, [&](std::string_view text) {
+                block.append(text);
+                return block.size() < kAheadBlockSize || blocks.Push(std::exchange(block, blocks.Spare()));
+            });
+            if (!block.empty()) blocks.Push(std::move(block));
+        } catch (...) {
+            blocks.End({});
+            throw;
+        }
+        blocks.End(std::move(end));
+    };
+    const auto read = [&] {
+        try {
+            while (std::optional<std::string> block = blocks.Pop()) {
+                const bool more = take(*block);
+                blocks.GiveBack(std::move(*block));
+                if (!more) break;
+            }
+        } catch (...) {
+            blocks.Refuse();
+            throw;
+        }
+        blocks.Refuse();
+    };
+    if (!RunBeside(decompress, read)) return Decompress(fd, size, kind, take);
+    return blocks.TakeEnd();
 }
 
 }  // namespace marlix::core

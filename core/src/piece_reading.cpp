@@ -246,18 +246,20 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffe
 // An archived log is one piece, decompressed and reduced on one thread: its text cannot be entered in
 // the middle. Other files' pieces, and other days, keep the other threads busy meanwhile.
 template <bool kSatellites>
-ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers) {
+ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers, bool decompressAhead) {
     ReducedPiece result;
     static_cast<PieceBuffers&>(result) = std::move(buffers);
     result.records.clear();
     result.satelliteLists.words.clear();
     LineReader reader;  // finds the mark at the start of the text itself
     RecordSink<kSatellites> sink(result);
-    const DecompressionEnd end =
-        Decompress(file.fd.Get(), file.size, file.compression, [&](std::string_view text) {
-            reader.Feed(text, sink);
-            return !reader.Ended();
-        });
+    const auto read = [&](std::string_view text) {
+        reader.Feed(text, sink);
+        return !reader.Ended();
+    };
+    const DecompressionEnd end = decompressAhead
+                                     ? DecompressAhead(file.fd.Get(), file.size, file.compression, read)
+                                     : Decompress(file.fd.Get(), file.size, file.compression, read);
     if (end.problem) {
         result.failure = LoadFailure{file.path, *end.problem, false};
         return result;
@@ -268,8 +270,10 @@ ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers) {
 }
 
 template <bool kSatellites>
-ReducedPiece ReduceFilePiece(const PlannedFile& file, const Piece& piece, PieceBuffers buffers) {
-    if (file.compression != LogCompression::None) return ReduceArchive<kSatellites>(file, std::move(buffers));
+ReducedPiece ReduceFilePiece(const PlannedFile& file, const Piece& piece, PieceBuffers buffers,
+                             bool decompressAhead) {
+    if (file.compression != LogCompression::None)
+        return ReduceArchive<kSatellites>(file, std::move(buffers), decompressAhead);
     return ReducePiece<kSatellites>(file, piece, std::move(buffers));
 }
 
@@ -327,6 +331,8 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
     std::optional<LoadFailure> failure;
     std::size_t endedFile = std::numeric_limits<std::size_t>::max();  // the file whose text a NUL ended
     const unsigned workers = options.threads == 0 ? DefaultWorkerCount() : options.threads;
+    // Cores that no piece keeps busy decompress archived days ahead of their reading.
+    const bool decompressAhead = pieces.size() < workers;
     // Record buffers of aggregated pieces go back to the reading threads: fresh ones would be
     // page-faulted for every piece. There are never more than the pieces in flight.
     std::mutex spareMutex;
@@ -345,8 +351,9 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
                     spare.pop_back();
                 }
             }
-            return options.satellites ? ReduceFilePiece<true>(file, piece, std::move(buffers))
-                                      : ReduceFilePiece<false>(file, piece, std::move(buffers));
+            return options.satellites
+                       ? ReduceFilePiece<true>(file, piece, std::move(buffers), decompressAhead)
+                       : ReduceFilePiece<false>(file, piece, std::move(buffers), decompressAhead);
         },
         [&](std::size_t i, JobOutcome<ReducedPiece>&& outcome) {
             if (outcome.error) std::rethrow_exception(outcome.error);

@@ -154,4 +154,30 @@ bool RunInOrder(std::size_t count, unsigned workers, std::size_t window, Work&& 
     return !refused;
 }
 
+// Runs `beside` on a thread of its own while the calling thread runs `work`: the two stages of a
+// pipeline. Returns false, having run neither, when no thread could be started. Each must end by
+// itself whatever the other does (work that throws must first let beside finish). An exception of
+// either is thrown here once both have ended, work's first.
+template <class Beside, class Work>
+bool RunBeside(Beside&& beside, Work&& work) {
+    std::exception_ptr besideError;
+    {
+        std::jthread thread;
+        try {
+            thread = std::jthread([&] {
+                try {
+                    beside();
+                } catch (...) {
+                    besideError = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            return false;
+        }
+        work();
+    }
+    if (besideError) std::rethrow_exception(besideError);
+    return true;
+}
+
 }  // namespace marlix::core
