@@ -17,7 +17,6 @@
 #include <tuple>
 #include <variant>
 
-#include "command_line.h"
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
@@ -798,36 +797,33 @@ TEST(ReportTexts, LeaveOutAnEmptyHint) {
               "Fix summary not available\nMode summary not available\nNo time records, 0 lines\n");
 }
 
-struct EchoOptions {
-    std::vector<std::string> args;
-};
-void DescribeEcho(CLI::App& app, EchoOptions& o) {
-    app.description("Echoes. Really.");
-    app.add_option("ARGS", o.args, "anything");
-}
-
 TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
     static Arguments seen;
-    static constexpr Command kCommands[] = {{"echo", DescribeOnly<EchoOptions, DescribeEcho>,
+    // report's description, with a run that only records what it was given.
+    static constexpr Command kCommands[] = {{"report", DescribeOnly<ReportOptions, DescribeReport>,
                                              [](const Arguments& args, std::ostream& out, std::ostream&) {
                                                  seen = args;
                                                  out << "ran";
                                                  return 7;
                                              }}};
-    const char* argv[] = {"marlix-sqa-cli", "echo", "a", "--b"};
+    const char* argv[] = {"marlix-sqa-cli", "report", "a", "--b"};
     std::ostringstream out, err;
     EXPECT_EQ(Dispatch(kCommands, 4, argv, out, err), 7);
     EXPECT_EQ(seen, (Arguments{"a", "--b"}));
     EXPECT_EQ(out.str(), "ran");
     const char* unknown[] = {"marlix-sqa-cli", "nope"};
     EXPECT_EQ(Dispatch(kCommands, 2, unknown, out, err), 2);
-    EXPECT_EQ(err.str(), "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli echo [ARGS...]\n");
+    EXPECT_EQ(err.str(),
+              "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli report [--data-dir DIR] "
+              "[--date YYYY-MM-DD] [--format text|json] [--no-store] [FILE...]\n");
 
     // The program's own help lists each command with the first sentence of its description.
     const char* help[] = {"marlix-sqa-cli", "--help"};
     std::ostringstream helpOut, helpErr;
     EXPECT_EQ(Dispatch(kCommands, 2, help, helpOut, helpErr), 0);
-    EXPECT_NE(helpOut.str().find("\ncommands:\n  echo  Echoes.\n"), std::string::npos) << helpOut.str();
+    EXPECT_NE(helpOut.str().find("\ncommands:\n  report  Prints the summary of one day's log.\n\n"),
+              std::string::npos)
+        << helpOut.str();
     EXPECT_EQ(helpErr.str(), "");
 }
 
