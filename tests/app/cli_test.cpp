@@ -17,6 +17,8 @@
 #include <tuple>
 #include <variant>
 
+#include "command_line.h"
+#include "command_table.h"
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
@@ -795,6 +797,24 @@ TEST(ReportTexts, LeaveOutAnEmptyHint) {
     analysis.notes = "No time records, 0 lines";
     EXPECT_EQ(ReportText(analysis),
               "Fix summary not available\nMode summary not available\nNo time records, 0 lines\n");
+}
+
+// The man page and the completion read each option's names, value and kind from this.
+TEST(CommandHelps, TellPositionalsFlagsAndValuesApart) {
+    const auto commands = CliCommands();
+    const auto store = std::find_if(commands.begin(), commands.end(),
+                                    [](const Command& command) { return command.name == "store"; });
+    ASSERT_NE(store, commands.end());
+    const CommandHelp help = DescribedCommand(*store);
+    EXPECT_EQ(help.synopsis, "ACTION [--sample N]");
+    EXPECT_EQ(help.description.rfind("Looks after the day store, ", 0), 0u) << help.description;
+    using Entry = std::tuple<std::string, std::vector<std::string>, std::string, bool, bool>;
+    std::vector<Entry> entries;
+    for (const OptionHelp& o : help.options)  // a positional's value name is shown nowhere
+        entries.emplace_back(o.label, o.names, o.positional ? "" : o.valueName, o.positional, o.flag);
+    EXPECT_EQ(entries, (std::vector<Entry>{{"ACTION", {}, "", true, false},
+                                           {"--sample N", {"--sample"}, "N", false, false},
+                                           {"-h, --help", {"-h", "--help"}, "", false, true}}));
 }
 
 TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
