@@ -44,8 +44,6 @@ constexpr Measure kMeasures[kMeasureCount] = {
     {"strength", "strength", "", 2, "3:", "1:", "0", "9"},
     {"coverage", "coverage", "%", 1, "80:", "20:", "0", "100"},
 };
-constexpr const char* kDefaultWarnings = "80:,50:,~:5,3:,80:";
-constexpr const char* kDefaultCriticals = "20:,1:,~:8,1:,20:";
 
 const char* StateName(PluginState state) {
     static constexpr const char* kNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
@@ -236,63 +234,13 @@ bool PluginRange::Alerts(double value) const {
     return inside ? within : !within;
 }
 
-void DescribeCheck(CLI::App& app, CheckOptions& o) {
-    app.description(
-        std::string(
-            "Monitoring plugin for today's log (UTC): one line 'SQA STATE - summary | performance "
-            "data' and exit 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. The measures are taken over the "
-            "last --minutes minutes before the current one, from yesterday's log as well while the window "
-            "reaches back before midnight. Thresholds are ranges [@]start:end "
-            "(alert outside start..end, or inside with @; '~' is minus infinity, no end is infinity, "
-            "'N' alone is 0:N), one comma-separated list each for -w and -c in the order: 3D-fix "
-            "share %, fine (or control) lock share %, average PDOP, mean strength, coverage %. An empty item "
-            "keeps that default. Defaults: -w ") +
-        kDefaultWarnings + " -c " + kDefaultCriticals +
-        ", so that losing fix or lock over the whole window is CRITICAL. The coverage is the share of the "
-        "window's seconds that have a record ('records for 2 of 15 min'). A measure taken from less than "
-        "--min-basis percent of the window's seconds (the fix-and-mode records for the shares, the PDOP "
-        "values 1 to 9 for the average, the minutes with a strength above 0 for the mean strength) is "
-        "shown with that share ('from 13% of the window'). A last record older than --max-age seconds is "
-        "CRITICAL, also when there is no log for today yet; no log at all for today and yesterday is "
-        "CRITICAL. An unreadable log, or a --data-dir that is missing, no folder or unreadable, is "
-        "UNKNOWN.");
-    AddDataDirectoryOption(app, o.dataDirectory);
-    AddMinutesOption(app, o.minutes, "length of the window in minutes, 1 to 1440 (default 15)");
-    app.add_option("--max-age", o.maxAge,
-                   "CRITICAL when the last record is older, 1 to 86400 seconds (default 300)")
-        ->type_name("SECONDS")
-        ->check(CLI::Range(1, 86400).description(""))
-        ->capture_default_str();
-    app.add_option(
-           "-w,--warning", o.warning,
-           std::string("warning ranges 3D%,FINE%,PDOP,STRENGTH,COVERAGE% (default ") + kDefaultWarnings + ")")
-        ->type_name("LIST");
-    app.add_option("-c,--critical", o.critical,
-                   std::string("critical ranges 3D%,FINE%,PDOP,STRENGTH,COVERAGE% (default ") +
-                       kDefaultCriticals + ")")
-        ->type_name("LIST");
-    app.add_option("--min-basis", o.minBasis,
-                   "name the share of the window a measure is taken from when below this percent, 0 to 100 "
-                   "(default 50)")
-        ->type_name("PERCENT")
-        ->check(CLI::Range(0, 100).description(""))
-        ->capture_default_str();
-    app.add_option("-t,--timeout", o.timeout, "UNKNOWN after this many seconds, 1 to 3600 (default 30)")
-        ->type_name("SECONDS")
-        ->check(CLI::Range(1, 3600).description(""))
-        ->capture_default_str();
-    app.add_flag("-V,--version", o.version, "show the version and exit");
-}
-
 int RunCheckAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     CheckOptions o;
-    CLI::App app;
-    PrepareCommand(app, "check");
-    DescribeCheck(app, o);
+    CommandLine commandLine("check", [&o](CLI::App& app) { DescribeCheck(app, o); });
     // A plugin answers bad arguments, help and version with UNKNOWN, and always with a status line.
     std::ostringstream problems;
-    if (const auto status = ParseCommandLine(app, args, out, problems, static_cast<int>(PluginState::Unknown),
-                                             static_cast<int>(PluginState::Unknown))) {
+    if (const auto status = commandLine.Parse(args, out, problems, static_cast<int>(PluginState::Unknown),
+                                              static_cast<int>(PluginState::Unknown))) {
         if (!problems.str().empty()) {
             err << problems.str();
             const std::string first = problems.str().substr(0, problems.str().find('\n'));
@@ -394,15 +342,7 @@ namespace {
 // The timeout of the arguments as the command reads them, in every spelling (-t3, -t 3, --timeout=3).
 int TimeoutSeconds(const Arguments& args) {
     CheckOptions o;
-    CLI::App app;
-    PrepareCommand(app, "check");
-    DescribeCheck(app, o);
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::Error&) {
-        // The run itself reports the problem.
-    }
+    CommandLine("check", [&o](CLI::App& app) { DescribeCheck(app, o); }).ParseQuietly(args);
     return std::clamp(o.timeout, 1, 3600);
 }
 

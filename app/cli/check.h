@@ -1,6 +1,5 @@
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 
@@ -23,6 +22,10 @@ struct PluginRange {
     static std::optional<PluginRange> Parse(std::string_view text);
     bool Alerts(double value) const;
 };
+
+// The thresholds when -w or -c leave them out, one range per measure.
+inline constexpr const char* kDefaultWarnings = "80:,50:,~:5,3:,80:";
+inline constexpr const char* kDefaultCriticals = "20:,1:,~:8,1:,20:";
 
 struct CheckOptions {
     std::string dataDirectory = ".";

@@ -2,7 +2,8 @@
 
 // The subcommands of marlix-sqa-cli. Each takes its own arguments (without the program and command
 // names) and writes to the given streams; the return value is the exit status. Each declares its
-// options once, in Describe<Command> (see command_line.h), bound to its <Command>Options.
+// options once, in Describe<Command> (all in command_options.cpp; see command_line.h), bound to its
+// <Command>Options.
 
 #include <functional>
 #include <iosfwd>
@@ -23,7 +24,8 @@ namespace marlix::cli {
 
 using Arguments = std::vector<std::string>;
 using CommandFunction = int (*)(const Arguments& args, std::ostream& out, std::ostream& err);
-// Declares a command's description and options on an app prepared with PrepareCommand.
+// Declares a command's description and options on an app with the conventions every command keeps
+// (see CommandLine).
 using DescribeFunction = void (*)(CLI::App& app);
 
 struct Command {
@@ -42,10 +44,6 @@ void DescribeOnly(CLI::App& app) {
     static Options unused;
     Describe(app, unused);
 }
-
-// Describes the command in `app` as its table entry has it, for the usage, the help, the man page and
-// the completion.
-void DescribeCommand(CLI::App& app, const Command& command);
 
 // The one version of both programs, set in the build.
 inline constexpr std::string_view kVersion = MARLIX_VERSION;

@@ -7,23 +7,14 @@
 
 namespace marlix::cli {
 
-void DescribeCommand(CLI::App& app, const Command& command) {
-    PrepareCommand(app, command.name);
-    command.describe(app);
-}
-
 namespace {
 
 std::string CommandSynopsis(const Command& command) {
-    CLI::App app;
-    DescribeCommand(app, command);
-    return Synopsis(app);
+    return DescribedCommand(command).synopsis;
 }
 
 std::string CommandSummary(const Command& command) {
-    CLI::App app;
-    DescribeCommand(app, command);
-    const std::string& description = app.get_description();
+    const std::string description = DescribedCommand(command).description;
     const std::size_t end = description.find(". ");
     return end == std::string::npos ? description : description.substr(0, end + 1);
 }

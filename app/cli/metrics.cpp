@@ -241,59 +241,22 @@ std::string HistoryText(const std::vector<DayRow>& rows, const std::string& stat
     return e.Text() + "# EOF\n";
 }
 
-std::function<std::string(const std::string&)> IsoDateCheck(std::string name) {
-    return [name](const std::string& text) {
-        return ParseIsoDate(text) ? std::string() : name + " wants a valid YYYY-MM-DD, not '" + text + "'";
-    };
-}
-
 }  // namespace
-
-void DescribeMetrics(CLI::App& app, MetricsOptions& o) {
-    app.description(
-        "Prints the day's signal quality in the Prometheus text exposition format (version 0.0.4): the day "
-        "so far, the last minutes and the newest minute. Just after midnight the last minutes and the last "
-        "record come from yesterday's log as well. marlix_sqa_recent_coverage_ratio is the share of the last "
-        "minutes' seconds that have a record. A day that cannot be read gives marlix_sqa_up 0 and exit "
-        "status 1. With --history it prints instead the figures of every day log from --from to --to (those "
-        "of table) in the OpenMetrics text format, one sample a day stamped at 23:59:59 UTC, for "
-        "'promtool tsdb create-blocks-from openmetrics'.");
-    AddDataDirectoryOption(app, o.dataDirectory);
-    app.add_option("--date", o.date, "the UTC day whose log is read (default today)")
-        ->type_name("YYYY-MM-DD")
-        ->check(IsoDateCheck("--date"));
-    AddMinutesOption(app, o.minutes, "length of the recent window in minutes, 1 to 1440 (default 15)");
-    app.add_option("--station", o.station,
-                   "add the label station=NAME, for hosts with several receivers (default none)")
-        ->type_name("NAME");
-    app.add_option("--out", o.out,
-                   "replace FILE atomically instead of printing, for the textfile collector (default stdout)")
-        ->type_name("FILE");
-    app.add_flag("--history", o.history, "the figures of past days, for backfilling Prometheus");
-    app.add_option("--from", o.from, "first UTC day of the history (default the oldest log)")
-        ->type_name("YYYY-MM-DD")
-        ->check(IsoDateCheck("--from"));
-    app.add_option("--to", o.to, "last UTC day of the history (default the newest log)")
-        ->type_name("YYYY-MM-DD")
-        ->check(IsoDateCheck("--to"));
-    DescribeNoStore(app, o.noStore);
-}
 
 int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out, std::ostream& err) {
     MetricsOptions o;
-    CLI::App app;
-    PrepareCommand(app, "metrics");
-    DescribeMetrics(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    CommandLine commandLine("metrics", [&o](CLI::App& app) { DescribeMetrics(app, o); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
 
     std::string text;
     int status = kExitOk;
     if (o.history) {
-        if (!o.date.empty()) return UsageError(app, err, "--history takes --from and --to, not --date");
+        if (!o.date.empty())
+            return commandLine.UsageError(err, "--history takes --from and --to, not --date");
         std::optional<core::DayTime> from, to;
         if (!o.from.empty()) from = ParseIsoDate(o.from);
         if (!o.to.empty()) to = ParseIsoDate(o.to);
-        if (from && to && *from > *to) return UsageError(app, err, "--from is after --to");
+        if (from && to && *from > *to) return commandLine.UsageError(err, "--from is after --to");
         std::optional<core::DayStore> store;
         if (!o.noStore) store.emplace();
         const DayRows read =
@@ -311,7 +274,7 @@ int RunMetricsAt(double nowUnixSeconds, const Arguments& args, std::ostream& out
         text = HistoryText(read.rows, o.station);
     } else {
         if (!o.from.empty() || !o.to.empty())
-            return UsageError(app, err, "--from and --to go with --history");
+            return commandLine.UsageError(err, "--from and --to go with --history");
         const core::DayTime day =
             o.date.empty() ? std::floor(core::DayTimeFromUnixSeconds(nowUnixSeconds)) : *ParseIsoDate(o.date);
         const DayMonitor monitor = MonitorDay(o.dataDirectory, day, nowUnixSeconds, o.minutes);

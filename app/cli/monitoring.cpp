@@ -8,19 +8,6 @@
 
 namespace marlix::cli {
 
-void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory) {
-    app.add_option("--data-dir", dataDirectory, "folder of the day logs (default the current folder)")
-        ->type_name("DIR")
-        ->capture_default_str();
-}
-
-void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help) {
-    app.add_option("--minutes", minutes, help)
-        ->type_name("N")
-        ->check(CLI::Range(1, 1440).description(""))
-        ->capture_default_str();
-}
-
 double SystemNow() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }

@@ -3,7 +3,6 @@
 // What the monitoring commands (metrics, check) share: the day they look at, and the measures of the
 // day so far and of its last minutes.
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,10 +11,6 @@
 #include "marlix/core/recent.h"
 
 namespace marlix::cli {
-
-// The options both commands take: the folder of the day logs, and the length of the recent window.
-void AddDataDirectoryOption(CLI::App& app, std::string& dataDirectory);
-void AddMinutesOption(CLI::App& app, int& minutes, const std::string& help);
 
 // Now in Unix seconds, from the system clock.
 double SystemNow();

@@ -171,13 +171,11 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int RunRender(const Arguments& args, std::ostream& out, std::ostream& err) {
-    CLI::App commandLine;
-    PrepareCommand(commandLine, "render");
     RenderOptions options;
-    DescribeRender(commandLine, options);
-    if (const auto status = ParseCommandLine(commandLine, args, out, err)) return *status;
+    CommandLine commandLine("render", [&options](CLI::App& app) { DescribeRender(app, options); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
     RenderRequest request;
-    if (auto problem = ParseArguments(options, request)) return UsageError(commandLine, err, *problem);
+    if (auto problem = ParseArguments(options, request)) return commandLine.UsageError(err, *problem);
 
     // The picture needs no display: the same window is built on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

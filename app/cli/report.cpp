@@ -411,34 +411,14 @@ void WriteReportJson(const core::DayAnalysis& analysis, std::ostream& out) {
     out << "}}\n";
 }
 
-void DescribeReport(CLI::App& app, ReportOptions& o) {
-    app.description(
-        "Prints the summary of one day's log. The lines are those the window shows: the mean-strength "
-        "hint, the shares of fix states and lock modes, the average PDOP and the notes line.");
-    app.add_option("--data-dir", o.dataDirectory,
-                   "folder of the day logs, in front of every FILE (with --date: default the current folder)")
-        ->type_name("DIR");
-    app.add_option("--date", o.date,
-                   "the UTC day whose log YYYY-MM-DD_rx_data.txt is read (default yesterday, without FILEs)")
-        ->type_name("YYYY-MM-DD");
-    app.add_option(
-           "--format", o.format,
-           "text (default): one line each; json: one object with the texts, the summary's lines, the first "
-           "and latest day and the seven chart series")
-        ->type_name("text|json");
-    // The store keeps day metrics, not the texts and series of a report: a report always reads its log.
-    DescribeNoStore(app, o.noStore);
-    app.add_option("FILE", o.files, "log files read as one log, in name order");
-}
-
 int RunReport(const Arguments& args, std::ostream& out, std::ostream& err) {
-    CLI::App app;
-    PrepareCommand(app, "report");
     ReportOptions o;
-    DescribeReport(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    CommandLine commandLine("report", [&o](CLI::App& app) { DescribeReport(app, o); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
 
-    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
+    const auto usage = [&commandLine, &err](const std::string& problem) {
+        return commandLine.UsageError(err, problem);
+    };
     std::optional<core::DayTime> date;
     if (o.date) {
         date = ParseIsoDate(*o.date);

@@ -168,32 +168,14 @@ int RunLiveLogger(const std::string& directory, const core::SimulationOptions& o
     return kExitOk;
 }
 
-void DescribeSimulate(CLI::App& app, SimulateOptions& o) {
-    app.description(
-        "Writes realistic day logs of a simulated receiver. It writes one file per UTC day, or with --live "
-        "appends one record block a second to today's file, as a receiver's logger does, until stopped.");
-    app.add_option("--out", o.directory, "folder the day logs are written to (created if missing)")
-        ->type_name("DIR")
-        ->required();
-    app.add_option("--days", o.days, "number of days, 1 to 3660 (default 1)")->type_name("N");
-    app.add_option("--end", o.end, "the last UTC day written, today at the latest (default yesterday)")
-        ->type_name("YYYY-MM-DD");
-    app.add_option("--seed", o.seed, "seed of the simulation, an unsigned number (default 1)")
-        ->type_name("S");
-    app.add_flag("--control", o.control, "write the control format (\"PDOP; sats: \" lines)");
-    app.add_flag("--live", o.live,
-                 "append to today's file second by second until SIGINT or SIGTERM; no --days or --end");
-    app.add_flag("--force", o.force, "replace existing day files (with --live: append to today's)");
-}
-
 int RunSimulate(const Arguments& args, std::ostream& out, std::ostream& err) {
-    CLI::App app;
-    PrepareCommand(app, "simulate");
     SimulateOptions o;
-    DescribeSimulate(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    CommandLine commandLine("simulate", [&o](CLI::App& app) { DescribeSimulate(app, o); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
 
-    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
+    const auto usage = [&commandLine, &err](const std::string& problem) {
+        return commandLine.UsageError(err, problem);
+    };
     int days = 1;
     core::DayTime end = YesterdayUtc();
     core::SimulationOptions options;

@@ -31,31 +31,18 @@ int Verify(core::DayStore& store, std::size_t sample, std::ostream& out) {
 
 }  // namespace
 
-void DescribeStore(CLI::App& app, StoreOptions& o) {
-    app.description(
-        "Looks after the day store, the file under $XDG_CACHE_HOME/marlix-sqa/ (default "
-        "~/.cache/marlix-sqa/) "
-        "that keeps the day metrics of finished days so that table reads only new or changed logs. stats "
-        "prints what it holds; verify reads the logs of a sample of its days again and compares (exit status "
-        "1 when one differs); clear empties it. The logs stay the truth: nothing is lost by clearing.");
-    app.add_option("ACTION", o.action, "stats, verify or clear")->required();
-    app.add_option("--sample", o.sample, "days verify reads again, 1 to 9999 (default 20)")->type_name("N");
-}
-
 int RunStore(const Arguments& args, std::ostream& out, std::ostream& err) {
-    CLI::App app;
-    PrepareCommand(app, "store");
     StoreOptions o;
-    DescribeStore(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    CommandLine commandLine("store", [&o](CLI::App& app) { DescribeStore(app, o); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
     if (o.action != "stats" && o.action != "verify" && o.action != "clear")
-        return UsageError(app, err, "ACTION is stats, verify or clear, not '" + o.action + "'");
+        return commandLine.UsageError(err, "ACTION is stats, verify or clear, not '" + o.action + "'");
     std::size_t sample = kDefaultSample;
     if (o.sample) {
         const std::string& value = *o.sample;
         if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos ||
             std::stoi(value) < 1) {
-            return UsageError(app, err, "--sample wants a number from 1 to 9999");
+            return commandLine.UsageError(err, "--sample wants a number from 1 to 9999");
         }
         sample = static_cast<std::size_t>(std::stoi(value));
     }

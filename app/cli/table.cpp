@@ -213,51 +213,18 @@ void WriteJson(std::ostream& out, const std::vector<TableRow>& rows, bool statio
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
-}  // namespace
-
-void DescribeTable(CLI::App& app, TableOptions& o) {
-    app.description(
-        "Prints one row of day metrics per day log of the folder. The rows come in date order with the fix "
-        "and lock-mode shares and counts, average PDOP, GPS-seeking share, mean strength and Num good; a "
-        "spreadsheet opens the table directly. An unreadable day is listed with its error and makes the exit "
-        "status 1. Several folders (stations) give their rows one after the other, each named in a first "
-        "column, station. The metrics of finished days are kept in the day store, so that the next table "
-        "reads only the logs that are new or changed. Names of impossible dates and logs dated after today "
-        "are left out, and counted on stderr.");
-    app.add_option("--data-dir", o.dataDirectories,
-                   "folder of the day logs (default the current folder); again for more stations")
-        ->type_name("DIR")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->allow_extra_args(false);
-    app.add_option("--label", o.labels,
-                   "names the station of the --data-dir before it (default the folder's name)")
-        ->type_name("NAME")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->allow_extra_args(false);
-    app.add_option("--from", o.from, "first UTC day listed")->type_name("YYYY-MM-DD");
-    app.add_option("--to", o.to, "last UTC day listed")->type_name("YYYY-MM-DD");
-    app.add_option("--format", o.format,
-                   "tsv (default, decimals of the user's locale), csv or json (decimal points)")
-        ->type_name("tsv|csv|json");
-    app.add_option("--jobs", o.jobs, "days analysed at once, 1 to 999 (default one per core)")
-        ->type_name("N");
-    DescribeNoStore(app, o.noStore);
-}
-
-namespace {
-
 // The stations in the order of their --data-dir, each named by the --label that follows it or by its
 // folder's name; nothing (and the problem) when the names do not tell the stations apart.
-std::optional<std::vector<Station>> Stations(const CLI::App& app, const TableOptions& o,
-                                             std::string& problem) {
+std::optional<std::vector<Station>> Stations(const std::vector<std::string>& givenOptions,
+                                             const TableOptions& o, std::string& problem) {
     std::vector<Station> stations;
     std::vector<bool> labelled;
     std::size_t folder = 0, label = 0;
-    for (const CLI::Option* option : app.parse_order()) {
-        if (option->get_name() == "--data-dir") {
+    for (const std::string& option : givenOptions) {
+        if (option == "--data-dir") {
             stations.push_back({core::FolderWithSeparator(o.dataDirectories[folder++]), {}});
             labelled.push_back(false);
-        } else if (option->get_name() == "--label") {
+        } else if (option == "--label") {
             if (stations.empty() || labelled.back()) {
                 problem = "--label names the --data-dir before it, once";
                 return std::nullopt;
@@ -271,8 +238,9 @@ std::optional<std::vector<Station>> Stations(const CLI::App& app, const TableOpt
     for (Station& station : stations) {
         if (station.name.empty()) {
             const std::string key = core::StoreFolderKey(station.folder);
-            station.name = std::filesystem::path(key.substr(0, key.size() - 1)).filename().string();
-            if (station.name.empty()) station.name = "/";
+            const std::string folderName =
+                std::filesystem::path(key.substr(0, key.size() - 1)).filename().string();
+            station.name = folderName.empty() ? std::string("/") : folderName;
         }
         if (!names.insert(station.name).second) {
             problem = "two stations are named '" + station.name + "'; name them apart with --label";
@@ -285,16 +253,16 @@ std::optional<std::vector<Station>> Stations(const CLI::App& app, const TableOpt
 }  // namespace
 
 int RunTable(const Arguments& args, std::ostream& out, std::ostream& err) {
-    CLI::App app;
-    PrepareCommand(app, "table");
     TableOptions o;
-    DescribeTable(app, o);
-    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    CommandLine commandLine("table", [&o](CLI::App& app) { DescribeTable(app, o); });
+    if (const auto status = commandLine.Parse(args, out, err)) return *status;
 
-    const auto usage = [&app, &err](const std::string& problem) { return UsageError(app, err, problem); };
+    const auto usage = [&commandLine, &err](const std::string& problem) {
+        return commandLine.UsageError(err, problem);
+    };
     TableRequest request;
     std::string problem;
-    const auto stations = Stations(app, o, problem);
+    const auto stations = Stations(commandLine.GivenOptions(), o, problem);
     if (!stations) return usage(problem);
     request.stations = *stations;
     // One folder without a name keeps the table as it always was, for the scripts that read it.

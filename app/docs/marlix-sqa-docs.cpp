@@ -74,15 +74,11 @@ void WriteCliManPage(std::ostream& man, const std::string& helperPath) {
            "Each command takes \\fB\\-h\\fR, \\fB\\-\\-help\\fR, which prints its options.\n"
            ".SH COMMANDS\n";
     for (const Command& command : CliCommands()) {
-        CLI::App app;
-        DescribeCommand(app, command);
-        man << ".SS \"" << Roff(command.name) << ' ' << Roff(Synopsis(app)) << "\"\n"
-            << Roff(app.get_description()) << '\n';
-        for (const CLI::Option* option : DescribedOptions(app)) {
-            man << ".TP\n"
-                << RoffLabel(OptionLabel(*option)) << '\n'
-                << Roff(option->get_description()) << '\n';
-        }
+        const CommandHelp help = DescribedCommand(command);
+        man << ".SS \"" << Roff(command.name) << ' ' << Roff(help.synopsis) << "\"\n"
+            << Roff(help.description) << '\n';
+        for (const OptionHelp& option : help.options)
+            man << ".TP\n" << RoffLabel(option.label) << '\n' << Roff(option.description) << '\n';
     }
     man << ".SH EXIT STATUS\n"
            ".TP\n.B 0\nSuccess.\n"
@@ -143,9 +139,11 @@ void WriteWindowManPage(std::ostream& man) {
            "on a day shows that day of the station clicked in the main window.\n"
            ".SH OPTIONS\n";
     for (const WindowOption& option : kWindowOptions) {
-        std::string label = option.shortName.empty() ? "" : "-" + std::string(option.shortName) + ", ";
-        label += "--" + std::string(option.longName);
-        if (!option.valueName.empty()) label += " " + std::string(option.valueName);
+        // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about "-" + std::string here.
+        std::string label;
+        if (!option.shortName.empty()) label.append("-").append(option.shortName).append(", ");
+        label.append("--").append(option.longName);
+        if (!option.valueName.empty()) label.append(" ").append(option.valueName);
         man << ".TP\n" << RoffLabel(label) << '\n' << Roff(option.description) << '\n';
     }
     man << ".SH EXIT STATUS\n"
@@ -160,8 +158,8 @@ void WriteWindowManPage(std::ostream& man) {
 }
 
 // Values a completion offers after an option: folders, files, the words of "text|json", or nothing.
-std::string ValueCompletion(const CLI::Option& option) {
-    const std::string type = option.get_type_name();
+std::string ValueCompletion(const OptionHelp& option) {
+    const std::string& type = option.valueName;
     if (type == "DIR") return "_marlix_sqa_cli_files -d";
     if (type.find("FILE") != std::string::npos) return "_marlix_sqa_cli_files -f";
     if (type.find('|') != std::string::npos) {
@@ -193,23 +191,19 @@ void WriteCompletion(std::ostream& out) {
            "    fi\n"
            "    case ${COMP_WORDS[1]} in\n";
     for (const Command& command : CliCommands()) {
-        CLI::App app;
-        DescribeCommand(app, command);
         std::string flags;
         bool positional = false;
         out << "    " << command.name << ")\n        case $prev in\n";
-        for (const CLI::Option* option : DescribedOptions(app)) {
-            if (!option->nonpositional()) {
+        for (const OptionHelp& option : DescribedCommand(command).options) {
+            if (option.positional) {
                 positional = true;
                 continue;
             }
-            for (const std::string& s : option->get_snames()) flags += "-" + s + ' ';
-            for (const std::string& l : option->get_lnames()) flags += "--" + l + ' ';
-            if (option->get_expected_max() == 0) continue;
+            for (const std::string& name : option.names) flags += name + ' ';
+            if (option.flag) continue;
             std::string pattern;
-            for (const std::string& s : option->get_snames()) pattern += (pattern.empty() ? "-" : "|-") + s;
-            for (const std::string& l : option->get_lnames()) pattern += (pattern.empty() ? "--" : "|--") + l;
-            out << "        " << pattern << ") " << ValueCompletion(*option) << "; return ;;\n";
+            for (const std::string& name : option.names) pattern += (pattern.empty() ? "" : "|") + name;
+            out << "        " << pattern << ") " << ValueCompletion(option) << "; return ;;\n";
         }
         out << "        esac\n"
                "        if [[ $cur == -* ]]; then\n"

@@ -18,6 +18,7 @@
 #include <variant>
 
 #include "command_line.h"
+#include "command_table.h"
 #include "commands.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
@@ -798,36 +799,51 @@ TEST(ReportTexts, LeaveOutAnEmptyHint) {
               "Fix summary not available\nMode summary not available\nNo time records, 0 lines\n");
 }
 
-struct EchoOptions {
-    std::vector<std::string> args;
-};
-void DescribeEcho(CLI::App& app, EchoOptions& o) {
-    app.description("Echoes. Really.");
-    app.add_option("ARGS", o.args, "anything");
+// The man page and the completion read each option's names, value and kind from this.
+TEST(CommandHelps, TellPositionalsFlagsAndValuesApart) {
+    const auto commands = CliCommands();
+    const auto store = std::find_if(commands.begin(), commands.end(),
+                                    [](const Command& command) { return command.name == "store"; });
+    ASSERT_NE(store, commands.end());
+    const CommandHelp help = DescribedCommand(*store);
+    EXPECT_EQ(help.synopsis, "ACTION [--sample N]");
+    EXPECT_EQ(help.description.rfind("Looks after the day store, ", 0), 0u) << help.description;
+    using Entry = std::tuple<std::string, std::vector<std::string>, std::string, bool, bool>;
+    std::vector<Entry> entries;
+    for (const OptionHelp& o : help.options)  // a positional's value name is shown nowhere
+        entries.emplace_back(o.label, o.names, o.positional ? "" : o.valueName, o.positional, o.flag);
+    EXPECT_EQ(entries, (std::vector<Entry>{{"ACTION", {}, "", true, false},
+                                           {"--sample N", {"--sample"}, "N", false, false},
+                                           {"-h, --help", {"-h", "--help"}, "", false, true}}));
 }
 
 TEST(Dispatcher, RunsTheNamedCommandWithTheRestOfTheArguments) {
     static Arguments seen;
-    static constexpr Command kCommands[] = {{"echo", DescribeOnly<EchoOptions, DescribeEcho>,
+    // report's description, with a run that only records what it was given.
+    static constexpr Command kCommands[] = {{"report", DescribeOnly<ReportOptions, DescribeReport>,
                                              [](const Arguments& args, std::ostream& out, std::ostream&) {
                                                  seen = args;
                                                  out << "ran";
                                                  return 7;
                                              }}};
-    const char* argv[] = {"marlix-sqa-cli", "echo", "a", "--b"};
+    const char* argv[] = {"marlix-sqa-cli", "report", "a", "--b"};
     std::ostringstream out, err;
     EXPECT_EQ(Dispatch(kCommands, 4, argv, out, err), 7);
     EXPECT_EQ(seen, (Arguments{"a", "--b"}));
     EXPECT_EQ(out.str(), "ran");
     const char* unknown[] = {"marlix-sqa-cli", "nope"};
     EXPECT_EQ(Dispatch(kCommands, 2, unknown, out, err), 2);
-    EXPECT_EQ(err.str(), "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli echo [ARGS...]\n");
+    EXPECT_EQ(err.str(),
+              "marlix-sqa-cli: unknown command 'nope'\nusage:\n  marlix-sqa-cli report [--data-dir DIR] "
+              "[--date YYYY-MM-DD] [--format text|json] [--no-store] [FILE...]\n");
 
     // The program's own help lists each command with the first sentence of its description.
     const char* help[] = {"marlix-sqa-cli", "--help"};
     std::ostringstream helpOut, helpErr;
     EXPECT_EQ(Dispatch(kCommands, 2, help, helpOut, helpErr), 0);
-    EXPECT_NE(helpOut.str().find("\ncommands:\n  echo  Echoes.\n"), std::string::npos) << helpOut.str();
+    EXPECT_NE(helpOut.str().find("\ncommands:\n  report  Prints the summary of one day's log.\n\n"),
+              std::string::npos)
+        << helpOut.str();
     EXPECT_EQ(helpErr.str(), "");
 }
 
