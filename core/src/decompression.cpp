@@ -226,8 +226,8 @@ DecompressionEnd Decompress(int fd, std::uint64_t size, LogCompression kind,
 namespace {
 
 // Large enough that handing a block over costs nothing beside reading it, small enough that the
-// blocks ahead stay a few MiB.
-constexpr std::size_t kAheadBlockSize = std::size_t{1} << 20;
+// blocks ahead stay a few MiB and that a block's records fit the room an archive's run has.
+constexpr std::size_t kAheadBlockSize = std::size_t{1} << 19;
 constexpr std::size_t kAheadBlocks = 4;
 
 // Blocks of text on their way from the decompressing thread to the reading one. The reader may

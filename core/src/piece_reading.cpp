@@ -29,6 +29,10 @@ constexpr std::size_t kReadSize = std::size_t{1} << 17;
 constexpr std::uint64_t kProgressStep = std::uint64_t{4} << 20;
 // Pieces reduced ahead of the one being aggregated, per worker.
 constexpr std::size_t kPiecesAheadPerWorker = 2;
+// An archived day's records are kept in runs of about this many (a MiB), each in a buffer made
+// large enough once: one buffer grown to a whole day would be copied and page-faulted again at
+// every doubling, which costs more than reducing the day.
+constexpr std::size_t kArchiveRunRecords = std::size_t{1} << 15;
 
 LoadFailure Failure(const std::string& path, int error) {
     return {path, std::strerror(error), false};
@@ -111,6 +115,8 @@ struct PieceBuffers {
 };
 
 struct ReducedPiece : PieceBuffers {
+    // Of an archive: the records reduced before `records` (with their satellite lists), in order.
+    std::vector<PieceBuffers> earlierRuns;
     std::int64_t lines = 0;
     std::uint64_t bytes = 0;  // bytes handed to the line reader
     bool textEnded = false;   // the file's text ended within this piece (a NUL, or the end came early)
@@ -251,10 +257,21 @@ ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers, bool d
     static_cast<PieceBuffers&>(result) = std::move(buffers);
     result.records.clear();
     result.satelliteLists.words.clear();
+    const auto makeRoom = [](PieceBuffers& run) {
+        run.records.reserve(2 * kArchiveRunRecords);
+        if (kSatellites) run.satelliteLists.words.reserve(4 * kArchiveRunRecords);
+    };
+    makeRoom(result);
     LineReader reader;  // finds the mark at the start of the text itself
     RecordSink<kSatellites> sink(result);
     const auto read = [&](std::string_view text) {
         reader.Feed(text, sink);
+        // Between two feeds the records and their lists end on a line: a run ends here.
+        if (result.records.size() >= kArchiveRunRecords) {
+            result.earlierRuns.push_back(std::move(static_cast<PieceBuffers&>(result)));
+            static_cast<PieceBuffers&>(result) = {};
+            makeRoom(result);
+        }
         return !reader.Ended();
     };
     const DecompressionEnd end = decompressAhead
@@ -368,6 +385,9 @@ std::optional<LoadFailure> ReducePlannedFiles(std::vector<PlannedFile>& files, s
             if (reduced.failure) {
                 failure = std::move(reduced.failure);
                 return false;
+            }
+            for (const PieceBuffers& run : reduced.earlierRuns) {
+                aggregate({run.records, 0, total, options.satellites ? &run.satelliteLists : nullptr});
             }
             aggregate({reduced.records, reduced.lines, total,
                        options.satellites ? &reduced.satelliteLists : nullptr});
