@@ -87,11 +87,6 @@ std::string DayLogToRead(const std::string& path) {
     return path;
 }
 
-bool DayLogExists(const std::string& folder, DayTime day) {
-    const std::string path = DayFilePath(folder, day);
-    return Exists(path) || DayLogToRead(path) != path;
-}
-
 FolderDays ListDays(const std::string& folder, std::optional<DayTime> first, std::optional<DayTime> last) {
     FolderDays listed;
     std::error_code ec;

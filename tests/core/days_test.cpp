@@ -109,10 +109,6 @@ TEST_F(FolderOfDays, ListsItsDayLogsInDateOrderWithinTheRange) {
     EXPECT_EQ(days, (std::vector<DayTime>{march4 + 1, march4 + 3}));
     EXPECT_EQ(TakeDaysAfter(days, march4), (std::vector<DayTime>{march4 + 1, march4 + 3}));
     EXPECT_TRUE(days.empty());
-
-    EXPECT_TRUE(DayLogExists(Dir(), march4));
-    EXPECT_TRUE(DayLogExists(Dir() + "/", march4 + 5));
-    EXPECT_FALSE(DayLogExists(Dir(), march4 + 2));
 }
 
 TEST_F(FolderOfDays, AFolderThatCannotBeListedSaysWhy) {

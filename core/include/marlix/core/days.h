@@ -33,10 +33,6 @@ std::string DayFilePath(const std::string& folder, DayTime day);
 // when both exist, for a logger may still be writing it.
 std::string DayLogToRead(const std::string& path);
 
-// Whether the folder holds a log for the day, plain or archived. A dangling link counts: the day
-// exists, but its log cannot be read.
-bool DayLogExists(const std::string& folder, DayTime day);
-
 struct FolderDays {
     std::vector<DayTime> days;  // in date order
     std::string problem;        // "cannot list FOLDER: reason"; empty when the folder was listed
