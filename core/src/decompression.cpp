@@ -312,12 +312,13 @@ DecompressionEnd DecompressAhead(int fd, std::uint64_t size, LogCompression kind
         }
         blocks.End(std::move(end));
     };
+    bool stopped = false;  // take wanted no more text
     const auto read = [&] {
         try {
             while (std::optional<std::string> block = blocks.Pop()) {
-                const bool more = take(*block);
+                stopped = !take(*block);
                 blocks.GiveBack(std::move(*block));
-                if (!more) break;
+                if (stopped) break;
             }
         } catch (...) {
             blocks.Refuse();
@@ -326,7 +327,11 @@ DecompressionEnd DecompressAhead(int fd, std::uint64_t size, LogCompression kind
         blocks.Refuse();
     };
     if (!RunBeside(decompress, read)) return Decompress(fd, size, kind, take);
-    return blocks.TakeEnd();
+    DecompressionEnd end = blocks.TakeEnd();
+    // The decompression may have gone on past where the reading stopped, and found damage there: text
+    // that was not asked for is no problem, as it is none to Decompress, which stops with the reading.
+    if (stopped) end.problem.reset();
+    return end;
 }
 
 }  // namespace marlix::core
