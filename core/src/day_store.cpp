@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "sqlite_database.h"
 
@@ -189,6 +190,22 @@ class Transaction {
     bool done_ = false;
 };
 
+// The switch to WAL needs the file to itself, and SQLite answers "busy" at once, without waiting,
+// while another program opens the store at the same moment: the switch is tried again for as long
+// as any other wait for the store would last.
+void UseWriteAheadLog(Database& db) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        try {
+            db.Execute("PRAGMA journal_mode = WAL");
+            return;
+        } catch (const SqliteError& e) {
+            if (e.code != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 std::int64_t UserVersion(Database& db) {
     Statement version(db, "PRAGMA user_version");
     return version.Step() ? version.Integer(0) : 0;
@@ -290,7 +307,7 @@ void DayStore::Open() {
         // WAL: a reader (the window) and a writer (a cron table) do not wait for each other. NORMAL sync
         // keeps every commit whole after a crash of the program; a power cut may lose the last ones,
         // which the logs give again.
-        db_->Execute("PRAGMA journal_mode = WAL");
+        UseWriteAheadLog(*db_);
         db_->Execute("PRAGMA synchronous = NORMAL");
         if (version < kSchemaVersion) {
             Transaction transaction(*db_);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -319,7 +320,11 @@ TEST_F(DayStoreTest, TwoProgramsFillOneStoreAtOnce) {
                     if (!day.metrics) ++failures;
                 });
             }
-            return failures == 0 && store.Usable() && store.TakeNotice().empty() ? 0 : 1;
+            const std::string notice = store.TakeNotice();
+            if (failures == 0 && store.Usable() && notice.empty()) return 0;
+            std::fprintf(stderr, "a program: %d days not read, store %s, notice \"%s\"\n", failures,
+                         store.Usable() ? "usable" : "not usable", notice.c_str());
+            return 1;
         }));
     }
     for (const pid_t child : children) EXPECT_EQ(WaitStatus(child), 0);
