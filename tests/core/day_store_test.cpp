@@ -3,10 +3,8 @@
 // are damaged, read-only, killed mid-write or of a newer layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,6 +19,7 @@
 #include "marlix/core/day_metrics.h"
 #include "marlix/core/days.h"
 #include "marlix/core/simulator.h"
+#include "support/small_filesystem.h"
 
 namespace {
 
@@ -275,22 +274,6 @@ pid_t StartChild(Work work) {
     return pid;
 }
 
-// Gives the calling process, which must have one thread, mounts of its own: as root of a user
-// namespace of its own when it is not root. False when the system allows neither.
-bool OwnMounts() {
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
-    if (uid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0) return false;
-    } else {
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
-        std::ofstream("/proc/self/setgroups") << "deny";
-        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-    }
-    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
-
 int WaitStatus(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -437,31 +420,24 @@ TEST_F(DayStoreTest, AStoreThatCannotBeMadeOrWrittenLeavesTheLogs) {
     EXPECT_EQ(WaitStatus(child), 0);
 
     // A real full file system (a small tmpfs) and the store's folder mounted read-only, which bind root
-    // too: in a mount namespace of the child's own, as a test cannot mount in the machine's.
-    fs::create_directory(dir_ / "full");
-    const pid_t mounted = StartChild([this] {
-        if (!OwnMounts()) return 77;
-        const std::string full = (dir_ / "full").string();
-        if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=128k") != 0) return 77;
-        DayStore small(full + "/days.sqlite");
+    // too.
+    const marlix::test::SmallFileSystem small("128k");
+    if (!small.Problem().empty()) GTEST_SKIP() << small.Problem();
+    {
+        DayStore full((small.Path() / "days.sqlite").string());
         StoredDay big{kDay, *IdentityOf(DayPath(kDay)), now_, kAnalysisVersion, {}};
         big.metrics.satellites.emplace(40'000, SatelliteMean{});
-        if (!small.Usable() || small.Put(StoreFolderKey(Folder()), {&big, 1})) return 2;
-        if (small.TakeNotice().find("cannot be written") == std::string::npos) return 3;
-        if (ReadOne(small, kDay) != DaySource::Log || !small.TakeNotice().empty()) return 4;
-
-        const std::string folder = fs::path(StorePath()).parent_path().string();
-        if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
-            return 77;
-        DayStore readOnly(StorePath());
-        if (ReadOne(readOnly, kDay) != DaySource::Log || ReadOne(readOnly, kDay) != DaySource::Log) return 5;
-        if (readOnly.TakeNotice().empty()) return 6;
-        return ::testing::Test::HasFailure() ? 1 : 0;
-    });
-    const int status = WaitStatus(mounted);
-    if (status == 77) GTEST_SKIP() << "this system lets no process mount in a namespace of its own";
-    EXPECT_EQ(status, 0);
+        EXPECT_TRUE(full.Usable());
+        EXPECT_FALSE(full.Put(StoreFolderKey(Folder()), {&big, 1}));
+        EXPECT_NE(full.TakeNotice().find("cannot be written"), std::string::npos);
+        EXPECT_EQ(ReadOne(full, kDay), DaySource::Log);
+        EXPECT_EQ(full.TakeNotice(), "");
+    }
+    ASSERT_EQ(small.BindReadOnly(fs::path(StorePath()).parent_path()), "");
+    DayStore readOnly(StorePath());
+    EXPECT_EQ(ReadOne(readOnly, kDay), DaySource::Log);
+    EXPECT_EQ(ReadOne(readOnly, kDay), DaySource::Log);
+    EXPECT_FALSE(readOnly.TakeNotice().empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
-// A small file system of its own (a tmpfs), to see what the programs do when the disk is full.
+// A small file system of its own (a tmpfs), to see what the programs do when the disk is full, and
+// folders mounted read-only in the same place.
 // It is mounted in a mount namespace private to the calling thread, so that it is visible to that
 // thread and the programs it starts but never to the machine, and it vanishes with the process
 // should a test die. Mounting needs the privilege to do so (root in CI); without it, Problem() says
@@ -58,6 +59,17 @@ class SmallFileSystem {
     // Empty once mounted; otherwise the reason to skip.
     const std::string& Problem() const { return problem_; }
     const std::filesystem::path& Path() const { return path_; }
+
+    // Mounts a folder read-only over itself, in the same namespace, so that every write there fails,
+    // root's too. Empty when done; otherwise why not.
+    std::string BindReadOnly(const std::filesystem::path& folder) const {
+        if (!mounted_) return problem_;
+        const std::string path = folder.string();
+        if (::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            return Why("cannot mount " + path + " read-only");
+        return {};
+    }
 
     // Takes all the room that is left with a file named "filler", so that the next byte written fails.
     void Fill() const {
