@@ -132,12 +132,6 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
     return std::nullopt;
 }
 
-THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome) {
-    THistoryDay historyDay{DateOf(day), std::nullopt, QString::fromStdString(outcome.error)};
-    if (outcome.analysis) historyDay.totals = outcome.analysis->totals;
-    return historyDay;
-}
-
 QString HistorySpanName(THistorySpan span) {
     switch (span) {
         case THistorySpan::Month:

@@ -14,7 +14,6 @@
 
 #include "HistoryStations.h"
 #include "marlix/core/analysis.h"
-#include "marlix/core/days.h"
 #include "marlix/signal_charts/SignalCharts.h"
 
 class QKeyEvent;
@@ -47,9 +46,6 @@ std::optional<double> HistoryMetricValue(const core::DayTotals& totals, THistory
 // "2026-12-05: 3D fix 89 %, fine/control 92 %, average PDOP 3.09, mean strength 5.4, Num good 4.7", the
 // figures of a day as the keyboard selection names them; the reason when the day could not be read.
 QString HistoryDayText(const THistoryDay& day, const core::LocaleConventions& locale);
-
-// A day as the days module read it, as History charts it.
-THistoryDay HistoryDayOf(core::DayTime day, core::DayOutcome&& outcome);
 
 // How many days History reads around the shown one.
 enum class THistorySpan { Month, Quarter, Year, Everything };

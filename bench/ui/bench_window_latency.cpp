@@ -24,6 +24,7 @@
 
 #include "marlix/core/day_metrics.h"
 #include "marlix/core/day_store.h"
+#include "marlix/core/days.h"
 #include "ui/DayDate.h"
 #include "ui/FormMain.h"
 #include "ui/HistoryWindow.h"

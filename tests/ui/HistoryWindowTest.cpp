@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "marlix/core/days.h"
+#include "ui/DayDate.h"
 #include "ui/HistoryWindow.h"
 
 namespace marlix::ui {
@@ -61,7 +63,9 @@ class History : public ::testing::Test {
         const std::vector<core::DayTime> days = core::ListDays(folder, march5 - 2, march5 + 2).days;
         std::vector<THistoryDay> loaded;
         core::ReadDays(folder, days, {}, {}, [&](std::size_t i, core::DayOutcome&& day) {
-            loaded.push_back(HistoryDayOf(days[i], std::move(day)));
+            THistoryDay historyDay{DateOf(days[i]), std::nullopt, QString::fromStdString(day.error)};
+            if (day.analysis) historyDay.totals = day.analysis->totals;
+            loaded.push_back(std::move(historyDay));
         });
         return loaded;
     }
