@@ -1,5 +1,6 @@
 #include "HistoryRequests.h"
 
+#include <QFile>
 #include <QStringList>
 #include <string>
 #include <utility>
@@ -62,7 +63,7 @@ void THistoryRequests::RequestHistory(THistoryWindow& window, const THistoryRequ
     QString key = HistorySpanName(request.span) + '\n' + request.shown.toString(Qt::ISODate) + '\n' +
                   request.today.toString(Qt::ISODate);
     for (const THistoryStation& station : request.stations) {
-        folders.push_back(station.folder.toStdString());
+        folders.push_back(QFile::encodeName(station.folder).toStdString());
         key += '\n' + station.folder + '\t' + station.name;
     }
     // The runner by its address: while it is being destroyed (and joins this job) the owning pointer
