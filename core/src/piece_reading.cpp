@@ -249,8 +249,9 @@ ReducedPiece ReducePiece(const PlannedFile& file, const Piece& piece, PieceBuffe
     }
 }
 
-// An archived log is one piece, decompressed and reduced on one thread: its text cannot be entered in
-// the middle. Other files' pieces, and other days, keep the other threads busy meanwhile.
+// An archived log is one piece, reduced on one thread: its text cannot be entered in the middle. Other
+// files' pieces, and other days, keep the other threads busy meanwhile; when there are none, the text
+// is decompressed ahead of its reading on a thread of its own.
 template <bool kSatellites>
 ReducedPiece ReduceArchive(const PlannedFile& file, PieceBuffers buffers, bool decompressAhead) {
     ReducedPiece result;
